@@ -1,0 +1,23 @@
+#pragma once
+// The program's thin layer over the driver: write, read, query, error reporting.
+// Bus texts are bytes, one byte per character, NUL included.
+#include <QByteArray>
+#include <cstdint>
+
+extern std::int16_t DeviceUd;      // the one descriptor of the main window; 0: not opened
+extern std::int16_t DeviceAddress; // address of the measuring instrument
+extern std::int16_t IoTimeout;     // timeout code applied by FindDevice
+extern bool GpibErrorFlag;         // last write failed and the user chose to go on
+
+void GpibWrite(std::int16_t ud, const QByteArray& text);
+QByteArray GpibRead(std::int16_t ud);
+QByteArray GpibQuery(std::int16_t ud, const QByteArray& text);
+void WaitSeconds(float seconds);
+void CheckGpibError();
+[[noreturn]] void DeviceNotConfigured();
+void SendToAddress(std::int16_t address, const QByteArray& command);
+
+// Trims an answer as a read returns it: outer spaces, then up to three line ends.
+QByteArray CleanAnswer(QByteArray answer);
+// The driver error's message for an iberr code.
+const char* GpibErrorMessage(int iberr);

@@ -1,0 +1,93 @@
+#pragma once
+// The driver calls the program relies on, shaped like the NI-488.2 C API so that a real
+// driver library maps onto it one to one. After every call the driver holds that call's
+// ibsta, iberr and ibcntl.
+#include <cstdint>
+#include <memory>
+#include <QString>
+
+namespace gpib {
+
+using Addr4882_t = std::uint16_t;
+constexpr Addr4882_t NOADDR = 0xFFFF;
+
+// ibsta bits
+constexpr int ERR = 0x8000;
+constexpr int TIMO = 0x4000;
+constexpr int END = 0x2000;
+constexpr int SRQI = 0x1000;
+constexpr int RQS = 0x0800;
+constexpr int CMPL = 0x0100;
+
+// iberr codes
+constexpr int EDVR = 0;
+constexpr int ECIC = 1;
+constexpr int ENOL = 2;
+constexpr int EADR = 3;
+constexpr int EARG = 4;
+constexpr int ESAC = 5;
+constexpr int EABO = 6;
+constexpr int ENEB = 7;
+constexpr int EOIP = 10;
+constexpr int ECAP = 11;
+constexpr int EFSO = 12;
+constexpr int EBUS = 14;
+constexpr int ESTB = 15;
+constexpr int ESRQ = 16;
+constexpr int ETAB = 20;
+
+constexpr int IbaTMO = 3; // ibask option: timeout code
+
+class Driver {
+public:
+    virtual ~Driver() = default;
+
+    virtual int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) = 0;
+    virtual int ibpad(int ud, int pad) = 0;
+    virtual int ibwrt(int ud, const void* buf, long count) = 0;
+    virtual int ibrd(int ud, void* buf, long count) = 0;
+    virtual int ibwait(int ud, int mask) = 0;
+    virtual int ibask(int ud, int option, int* value) = 0;
+    virtual int ibtmo(int ud, int v) = 0;
+    virtual int ibrsp(int ud, char* spr) = 0;
+    virtual int ibclr(int ud) = 0;
+    virtual int ibsre(int ud, int v) = 0;
+    virtual int ibrdf(int ud, const char* fileName) = 0;
+    virtual int ibwrtf(int ud, const char* fileName) = 0;
+    virtual void SendIFC(int board) = 0;
+    virtual void FindLstn(int board, const Addr4882_t* padList, Addr4882_t* resultList,
+                          int limit) = 0;
+    virtual void DevClear(int board, Addr4882_t address) = 0;
+
+    // Status of the last call.
+    int ibsta() const { return sta_; }
+    int iberr() const { return err_; }
+    long ibcntl() const { return cntl_; }
+
+protected:
+    int setStatus(int sta, int err, long cntl) {
+        sta_ = sta;
+        err_ = err;
+        cntl_ = cntl;
+        return sta;
+    }
+
+private:
+    int sta_ = 0;
+    int err_ = 0;
+    long cntl_ = 0;
+};
+
+// Seconds of a timeout code 0..17 (0: none, returned as a negative value).
+double TimeoutSeconds(int code);
+
+// The driver every bus access uses.
+Driver& Bus();
+void SetBus(Driver* driver);
+
+// Chooses the back-end from SEQUOR_BUS: "sim" is the built-in bench, "sim:<path>" a bench
+// file. Without it the real driver is wanted. On failure returns null and sets error to the
+// text the user is shown.
+std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error);
+
+} // namespace gpib
