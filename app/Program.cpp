@@ -1,0 +1,37 @@
+#include "app/Program.h"
+#include "app/MainForm.h"
+#include "bus/GpibDriver.h"
+#include "platform/Platform.h"
+#include "settings/frmAbout.h"
+#include <QApplication>
+
+bool WantsAboutOnly(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (arguments.at(i).contains('?')) return true;
+    return false;
+}
+
+int RunSequor(const QStringList& arguments) {
+    if (WantsAboutOnly(arguments)) {
+        frmAbout about;
+        about.exec();
+        return 0;
+    }
+    QString error;
+    std::unique_ptr<gpib::Driver> driver = gpib::CreateDriverFromEnvironment(&error);
+    if (!driver) {
+        platform::MsgBox("Initialization Error", error, platform::Buttons::Ok,
+                         platform::Icon::Critical);
+        return 1;
+    }
+    gpib::SetBus(driver.get());
+    int code = 0;
+    {
+        MainForm form;
+        form.Form_Load();
+        form.show();
+        code = QApplication::exec();
+    }
+    gpib::SetBus(nullptr);
+    return code;
+}

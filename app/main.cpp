@@ -1,0 +1,7 @@
+#include "app/Program.h"
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    return RunSequor(app.arguments());
+}

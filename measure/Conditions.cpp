@@ -1,0 +1,3 @@
+#include "measure/Conditions.h"
+
+QString TermReason;

@@ -1,0 +1,3 @@
+#include "settings/SettingsStore.h"
+
+bool SettingsChanged = false;
