@@ -26,6 +26,12 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm) 
     Option_Time = {ui->Option_Time_0, ui->Option_Time_1};
     Check_Log = {ui->Check_Log_0, ui->Check_Log_1, ui->Check_Log_2};
     Menu_OpenExcel = {nullptr, ui->Menu_OpenExcel_1, ui->Menu_OpenExcel_2};
+    // Only the sequence frame's caption turns bold with the indicator, not its controls.
+    for (QWidget* child : ui->Frame4->findChildren<QWidget*>()) {
+        QFont font = child->font();
+        font.setBold(false);
+        child->setFont(font);
+    }
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setSingleShot(false);
@@ -72,9 +78,10 @@ void MainForm::ConnectHandlers() {
     connect(ui->Button_Stop, &QPushButton::clicked, this, &MainForm::Button_Stop_Click);
 
     // Key, double-click and focus events of the text boxes arrive through eventFilter.
-    for (QWidget* w : {static_cast<QWidget*>(ui->Text_DeviceID), static_cast<QWidget*>(ui->Text_MeasQuery),
-                       static_cast<QWidget*>(ui->Text_FileName), static_cast<QWidget*>(Text_Time[0]),
-                       static_cast<QWidget*>(Text_Time[1]), static_cast<QWidget*>(Text_Time[2])})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui->Text_DeviceID), static_cast<QWidget*>(ui->Text_MeasQuery),
+          static_cast<QWidget*>(ui->Text_FileName), static_cast<QWidget*>(Text_Time[0]),
+          static_cast<QWidget*>(Text_Time[1]), static_cast<QWidget*>(Text_Time[2])})
         w->installEventFilter(this);
 }
 
@@ -92,7 +99,8 @@ static int KeyAsciiOf(const QKeyEvent* ke) {
 bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     auto* edit = qobject_cast<QLineEdit*>(watched);
     if (!edit) return QMainWindow::eventFilter(watched, event);
-    const int timeIndex = int(std::find(Text_Time.begin(), Text_Time.end(), edit) - Text_Time.begin());
+    const int timeIndex =
+        int(std::find(Text_Time.begin(), Text_Time.end(), edit) - Text_Time.begin());
 
     switch (event->type()) {
     case QEvent::KeyPress: {
@@ -190,23 +198,28 @@ void MainForm::Form_Activate() {
 }
 
 void MainForm::CondOnIndicator(bool turnOn) {
-    if (turnOn) {
-        ui->Frame4->setTitle(" Sequence - Conditional Command ON ");
-        ui->Frame4->setStyleSheet(
-            "QGroupBox#Frame4 { font-weight: bold; } QGroupBox#Frame4::title { color: #0000ff; }");
-    } else {
-        ui->Frame4->setTitle(" Sequence - Conditional Command OFF ");
-        ui->Frame4->setStyleSheet(QString("QGroupBox#Frame4::title { color: %1; }")
-                                      .arg(palette().color(QPalette::ButtonText).name()));
-    }
+    ui->Frame4->setTitle(turnOn ? " Sequence - Conditional Command ON "
+                                : " Sequence - Conditional Command OFF ");
+    QFont font = ui->Frame4->font();
+    font.setBold(turnOn);
+    ui->Frame4->setFont(font);
+    const QColor colour = turnOn ? QColor(0, 0, 255) : palette().color(QPalette::ButtonText);
+    ui->Frame4->setStyleSheet(
+        QStringLiteral("QGroupBox#Frame4::title { color: %1; }").arg(colour.name()));
     ui->Menu_ShowConditional->setEnabled(turnOn);
 }
 
-void MainForm::Timer1_Timer() { TimerFired = true; }
+void MainForm::Timer1_Timer() {
+    TimerFired = true;
+}
 
-void MainForm::Menu_Exit_Click() { close(); }
+void MainForm::Menu_Exit_Click() {
+    close();
+}
 
-void MainForm::Check_Log_Click(int) { SettingsChanged = true; }
+void MainForm::Check_Log_Click(int) {
+    SettingsChanged = true;
+}
 
 void MainForm::Menu_AboutSequor_Click() {
     auto* about = new frmAbout(this);

@@ -22,22 +22,38 @@ constexpr int ReadTimeoutCode = 13; // 10 s for every read, whatever the descrip
 
 const char* GpibErrorMessage(int iberr) {
     switch (iberr) {
-    case 0: return "Operating system error.";
-    case 1: return "Function requires GPIB board to be CIC.";
-    case 2: return "No listener on write function.";
-    case 3: return "GPIB board not addressed correctly.";
-    case 4: return "Invalid argument to function call.";
-    case 5: return "GPIB board not system controller as required.";
-    case 6: return "I/O operation aborted - timeout.";
-    case 7: return "Non-existent GPIB board.";
-    case 10: return "Asynchronous I/O in progress.";
-    case 11: return "No capability for operation.";
-    case 12: return "File system error.";
-    case 14: return "GPIB bus eror.";
-    case 15: return "Serial poll status queue owerflow.";
-    case 16: return "SRQ stuck in on position.";
-    case 20: return "Table problem.";
-    default: return "Unknown error.";
+    case 0:
+        return "Operating system error.";
+    case 1:
+        return "Function requires GPIB board to be CIC.";
+    case 2:
+        return "No listener on write function.";
+    case 3:
+        return "GPIB board not addressed correctly.";
+    case 4:
+        return "Invalid argument to function call.";
+    case 5:
+        return "GPIB board not system controller as required.";
+    case 6:
+        return "I/O operation aborted - timeout.";
+    case 7:
+        return "Non-existent GPIB board.";
+    case 10:
+        return "Asynchronous I/O in progress.";
+    case 11:
+        return "No capability for operation.";
+    case 12:
+        return "File system error.";
+    case 14:
+        return "GPIB bus eror.";
+    case 15:
+        return "Serial poll status queue owerflow.";
+    case 16:
+        return "SRQ stuck in on position.";
+    case 20:
+        return "Table problem.";
+    default:
+        return "Unknown error.";
     }
 }
 
@@ -69,12 +85,15 @@ void GpibWrite(std::int16_t ud, const QByteArray& text) {
 QByteArray CleanAnswer(QByteArray answer) {
     qsizetype first = 0;
     qsizetype last = answer.size();
-    while (first < last && answer.at(first) == ' ') ++first;
-    while (last > first && answer.at(last - 1) == ' ') --last;
+    while (first < last && answer.at(first) == ' ')
+        ++first;
+    while (last > first && answer.at(last - 1) == ' ')
+        --last;
     answer = answer.mid(first, last - first);
     const auto isLineEnd = [](char c) { return c == '\n' || c == '\r'; };
     if (answer.size() >= 2 && isLineEnd(answer.at(answer.size() - 2))) answer.chop(1);
-    for (int i = 0; i < 2 && !answer.isEmpty() && isLineEnd(answer.back()); ++i) answer.chop(1);
+    for (int i = 0; i < 2 && !answer.isEmpty() && isLineEnd(answer.back()); ++i)
+        answer.chop(1);
     return answer;
 }
 

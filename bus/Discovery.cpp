@@ -10,12 +10,15 @@ std::int16_t OpenedUd = 0; // the one descriptor, opened on the first FindDevice
 constexpr int ListLimit = 15;
 } // namespace
 
-void ResetDevice() { OpenedUd = 0; }
+void ResetDevice() {
+    OpenedUd = 0;
+}
 
 void FindListeners() {
     ListenerList.fill(0);
     gpib::Addr4882_t addresses[32];
-    for (int i = 0; i <= 30; ++i) addresses[i] = gpib::Addr4882_t(i);
+    for (int i = 0; i <= 30; ++i)
+        addresses[i] = gpib::Addr4882_t(i);
     addresses[31] = gpib::NOADDR;
 
     gpib::Driver& bus = gpib::Bus();

@@ -7,10 +7,14 @@ namespace {
 
 const char* buttonsName(Buttons b) {
     switch (b) {
-    case Buttons::Ok: return "OK";
-    case Buttons::OkCancel: return "OK/Cancel";
-    case Buttons::YesNo: return "Yes/No";
-    case Buttons::YesNoCancel: return "Yes/No/Cancel";
+    case Buttons::Ok:
+        return "OK";
+    case Buttons::OkCancel:
+        return "OK/Cancel";
+    case Buttons::YesNo:
+        return "Yes/No";
+    case Buttons::YesNoCancel:
+        return "Yes/No/Cancel";
     }
     return "?";
 }
@@ -20,15 +24,21 @@ void fail(const QString& message) {
 }
 } // namespace
 
-ScriptedPlatform::ScriptedPlatform() : previous_(&Sys()) { SetPlatform(this); }
+ScriptedPlatform::ScriptedPlatform() : previous_(&Sys()) {
+    SetPlatform(this);
+}
 
-ScriptedPlatform::~ScriptedPlatform() { SetPlatform(previous_); }
+ScriptedPlatform::~ScriptedPlatform() {
+    SetPlatform(previous_);
+}
 
 void ScriptedPlatform::answerBox(Answer answer, const QString& expectedTitle) {
     boxAnswers_.enqueue({answer, expectedTitle});
 }
 
-void ScriptedPlatform::answerInput(const QString& text) { inputAnswers_.enqueue(text); }
+void ScriptedPlatform::answerInput(const QString& text) {
+    inputAnswers_.enqueue(text);
+}
 
 void ScriptedPlatform::answerFileDialog(const FileDialogResult& result) {
     fileAnswers_.enqueue(result);
@@ -43,7 +53,9 @@ void ScriptedPlatform::answerFileDialog(const QString& fullPath) {
     fileAnswers_.enqueue(r);
 }
 
-void ScriptedPlatform::cancelFileDialog() { fileAnswers_.enqueue(FileDialogResult{}); }
+void ScriptedPlatform::cancelFileDialog() {
+    fileAnswers_.enqueue(FileDialogResult{});
+}
 
 int ScriptedPlatform::pendingAnswers() const {
     return int(boxAnswers_.size() + inputAnswers_.size() + fileAnswers_.size());
@@ -85,8 +97,8 @@ FileDialogResult ScriptedPlatform::nextFileDialog(const QString& kind,
     fileDialogs.append(request);
     fileDialogKinds.append(kind);
     if (fileAnswers_.isEmpty()) {
-        fail(QStringLiteral("Unexpected %1 dialog \"%2\" in %3").arg(kind, request.title,
-                                                                     request.folder));
+        fail(QStringLiteral("Unexpected %1 dialog \"%2\" in %3")
+                 .arg(kind, request.title, request.folder));
         return {};
     }
     return fileAnswers_.dequeue();

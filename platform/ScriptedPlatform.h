@@ -37,15 +37,15 @@ public:
     int pendingAnswers() const;
     void clearQueues();
 
-    QList<BoxRecord> boxes;                 // every box shown, in order
-    QList<FileDialogRequest> fileDialogs;   // every file dialog, in order
-    QStringList fileDialogKinds;            // "open", "save" or "folder" per dialog
-    QStringList inputs;                     // titles of the input prompts
-    QList<StartRecord> started;             // programs started
-    QStringList opened;                     // documents and links opened
-    QMap<QString, QString> settings;        // "application/section/key" -> value
-    bool startResult = true;                // what startProgram and openDocument answer
-    bool ended = false;                     // endProgram was called
+    QList<BoxRecord> boxes;               // every box shown, in order
+    QList<FileDialogRequest> fileDialogs; // every file dialog, in order
+    QStringList fileDialogKinds;          // "open", "save" or "folder" per dialog
+    QStringList inputs;                   // titles of the input prompts
+    QList<StartRecord> started;           // programs started
+    QStringList opened;                   // documents and links opened
+    QMap<QString, QString> settings;      // "application/section/key" -> value
+    bool startResult = true;              // what startProgram and openDocument answer
+    bool ended = false;                   // endProgram was called
     int exitCode = 0;
 
     Answer messageBox(const QString& title, const QString& text, Buttons buttons, Icon icon,
