@@ -17,6 +17,8 @@ QByteArray RowPrefix(const std::array<bool, 3>& columns, const QTime& pcTime, fl
                      int sequence);
 // Time of day in the user's locale, with seconds and without a time zone.
 QString PcTimeText(const QTime& time);
+// A locale's long time format made fit for a log column: no time zone, seconds present.
+QString TimeOfDayFormat(const QString& longFormat);
 
 enum class OpenFailure { None, NotFound, PermissionDenied, Other };
 // The "File Error" box text for a failure to open.
