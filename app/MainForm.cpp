@@ -175,6 +175,13 @@ void MainForm::changeEvent(QEvent* event) {
         QMetaObject::invokeMethod(this, &MainForm::Form_Activate, Qt::QueuedConnection);
 }
 
+void MainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // A desktop without a window manager never activates the window; showing it counts too.
+    if (!Activated)
+        QMetaObject::invokeMethod(this, &MainForm::Form_Activate, Qt::QueuedConnection);
+}
+
 void MainForm::Form_Activate() {
     if (Activated) return;
     // Until named settings sets exist, the entries start as an empty store recalls them.
