@@ -35,6 +35,8 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm) 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setSingleShot(false);
+    // A coarse timer may end a wait up to 5 % early or late, which shifts every measurement.
+    Timer1->setTimerType(Qt::PreciseTimer);
     ConnectHandlers();
 }
 

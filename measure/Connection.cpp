@@ -20,6 +20,8 @@ bool HoldsMoreThanSpaces(const QString& text) {
 void MainForm::Button_Connect_Click() {
     const int mode = Option_ID[2]->isChecked() ? 2 : Option_ID[1]->isChecked() ? 1 : 0;
     if (mode == 2) {
+        // "None" names no instrument; a recalled identification text can enable Connect here.
+        if (ui->Combo_Addr->currentIndex() < 1) return;
         DeviceAddress = std::int16_t(NumericValue(ui->Combo_Addr->currentText()));
         gpib::Bus().ibpad(DeviceUd, DeviceAddress);
         ui->Frame1->setTitle(QStringLiteral("  Connected to address %1  ").arg(DeviceAddress));
@@ -27,7 +29,9 @@ void MainForm::Button_Connect_Click() {
     } else {
         const QByteArray query = mode == 0 ? "ID?" : "*IDN?";
         const QString typed = ui->Text_DeviceID->text();
-        const QByteArray wanted = typed.toUpper().toLatin1();
+        // The answer's bytes and the typed text are upper-cased alike (ASCII letters only), so
+        // that any text typed exactly as the instrument answers also matches.
+        const QByteArray wanted = typed.toLatin1().toUpper();
         std::int16_t found = -1;
         QByteArray answer;
         for (int i = 1; i <= ListenerList[0]; ++i) {
@@ -50,7 +54,7 @@ void MainForm::Button_Connect_Click() {
         DeviceAddress = found;
         ui->Text_IDResponse->setText(QString::fromLatin1(answer));
         ui->Frame1->setTitle(
-            QStringLiteral("  Connected to %1 at address %2  ").arg(typed).arg(found));
+            QStringLiteral("  Connected to %1 at address %2  ").arg(typed, QString::number(found)));
         Connected = true;
     }
     ui->Button_Connect->setEnabled(false);
@@ -127,9 +131,13 @@ void MainForm::Text_MeasQuery_Change() {
     if (Activated) SettingsChanged = true;
 }
 
-void MainForm::Text_DeviceID_DblClick() { ui->Text_DeviceID->clear(); }
+void MainForm::Text_DeviceID_DblClick() {
+    ui->Text_DeviceID->clear();
+}
 
-void MainForm::Text_MeasQuery_DblClick() { ui->Text_MeasQuery->clear(); }
+void MainForm::Text_MeasQuery_DblClick() {
+    ui->Text_MeasQuery->clear();
+}
 
 namespace {
 // Upper case while typed; Enter moves on to the other box or to Connect.

@@ -53,7 +53,9 @@ void MainForm::Text_Time_Change(int index) {
     if (Activated) SettingsChanged = true;
 }
 
-void MainForm::Text_Time_DblClick(int index) { Text_Time[index]->clear(); }
+void MainForm::Text_Time_DblClick(int index) {
+    Text_Time[index]->clear();
+}
 
 void MainForm::Option_Time_Click(int) {
     if (!Activated) return;
@@ -66,7 +68,8 @@ void MainForm::Option_Time_Click(int) {
 }
 
 void MainForm::Button_Clear_Click() {
-    for (QLineEdit* box : Text_Time) box->clear();
+    for (QLineEdit* box : Text_Time)
+        box->clear();
     ui->Button_ApplyTime->setEnabled(false);
     Text_Time[0]->setFocus();
 }
@@ -81,6 +84,9 @@ void MainForm::Button_ApplyTime_Click() {
         if (colon >= 0) IntervalSeconds = float(NumericValue(interval.mid(colon + 1)));
         IntervalSeconds = float(NumericValue(interval)) * 60 + IntervalSeconds;
     }
+    // The key filter keeps a zero interval out, but pasted text does not pass through it; a
+    // zero interval would divide by zero below and make a run measure without pause.
+    if (!(IntervalSeconds > 0)) return;
 
     const QString totalText = Text_Time[2]->text();
     if (!totalText.isEmpty()) {
@@ -126,7 +132,8 @@ void MainForm::WaitForTimer(int intervalMs) {
     Timer1->setInterval(intervalMs);
     Timer1->start();
     emit timerArmed(intervalMs);
-    while (!TimerFired) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    while (!TimerFired)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     Timer1->stop();
 }
 
@@ -134,6 +141,7 @@ void MainForm::StartTimer(float seconds) {
     if (!(seconds > 0)) return;
     const int minutes = int(seconds / 60);
     const float rest = std::nearbyint(seconds - float(minutes) * 60);
-    for (int i = 0; i < minutes; ++i) WaitForTimer(60000);
+    for (int i = 0; i < minutes; ++i)
+        WaitForTimer(60000);
     if (rest != 0) WaitForTimer(int(std::int64_t(rest) * 1000));
 }
