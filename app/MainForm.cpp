@@ -180,8 +180,7 @@ void MainForm::changeEvent(QEvent* event) {
 void MainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     // A desktop without a window manager never activates the window; showing it counts too.
-    if (!Activated)
-        QMetaObject::invokeMethod(this, &MainForm::Form_Activate, Qt::QueuedConnection);
+    if (!Activated) QMetaObject::invokeMethod(this, &MainForm::Form_Activate, Qt::QueuedConnection);
 }
 
 void MainForm::Form_Activate() {

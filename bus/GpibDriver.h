@@ -2,9 +2,9 @@
 // The driver calls the program relies on, shaped like the NI-488.2 C API so that a real
 // driver library maps onto it one to one. After every call the driver holds that call's
 // ibsta, iberr and ibcntl.
+#include <QString>
 #include <cstdint>
 #include <memory>
-#include <QString>
 
 namespace gpib {
 

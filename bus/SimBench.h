@@ -32,8 +32,7 @@ public:
     int ibrdf(int ud, const char* fileName) override;
     int ibwrtf(int ud, const char* fileName) override;
     void SendIFC(int board) override;
-    void FindLstn(int board, const Addr4882_t* padList, Addr4882_t* resultList,
-                  int limit) override;
+    void FindLstn(int board, const Addr4882_t* padList, Addr4882_t* resultList, int limit) override;
     void DevClear(int board, Addr4882_t address) override;
 
     // Factor applied to every driver timeout (bench file "timeout_scale").

@@ -18,6 +18,16 @@ bool HoldsMoreThanSpaces(const QString& text) {
 } // namespace
 
 void MainForm::Button_Connect_Click() {
+    // The search yields to window events inside each query; a second click must not start a
+    // second search inside the first.
+    static bool searching = false;
+    if (searching) return;
+    searching = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{searching};
+
     const int mode = Option_ID[2]->isChecked() ? 2 : Option_ID[1]->isChecked() ? 1 : 0;
     if (mode == 2) {
         // "None" names no instrument; a recalled identification text can enable Connect here.

@@ -171,13 +171,19 @@ bool LogWriter::writeLine(const QByteArray& line) {
     const QByteArray bytes = line + "\r\n";
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
+    // A row that fails half-way is cut off again, so the file never ends in a torn row.
+    const off_t rowStart = ::lseek(fd_, 0, SEEK_CUR);
+    const auto dropPartialRow = [&] {
+        if (rowStart >= 0 && ::ftruncate(fd_, rowStart) == 0) ::lseek(fd_, rowStart, SEEK_SET);
+        return false;
+    };
     while (left > 0) {
         const ssize_t n = ::write(fd_, data, static_cast<size_t>(left));
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return dropPartialRow();
         }
-        if (n == 0) return false;
+        if (n == 0) return dropPartialRow();
         data += n;
         left -= n;
     }

@@ -3,14 +3,16 @@
 #include <QByteArray>
 #include <QString>
 
-extern QByteArray Exclude1;      // exclusion patterns; empty: not used
+extern QByteArray Exclude1; // exclusion patterns; empty: not used
 extern QByteArray Exclude2;
 extern bool DecNotation;         // convert answers to plain decimal notation
 extern QString DecimalSeparator; // "." or ",", the user's number format
 
 QByteArray ApplyExclusion(const QByteArray& response, const QByteArray& pattern);
 double NumericValue(const QByteArray& text);
-inline double NumericValue(const QString& text) { return NumericValue(text.toLatin1()); }
+inline double NumericValue(const QString& text) {
+    return NumericValue(text.toLatin1());
+}
 // 15 significant digits, leading space for values >= 0.
 QByteArray NumberText(double value);
 // The single-precision form: 7 significant digits.

@@ -19,8 +19,10 @@ namespace {
 QByteArray TrimSpaces(const QByteArray& text) {
     qsizetype first = 0;
     qsizetype last = text.size();
-    while (first < last && text.at(first) == ' ') ++first;
-    while (last > first && text.at(last - 1) == ' ') --last;
+    while (first < last && text.at(first) == ' ')
+        ++first;
+    while (last > first && text.at(last - 1) == ' ')
+        --last;
     return text.mid(first, last - first);
 }
 
@@ -54,11 +56,11 @@ bool MainForm::ChooseLogFile() {
         const QString path = LogFilePath(ui->Text_Path->text(), name);
         if (path.isEmpty() || !QFileInfo::exists(path)) return true;
         const QString proposed = ProposeFreeName(name);
-        const Answer a = platform::MsgBox(
-            "File Error",
-            "The file " + name + " already exists.\n\nSelect:\nYes to use  " + proposed +
-                "  instead.\nNo to replace  " + name + " .",
-            Buttons::YesNoCancel, Icon::Warning, Answer::Yes);
+        const Answer a =
+            platform::MsgBox("File Error",
+                             "The file " + name + " already exists.\n\nSelect:\nYes to use  " +
+                                 proposed + "  instead.\nNo to replace  " + name + " .",
+                             Buttons::YesNoCancel, Icon::Warning, Answer::Yes);
         if (a == Answer::Cancel) return false;
         if (a == Answer::No) return true;
         ui->Text_FileName->setText(proposed);
@@ -111,8 +113,7 @@ void MainForm::Button_Start_Click() {
     const OpenFailure failure =
         path.isEmpty() ? OpenFailure::NotFound : log->open(path, SyncPolicy::EveryRow);
     if (failure != OpenFailure::None) {
-        platform::MsgBox("File Error", OpenFailureText(failure, name), Buttons::Ok,
-                         Icon::Critical);
+        platform::MsgBox("File Error", OpenFailureText(failure, name), Buttons::Ok, Icon::Critical);
         ui->Button_Start->setEnabled(true);
         return;
     }
@@ -131,8 +132,20 @@ void MainForm::Button_Start_Click() {
         ~RunningFlag() { flag = false; }
     } runningFlag{Running};
 
-    if (DecimalSeparator == ".") Log->writeLine("sep=;");
-    Log->writeLine(HeaderLine(columns));
+    // A line the system refused (disk full, file size limit) must not pass as logged: the
+    // run ends with a box instead of going on to "Completed" with rows missing.
+    bool writeFailed = false;
+    const auto writeLine = [&](const QByteArray& line) {
+        if (writeFailed) return false;
+        if (Log->writeLine(line)) return true;
+        writeFailed = true;
+        platform::MsgBox("File Error", "Can't write file " + name + ".", Buttons::Ok,
+                         Icon::Critical);
+        Button_Stop_Click();
+        return false;
+    };
+    if (DecimalSeparator == ".") writeLine("sep=;");
+    writeLine(HeaderLine(columns));
 
     const QByteArray query = ui->Text_MeasQuery->text().toLatin1();
     float MaxValue = 0;
@@ -168,8 +181,7 @@ void MainForm::Button_Start_Click() {
         ui->Text_MeasResponse->setText(QString::fromLatin1(TrimSpaces(Answer)));
 
         Row += Answer;
-        Log->writeLine(Row);
-        emit rowLogged(Row);
+        if (writeLine(Row)) emit rowLogged(Row);
 
         ui->Label_CurrentSequence->setText(QString::number(qint64(Seq)));
         ui->Label_RemainingSequences->setText(QString::number(double(SequenceCount - Seq)));

@@ -39,8 +39,8 @@ public:
     virtual ~Platform() = default;
 
     // Modal message box; LF in text is a line break. Returns the button pressed.
-    virtual Answer messageBox(const QString& title, const QString& text, Buttons buttons,
-                              Icon icon, Answer defaultButton) = 0;
+    virtual Answer messageBox(const QString& title, const QString& text, Buttons buttons, Icon icon,
+                              Answer defaultButton) = 0;
     // One-line prompt; empty text on Cancel.
     virtual QString inputBox(const QString& title, const QString& prompt,
                              const QString& defaultText) = 0;

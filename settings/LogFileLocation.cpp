@@ -25,16 +25,21 @@ QString FolderOf(const QString& fullPath) {
 } // namespace
 
 void MainForm::Text_FileName_KeyPress(int& keyAscii) {
-    const bool letter = (keyAscii >= 'A' && keyAscii <= 'Z') || (keyAscii >= 'a' && keyAscii <= 'z');
+    const bool letter =
+        (keyAscii >= 'A' && keyAscii <= 'Z') || (keyAscii >= 'a' && keyAscii <= 'z');
     const bool digit = keyAscii >= '0' && keyAscii <= '9';
     if (keyAscii == 8 || keyAscii == '-' || keyAscii == '_' || letter || digit) return;
     if (keyAscii == '.' && !ui->Text_FileName->text().contains('.')) return;
     keyAscii = 0;
 }
 
-void MainForm::Text_FileName_DblClick() { ui->Text_FileName->clear(); }
+void MainForm::Text_FileName_DblClick() {
+    ui->Text_FileName->clear();
+}
 
-void MainForm::Text_FileName_GotFocus() { FileNameOnFocus = ui->Text_FileName->text(); }
+void MainForm::Text_FileName_GotFocus() {
+    FileNameOnFocus = ui->Text_FileName->text();
+}
 
 void MainForm::Text_FileName_LostFocus() {
     QString name = ui->Text_FileName->text();
@@ -67,10 +72,11 @@ void MainForm::Text_Path_Change() {
 void MainForm::Button_Path_Click() {
     QString start = ui->Text_Path->text();
     if (start.isEmpty() || !QFileInfo(start).isDir()) {
-        platform::MsgBox("Path Error",
-                         "The current path and/or drive does not exist.\nThe Path will be reset to " +
-                             DefaultFolder(),
-                         Buttons::OkCancel, Icon::Warning);
+        platform::MsgBox(
+            "Path Error",
+            "The current path and/or drive does not exist.\nThe Path will be reset to " +
+                DefaultFolder(),
+            Buttons::OkCancel, Icon::Warning);
         start = DefaultFolder();
         ui->Text_Path->setText(start);
     }
@@ -107,9 +113,13 @@ void MainForm::Button_File_Click() {
     if (SettingsChanged) Text_FileName_LostFocus();
 }
 
-void MainForm::Menu_LogFilePath_Click() { Button_Path_Click(); }
+void MainForm::Menu_LogFilePath_Click() {
+    Button_Path_Click();
+}
 
-void MainForm::Menu_LogFileName_Click() { Button_File_Click(); }
+void MainForm::Menu_LogFileName_Click() {
+    Button_File_Click();
+}
 
 namespace {
 // A top-level menu opened while the name box has the focus checks the name first.
@@ -123,9 +133,13 @@ void MainForm::Menu_File_Click() {
     if (NameBoxActive(focusWidget(), ui->Text_FileName)) Text_FileName_LostFocus();
 }
 
-void MainForm::Menu_Tools_Click() { Menu_File_Click(); }
+void MainForm::Menu_Tools_Click() {
+    Menu_File_Click();
+}
 
-void MainForm::Menu_About_Click() { Menu_File_Click(); }
+void MainForm::Menu_About_Click() {
+    Menu_File_Click();
+}
 
 void MainForm::SetCsvMenus() {
     Menu_OpenExcel[1]->setEnabled(false);

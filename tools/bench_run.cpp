@@ -1,0 +1,168 @@
+// Measures the run of the main window on a simulated instrument that answers at once:
+//   1. sequences per second back to back (interval 0), against the ceiling of 10 per second
+//      that the 0.1 s pause of every query sets;
+//   2. with a 1 s interval, how much each period exceeds interval + query pause, and the CPU
+//      time the whole run takes (the waits must sleep, not spin);
+//   3. resident memory after 10 sequences and after many more, to show that a long run does
+//      not grow.
+// Usage: bench_run [sequences for the memory run, default 1000]
+// No box may appear (it would wait for a click): the bench answers every query and each run
+// writes a file of its own name into a fresh folder.
+#include "app/MainForm.h"
+#include "bus/SimBench.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <numeric>
+#include <sys/resource.h>
+
+namespace {
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long ResidentKiB() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+class Runner {
+public:
+    explicit Runner(const QString& folder) {
+        form_.SplashSeconds = 0;
+        form_.Form_Load();
+        form_.Form_Activate();
+        // Controls by name: this program is built without the window's generated header.
+        edit("Text_Path")->setText(folder);
+        form_.Option_ID[2]->setChecked(true);
+        form_.Option_ID_Click(2);
+        form_.findChild<QComboBox*>("Combo_Addr")->setCurrentText("3");
+        form_.Button_Connect_Click();
+        edit("Text_MeasQuery")->setText("MEAS?");
+        for (QCheckBox* box : form_.Check_Log)
+            box->setChecked(true);
+        QObject::connect(&form_, &MainForm::rowLogged, [this](const QByteArray&) {
+            ++rows_;
+            if (onRow) onRow(rows_);
+        });
+    }
+
+    bool ready() const { return form_.Connected; }
+
+    // Runs the given number of sequences; returns the wall time in seconds.
+    double run(int sequences, int interval) {
+        edit("Text_FileName")->setText(QStringLiteral("Run%1.csv").arg(++runs_));
+        form_.Text_Time[0]->setText(QString::number(std::max(interval, 1)));
+        form_.Text_Time[1]->setText(QString::number(sequences));
+        form_.Button_ApplyTime_Click();
+        if (interval == 0) form_.IntervalSeconds = 0;
+        rows_ = 0;
+        QElapsedTimer clock;
+        clock.start();
+        form_.Button_Start_Click();
+        return double(clock.nsecsElapsed()) / 1e9;
+    }
+
+    int rows() const { return rows_; }
+    std::function<void(int)> onRow;
+
+private:
+    QLineEdit* edit(const char* name) { return form_.findChild<QLineEdit*>(name); }
+
+    MainForm form_;
+    int rows_ = 0;
+    int runs_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int memorySequences = argc > 1 ? std::max(11, atoi(argv[1])) : 1000;
+
+    QString error;
+    auto bus = gpib::SimBus::fromJson(R"({ "timeout_scale": 0.001, "instruments": [
+        { "address": 3, "status": "ieee488.2", "delay_ms": 0,
+          "replies": { "MEAS?": "+1.00000E+01VDC" } } ] })",
+                                      &error);
+    if (!bus) {
+        std::fprintf(stderr, "bench: %s\n", qPrintable(error));
+        return 1;
+    }
+    gpib::SetBus(bus.get());
+    QTemporaryDir folder;
+    if (!folder.isValid()) return 1;
+    Runner runner(folder.path());
+    if (!runner.ready()) {
+        std::fprintf(stderr, "not connected\n");
+        return 1;
+    }
+
+    // 1. Back to back.
+    {
+        const int n = 50;
+        const double seconds = runner.run(n, 0);
+        const double rate = runner.rows() / seconds;
+        std::printf("interval 0, %d sequences: %.2f s, %.2f sequences/s = %.1f %% of 10/s\n", n,
+                    seconds, rate, rate * 10.0);
+        std::fflush(stdout);
+    }
+
+    // 2. A 1 s interval.
+    {
+        const int n = 60;
+        QElapsedTimer clock;
+        std::vector<double> at;
+        runner.onRow = [&](int) { at.push_back(double(clock.nsecsElapsed()) / 1e9); };
+        const double cpuBefore = CpuSeconds();
+        clock.start();
+        const double seconds = runner.run(n, 1);
+        const double cpu = CpuSeconds() - cpuBefore;
+        runner.onRow = nullptr;
+        std::vector<double> extra;
+        for (size_t i = 1; i < at.size(); ++i)
+            extra.push_back(at[i] - at[i - 1] - 1.0 - 0.1);
+        const double mean =
+            extra.empty() ? 0 : std::accumulate(extra.begin(), extra.end(), 0.0) / extra.size();
+        const double worst = extra.empty() ? 0 : *std::max_element(extra.begin(), extra.end());
+        std::printf("interval 1 s, %d sequences: %.2f s wall, %zu periods, extra beyond 1.1 s: "
+                    "mean %.2f ms, worst %.2f ms; CPU %.3f s (%.2f %% of wall)\n",
+                    n, seconds, extra.size(), mean * 1e3, worst * 1e3, cpu, 100 * cpu / seconds);
+        std::fflush(stdout);
+    }
+
+    // 3. Memory over a long run.
+    {
+        long after10 = -1;
+        long atEnd = -1;
+        runner.onRow = [&](int row) {
+            if (row == 10) after10 = ResidentKiB();
+            if (row == memorySequences) atEnd = ResidentKiB();
+        };
+        const double seconds = runner.run(memorySequences, 0);
+        runner.onRow = nullptr;
+        std::printf("resident memory: %ld KiB after 10 sequences, %ld KiB after %d (%+ld KiB), "
+                    "run %.1f s\n",
+                    after10, atEnd, memorySequences, atEnd - after10, seconds);
+    }
+    std::fflush(stdout);
+    gpib::SetBus(nullptr);
+    return 0;
+}
