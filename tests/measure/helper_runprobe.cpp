@@ -1,11 +1,11 @@
 // A run of the real main window in a process of its own, for a test that kills it midway.
-// The sequor program itself takes no script that starts a run, so this probe drives the same
-// window from the same library: the built-in simulated bench, every x-axis column, interval
-// 1 s, 100 sequences. Every row the window reports as logged is printed, hex-encoded, one per
-// line, and flushed at once, so the test knows what must already be on disk.
+// The sequor program takes no script that starts a run, so this probe drives the same window
+// from the same library: the built-in simulated bench, every x-axis column, interval 1 s,
+// 100 sequences. It prints the decimal separator first, then every row the window reports as
+// logged, hex-encoded, one per line and flushed at once, so the test knows what must already
+// be on disk.
 //
 // Usage: helper_runprobe <folder> <file name>
-// Output: "separator <.|,>" first, then one hex row per line.
 #include "app/MainForm.h"
 #include "bus/GpibDriver.h"
 #include "measure/Processing.h"
@@ -17,14 +17,11 @@
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: helper_runprobe <folder> <file name>\n");
-        return 2;
-    }
     QString error;
     std::unique_ptr<gpib::Driver> driver = gpib::CreateDriverFromEnvironment(&error);
-    if (!driver) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    if (argc < 3 || !driver) {
+        std::fprintf(stderr, "usage: helper_runprobe <folder> <file name>\n%s\n",
+                     qPrintable(error));
         return 2;
     }
     gpib::SetBus(driver.get());
@@ -51,7 +48,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    std::printf("separator %s\n", qPrintable(DecimalSeparator));
+    std::printf("%s\n", qPrintable(DecimalSeparator));
     std::fflush(stdout);
     QObject::connect(&form, &MainForm::rowLogged, [](const QByteArray& row) {
         std::printf("%s\n", row.toHex().constData());

@@ -1,7 +1,6 @@
 #include "settings/TimeFormat.h"
 
 #include <QTest>
-#include <cmath>
 #include <limits>
 
 class TestTimeFormat : public QObject {
@@ -12,41 +11,30 @@ private slots:
     void absurdInputsDoNotCrash();
 };
 
+// Each row gives the short, words and clock texts joined by "|".
 void TestTimeFormat::formatTime_data() {
     QTest::addColumn<float>("seconds");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("3725 short") << 3725.0f << 0 << "1 h 2 m 5 s ";
-    QTest::newRow("3725 words") << 3725.0f << 1 << "1 hour 2 minutes 5 seconds ";
-    QTest::newRow("3725 clock") << 3725.0f << 2 << "1:02:05";
-    QTest::newRow("65 short") << 65.0f << 0 << "1 m 5 s ";
-    QTest::newRow("65 words") << 65.0f << 1 << "1 minute 5 seconds ";
-    QTest::newRow("65 clock") << 65.0f << 2 << "0:01:05";
-    QTest::newRow("0 short") << 0.0f << 0 << "";
-    QTest::newRow("0 words") << 0.0f << 1 << "";
-    QTest::newRow("0 clock") << 0.0f << 2 << "0:00:00";
-    QTest::newRow("1 hour") << 3600.0f << 1 << "1 hour ";
-    QTest::newRow("2 hours") << 7200.0f << 1 << "2 hours ";
-    QTest::newRow("59.5 not carried") << 59.5f << 2 << "0:00:60";
-    QTest::newRow("half to even down") << 60.5f << 2 << "0:01:00";
-    QTest::newRow("half to even up") << 61.5f << 2 << "0:01:02";
-    QTest::newRow("1 second") << 1.0f << 1 << "1 second ";
-    QTest::newRow("2 minutes") << 120.0f << 1 << "2 minutes ";
-    QTest::newRow("80 words") << 80.0f << 1 << "1 minute 20 seconds ";
-    QTest::newRow("600 words") << 600.0f << 1 << "10 minutes ";
-    QTest::newRow("hours only clock") << 36000.0f << 2 << "10:00:00";
-    QTest::newRow("3599 clock") << 3599.0f << 2 << "0:59:59";
-    QTest::newRow("over a day") << 90000.0f << 0 << "25 h ";
-    QTest::newRow("negative short") << -30.0f << 0 << "-30 s ";
-    QTest::newRow("negative clock") << -65.0f << 2 << "-0:01:05";
-    QTest::newRow("negative rounds to 0") << -0.2f << 2 << "0:00:00";
+    QTest::addColumn<QString>("texts");
+    QTest::newRow("3725") << 3725.0f << "1 h 2 m 5 s |1 hour 2 minutes 5 seconds |1:02:05";
+    QTest::newRow("65") << 65.0f << "1 m 5 s |1 minute 5 seconds |0:01:05";
+    QTest::newRow("0") << 0.0f << "||0:00:00";
+    QTest::newRow("1 hour") << 3600.0f << "1 h |1 hour |1:00:00";
+    QTest::newRow("2 hours") << 7200.0f << "2 h |2 hours |2:00:00";
+    QTest::newRow("over a day") << 90000.0f << "25 h |25 hours |25:00:00";
+    QTest::newRow("1 second") << 1.0f << "1 s |1 second |0:00:01";
+    // Seconds are rounded half to even and never carried into the minutes.
+    QTest::newRow("59.5 not carried") << 59.5f << "60 s |60 seconds |0:00:60";
+    QTest::newRow("60.5 half down") << 60.5f << "1 m |1 minute |0:01:00";
+    QTest::newRow("61.5 half up") << 61.5f << "1 m 2 s |1 minute 2 seconds |0:01:02";
+    QTest::newRow("negative") << -65.0f << "-1 m 5 s |-1 minute 5 seconds |-0:01:05";
+    QTest::newRow("negative rounds to 0") << -0.2f << "||0:00:00";
 }
 
 void TestTimeFormat::formatTime() {
     QFETCH(float, seconds);
-    QFETCH(int, mode);
-    QFETCH(QString, text);
-    QCOMPARE(FormatTime(seconds, mode), text);
+    QFETCH(QString, texts);
+    QCOMPARE(FormatTime(seconds, 0) + '|' + FormatTime(seconds, 1) + '|' + FormatTime(seconds, 2),
+             texts);
 }
 
 void TestTimeFormat::absurdInputsDoNotCrash() {
