@@ -82,14 +82,18 @@ void GpibWrite(std::int16_t ud, const QByteArray& text) {
     CheckGpibError();
 }
 
-QByteArray CleanAnswer(QByteArray answer) {
+QByteArray TrimSpaces(const QByteArray& text) {
     qsizetype first = 0;
-    qsizetype last = answer.size();
-    while (first < last && answer.at(first) == ' ')
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == ' ')
         ++first;
-    while (last > first && answer.at(last - 1) == ' ')
+    while (last > first && text.at(last - 1) == ' ')
         --last;
-    answer = answer.mid(first, last - first);
+    return text.mid(first, last - first);
+}
+
+QByteArray CleanAnswer(QByteArray answer) {
+    answer = TrimSpaces(answer);
     const auto isLineEnd = [](char c) { return c == '\n' || c == '\r'; };
     if (answer.size() >= 2 && isLineEnd(answer.at(answer.size() - 2))) answer.chop(1);
     for (int i = 0; i < 2 && !answer.isEmpty() && isLineEnd(answer.back()); ++i)

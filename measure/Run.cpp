@@ -16,16 +16,6 @@ using platform::Buttons;
 using platform::Icon;
 
 namespace {
-QByteArray TrimSpaces(const QByteArray& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == ' ')
-        ++first;
-    while (last > first && text.at(last - 1) == ' ')
-        --last;
-    return text.mid(first, last - first);
-}
-
 void SetTextColour(QWidget* widget, const QColor& colour) {
     QPalette p = widget->palette();
     p.setColor(QPalette::WindowText, colour);
