@@ -2,17 +2,13 @@
 #include "FormFixture.h"
 #include "app/Program.h"
 #include "bus/BusAccess.h"
-#include "settings/SettingsStore.h"
 #include "settings/frmAbout.h"
-#include <QApplication>
 #include <QtTest>
 
 using namespace platform;
 
-namespace {
-const QByteArray Instruments = R"({ "address": 22, "replies": {} },
+static const QByteArray Instruments = R"({ "address": 22, "replies": {} },
     { "address": 3, "replies": {} }, { "address": 9, "replies": {} })";
-} // namespace
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -22,72 +18,55 @@ private slots:
         FormFixture f(BenchJson(Instruments));
         QVERIFY(f.start());
         QCOMPARE(f.form->windowTitle(), QString("Sequor, v2.10 - July 2009 rev. March 2023"));
-        QStringList entries;
+        // The addresses in ascending order, then what starts disabled (widgets and menu items).
+        QStringList shown, disabled;
         for (int i = 0; i < f.ui()->Combo_Addr->count(); ++i)
-            entries << f.ui()->Combo_Addr->itemText(i);
-        QCOMPARE(entries, QStringList({"None", "3", "9", "22"}));
-        QVERIFY(DeviceUd != 0);
-        // Everything else starts enabled.
-        QStringList disabled; // widgets and menu items
+            shown << f.ui()->Combo_Addr->itemText(i);
         for (const QObject* o : f.form->findChildren<QObject*>())
             if (o->property("enabled") == QVariant(false)) disabled << o->objectName();
         disabled.sort();
-        QCOMPARE(disabled,
-                 QStringList({"Button_ApplyTime", "Button_Connect", "Button_Start", "Button_Stop",
-                              "Button_Test", "Menu_OpenExcel_1", "Menu_OpenExcel_2",
-                              "Menu_ShowConditional", "Menu_ViewTerm"}));
-        // The recalled entries come up applied and unchanged.
-        QVERIFY(f.form->TimeApplied && !SettingsChanged && f.form->CsvFile.endsWith("/Test.csv"));
-        QVERIFY(f.sys.boxes.isEmpty());
-        // A later activation recalls nothing.
-        f.ui()->Text_FileName->setText("Other.csv");
-        f.form->Form_Activate();
-        QCOMPARE(f.ui()->Text_FileName->text(), QString("Other.csv"));
-        // The conditional command indicator as started, then turned on and off again: only
-        // the caption turns bold and blue.
+        QCOMPARE(shown + disabled,
+                 QStringList({"None", "3", "9", "22", "Button_ApplyTime", "Button_Connect",
+                              "Button_Start", "Button_Stop", "Button_Test", "Menu_OpenExcel_1",
+                              "Menu_OpenExcel_2", "Menu_ShowConditional", "Menu_ViewTerm"}));
+        // The descriptor is open and the recalled entries come up applied.
+        QVERIFY(DeviceUd != 0 && f.form->TimeApplied && f.form->CsvFile.endsWith("/Test.csv"));
+        // The indicator as started, turned on and off again: only the caption turns bold and blue.
+        const QGroupBox* frame = f.ui()->Frame4;
         for (bool on : {false, true, false}) {
-            QCOMPARE(f.ui()->Frame4->title(),
-                     QString(" Sequence - Conditional Command %1 ").arg(on ? "ON" : "OFF"));
-            QCOMPARE(QList<bool>({f.ui()->Menu_ShowConditional->isEnabled(),
-                                  f.ui()->Frame4->font().bold(),
-                                  f.ui()->Frame4->styleSheet().contains("#0000ff")}),
-                     QList<bool>(3, on));
-            QVERIFY(!f.ui()->Button_Start->font().bold());
+            QCOMPARE(
+                QVariantList({frame->title(), f.ui()->Menu_ShowConditional->isEnabled(),
+                              frame->font().bold(), frame->styleSheet().contains("#0000ff"),
+                              f.ui()->Button_Start->font().bold()}),
+                QVariantList({QString(" Sequence - Conditional Command %1 ").arg(on ? "ON" : "OFF"),
+                              on, on, on, false}));
             f.form->CondOnIndicator(!on);
         }
-    }
-
-    void noListenersEndsProgram() {
-        FormFixture f(BenchJson(""));
-        f.sys.answerBox(Answer::Ok, "Initialization Error 14");
-        QVERIFY(!f.start());
-        QCOMPARE(f.ui()->Combo_Addr->count(), 0);
     }
 
     // Closing asks once after a change (answer -1: no change); Cancel keeps window and entries.
     void exitQuestion_data() {
         QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("closed");
-        QTest::newRow("Yes") << int(Answer::Yes) << true;
-        QTest::newRow("No") << int(Answer::No) << true;
-        QTest::newRow("Cancel") << int(Answer::Cancel) << false;
-        QTest::newRow("unchanged") << -1 << true;
+        QTest::newRow("Yes") << int(Answer::Yes);
+        QTest::newRow("No") << int(Answer::No);
+        QTest::newRow("Cancel") << int(Answer::Cancel);
+        QTest::newRow("unchanged") << -1;
     }
     void exitQuestion() {
         QFETCH(int, answer);
-        QFETCH(bool, closed);
         FormFixture f(BenchJson(Instruments));
         QVERIFY(f.start());
         f.form->show();
         if (answer >= 0) f.ui()->Text_MeasQuery->setText("MEAS?");
         if (answer >= 0) f.sys.answerBox(Answer(answer), "Exit");
+        f.form->Form_Activate(); // a later activation recalls nothing, so the change stays
         f.form->Menu_Exit_Click();
-        QCOMPARE(f.sys.boxes.size(), answer >= 0 ? 1 : 0);
-        for (const auto& box : f.sys.boxes)
+        for (const auto& box : f.sys.boxes) // an unexpected box fails the test by itself
             QVERIFY(box.text == "Do you want to save the Startup settings ?" &&
                     box.buttons == Buttons::YesNoCancel && box.icon == Icon::Question);
-        QCOMPARE(!f.form->isVisible(), closed);
-        if (!closed) QCOMPARE(f.ui()->Text_MeasQuery->text(), QString("MEAS?"));
+        QVERIFY(f.sys.pendingAnswers() == 0 &&
+                f.form->isVisible() == (answer == int(Answer::Cancel)) &&
+                f.ui()->Text_MeasQuery->text() == (answer >= 0 ? "MEAS?" : ""));
     }
 
     // "?" anywhere after the program name shows only the about box; otherwise the driver is
@@ -95,7 +74,6 @@ private slots:
     void questionMark_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<bool>("about");
-        QTest::newRow("/?") << QStringList{"sequor", "/?"} << true;
         QTest::newRow("inside") << QStringList{"sequor", "-x", "a?b"} << true;
         QTest::newRow("program name") << QStringList{"/opt/what?/sequor"} << false;
     }
@@ -113,7 +91,6 @@ private slots:
             if (modal) modal->close();
         });
         QCOMPARE(RunSequor(args), about ? 0 : 1);
-        qputenv("SEQUOR_BUS", "sim");
         QCOMPARE(shown, about ? QString("About Sequor") : QString());
     }
 };

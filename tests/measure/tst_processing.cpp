@@ -1,146 +1,116 @@
 #include "measure/Processing.h"
 
 #include <QTest>
-#include <array>
 #include <cfloat>
 #include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
 // One table row on one line: the tag, then a value for each column.
-template <typename... T> void row(const char* tag, const T&... values) {
+template <typename... T> static void row(const char* tag, const T&... values) {
     (QTest::newRow(tag) << ... << values);
 }
-// The columns of a table, one type and name each.
-template <typename... T> void columns(std::array<const char*, sizeof...(T)> names) {
-    int i = 0;
-    (QTest::addColumn<T>(names[i++]), ...);
-}
-// The current row's value in a column (QFETCH as an expression).
-template <typename T> const T& in(const char* name) {
-    return *static_cast<T*>(QTest::qData(name, qMetaTypeId<T>()));
-}
-} // namespace
 
 class TestProcessing : public QObject {
     Q_OBJECT
 private slots:
-    void exclusion_data() {
-        columns<QByteArray, QByteArray, QByteArray>({"pattern", "answer", "result"});
-        row("unit", "VDC"_ba, "+1.2345E+00VDC"_ba, "+1.2345E+00"_ba);
-        row("star-comma", "*,"_ba, "NORM,+1.2E-3"_ba, "+1.2E-3"_ba);
-        row("comma-star", ",*"_ba, "+1.2E-3,OK"_ba, "+1.2E-3"_ba);
-        row("two before", "??E"_ba, "5.00E+01"_ba, "5.+01"_ba);
-        row("one after", "E?"_ba, "12E3"_ba, "12"_ba);
-        row("only wildcards", "??"_ba, "1.5V"_ba, "1.5V"_ba);
-        row("only star", "*"_ba, "1.5V"_ba, "1.5V"_ba);
-        row("case-sensitive", "vdc"_ba, "1VDC"_ba, "1VDC"_ba);
-        row("first occurrence", ","_ba, "1,2,3"_ba, "12,3"_ba);
-        row("at start", "+"_ba, "+1.5"_ba, "1.5"_ba);
-        row("at end", "V"_ba, "1.5V"_ba, "1.5"_ba);
-        row("A clipped", "??E"_ba, "1E5"_ba, "5"_ba);
-        row("B past end", "V???"_ba, "1.5VD"_ba, "1.5"_ba);
-        row("star in middle", "A*B"_ba, "xA*By AxB"_ba, "xy AxB"_ba);
-        row("empty pattern", QByteArray(), "abc"_ba, "abc"_ba);
-        row("pattern longer", "ABCDEFG"_ba, "ABC"_ba, "ABC"_ba);
-        row("wildcards longer", "???????X???"_ba, "X"_ba, QByteArray());
-        row("NUL bytes", QByteArray("\0?", 2), QByteArray("a\0bc", 4), "ac"_ba);
+    // The answer-cleaning steps, chosen by the tag's first word: "x" removes the pattern "arg",
+    // "d" converts to decimal notation ("!" marks a result that is not valid), "l" puts the
+    // separator "arg" in place of the first decimal mark.
+    void text_data() {
+        QTest::addColumn<QByteArray>("arg");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("result");
+        row("x unit", "VDC"_ba, "+1.2345E+00VDC"_ba, "+1.2345E+00"_ba);
+        row("x star-comma", "*,"_ba, "NORM,+1.2E-3"_ba, "+1.2E-3"_ba);
+        row("x comma-star", ",*"_ba, "+1.2E-3,OK"_ba, "+1.2E-3"_ba);
+        row("x two before", "??E"_ba, "5.00E+01"_ba, "5.+01"_ba);
+        row("x one after", "E?"_ba, "12E3"_ba, "12"_ba);
+        row("x only wildcards", "??"_ba, "1.5V"_ba, "1.5V"_ba);
+        row("x case-sensitive", "vdc"_ba, "1VDC"_ba, "1VDC"_ba);
+        row("x first occurrence", ","_ba, "1,2,3"_ba, "12,3"_ba);
+        row("x at start", "+"_ba, "+1.5"_ba, "1.5"_ba);
+        row("x at end", "V"_ba, "1.5V"_ba, "1.5"_ba);
+        row("x A clipped", "??E"_ba, "1E5"_ba, "5"_ba);
+        row("x B past end", "V???"_ba, "1.5VD"_ba, "1.5"_ba);
+        row("x star in middle", "A*B"_ba, "xA*By AxB"_ba, "xy AxB"_ba);
+        row("x empty pattern", QByteArray(), "abc"_ba, "abc"_ba);
+        row("x pattern longer", "ABCDEFG"_ba, "ABC"_ba, "ABC"_ba);
+        row("x NUL bytes", QByteArray("\0?", 2), QByteArray("a\0bc", 4), "ac"_ba);
         const QByteArray sevens(1 << 20, '7'), big = sevens + "VDC";
-        row("1 MB answer", "VDC"_ba, big, sevens);
-        row("1 MB of ?", QByteArray(1 << 20, '?'), big, big);
-        row("1 MB of *", QByteArray(1 << 20, '*'), "1V"_ba, "1V"_ba);
+        row("x 1 MB answer", "VDC"_ba, big, sevens);
+        row("x 1 MB of ?", QByteArray(1 << 20, '?'), big, big);
+        row("x 1 MB of *", QByteArray(1 << 20, '*'), "1V"_ba, "1V"_ba);
+        row("d leading plus", QByteArray(), "+1.000E+00"_ba, "!+1.000E+00"_ba);
+        row("d one", QByteArray(), "1.000E+00"_ba, " 1"_ba);
+        row("d minus half", QByteArray(), "-0.5"_ba, "-.5"_ba);
+        row("d small with unit", QByteArray(), "1.2345E-03VDC"_ba, " .0012345"_ba);
+        row("d leading point", QByteArray(), ".5"_ba, "!.5"_ba);
+        row("d leading blank", QByteArray(), " 1"_ba, "! 1"_ba);
+        row("d empty", QByteArray(), QByteArray(), "!"_ba);
+        row("l first point only", ","_ba, " 1.2.3"_ba, " 1,2.3"_ba);
+        row("l first comma only", "."_ba, "1,234,5"_ba, "1.234,5"_ba);
+        row("l point stays", "."_ba, "1.5"_ba, "1.5"_ba);
+        row("l other separator acts as point", ";"_ba, "1,5"_ba, "1.5"_ba);
+    }
+    void text() {
+        QFETCH(QByteArray, arg);
+        QFETCH(QByteArray, answer);
+        const char kind = QTest::currentDataTag()[0];
+        const DecimalNotation decimal = ToDecimalNotation(answer);
+        QTEST(kind == 'x'   ? ApplyExclusion(answer, arg)
+              : kind == 'l' ? LocalizeDecimal(answer, QString::fromLatin1(arg))
+                            : (decimal.valid ? ""_ba : "!"_ba) + decimal.text,
+              "result");
     }
 
-    void exclusion() {
-        auto bytes = in<QByteArray>;
-        QCOMPARE(ApplyExclusion(bytes("answer"), bytes("pattern")), bytes("result"));
+    // Numbers read from answers ("v" rows) and written to the log as double ("t") or single
+    // ("s") precision.
+    void numbers_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<double>("value");
+        row("v answer", "+1.2345E+00VDC"_ba, 1.2345);
+        row("v blanks anywhere", " - 1 . 5 "_ba, -1.5);
+        row("v tab and LF skipped, CR stops", "\t\n1\r2"_ba, 1.0);
+        row("v bare exponent", "1e+"_ba, 1.0);
+        row("v D, blanks in exponent", "1 D+ 3"_ba, 1000.0);
+        row("v point first, lower d", "-.5d-2"_ba, -0.005);
+        row("v second point stops", "1.2.3"_ba, 1.2);
+        row("v comma stops", "1,5"_ba, 1.0);
+        row("v hex", " &h1Fg"_ba, 31.0);
+        row("v octal stops at 8", "&O178"_ba, 15.0);
+        row("v ampersand alone", "&X1"_ba, 0.0);
+        row("v point only", "."_ba, 0.0);
+        row("v leading zeros", "0000.000125"_ba, 0.000125);
+        row("v overflow", "-9e99999999999999999999"_ba, -DBL_MAX);
+        row("v underflow", "1e-400"_ba, 0.0);
+        row("v huge hex", "&H" + QByteArray(400, 'F'), DBL_MAX);
+        row("v 1 MB of digits", QByteArray(1 << 20, '9'), DBL_MAX);
+        row("t negative zero", " 0"_ba, -0.0);
+        row("t 15 digits", " 666.666666666667"_ba, 2.0 / 3 * 1000);
+        row("t 0.001", " .001"_ba, 0.001);
+        row("t 0.00099", " 9.9E-04"_ba, 0.00099);
+        row("t 14 digits", " 99999999999999"_ba, 1e14 - 1);
+        row("t 1E15", " 1E+15"_ba, 1e15);
+        row("t rounds up to 1E15", " 1E+15"_ba, 999999999999999.9);
+        row("t 1E-20", " 1E-20"_ba, 1e-20);
+        row("t largest", " 1.79769313486232E+308"_ba, DBL_MAX);
+        row("t nan", " NaN"_ba, std::nan(""));
+        row("t inf", "-Inf"_ba, -HUGE_VAL);
+        row("s third", " .3333333"_ba, 1.0 / 3);
+        row("s 8 digits rounded", " 16777220"_ba, 16777216.0);
+        row("s small", " 1E-04"_ba, 0.0001);
     }
-
-    void numericValue_data() {
-        columns<QByteArray, double>({"text", "value"});
-        row("answer", "+1.2345E+00VDC"_ba, 1.2345);
-        row("blanks anywhere", " - 1 . 5 "_ba, -1.5);
-        row("tab and LF skipped, CR stops", "\t\n1\r2"_ba, 1.0);
-        row("bare exponent", "1e+"_ba, 1.0);
-        row("D, blanks in exponent", "1 D+ 3"_ba, 1000.0);
-        row("point first, lower d", "-.5d-2"_ba, -0.005);
-        row("second point stops", "1.2.3"_ba, 1.2);
-        row("comma stops", "1,5"_ba, 1.0);
-        row("hex", " &h1Fg"_ba, 31.0);
-        row("octal stops at 8", "&O178"_ba, 15.0);
-        row("ampersand alone", "&X1"_ba, 0.0);
-        row("point only", "."_ba, 0.0);
-        row("leading zeros", "0000.000125"_ba, 0.000125);
-        row("overflow", "-9e99999999999999999999"_ba, -DBL_MAX);
-        row("underflow", "1e-400"_ba, 0.0);
-        row("huge hex", "&H" + QByteArray(400, 'F'), DBL_MAX);
-        row("1 MB of digits", QByteArray(1 << 20, '9'), DBL_MAX);
-        row("1 MB fraction", "." + QByteArray(1 << 20, '0') + "1", 0.0);
-    }
-
-    void numericValue() {
-        const double got = NumericValue(in<QByteArray>("text"));
-        QVERIFY2(got == in<double>("value"), qPrintable(QString::number(got, 'g', 17)));
-    }
-
-    void numberText_data() {
-        columns<bool, double, QByteArray>({"single", "value", "text"});
-        row("negative zero", false, -0.0, " 0"_ba);
-        row("15 digits", false, 2.0 / 3 * 1000, " 666.666666666667"_ba);
-        row("0.001", false, 0.001, " .001"_ba);
-        row("0.00099", false, 0.00099, " 9.9E-04"_ba);
-        row("14 digits", false, 1e14 - 1, " 99999999999999"_ba);
-        row("1E15", false, 1e15, " 1E+15"_ba);
-        row("rounds up to 1E15", false, 999999999999999.9, " 1E+15"_ba);
-        row("1E-20", false, 1e-20, " 1E-20"_ba);
-        row("largest", false, DBL_MAX, " 1.79769313486232E+308"_ba);
-        row("nan", false, std::nan(""), " NaN"_ba);
-        row("inf", false, -HUGE_VAL, "-Inf"_ba);
-        row("single tenth", true, 0.1, " .1"_ba);
-        row("single third", true, 1.0 / 3, " .3333333"_ba);
-        row("single 8 digits rounded", true, 16777216.0, " 16777220"_ba);
-        row("single small", true, 0.0001, " 1E-04"_ba);
-    }
-
-    void numberText() {
-        QFETCH(bool, single);
-        QFETCH(double, value);
+    void numbers() {
         QFETCH(QByteArray, text);
-        QCOMPARE(single ? NumberText(float(value)) : NumberText(value), text);
+        QFETCH(double, value);
+        const char kind = QTest::currentDataTag()[0];
+        const double read = NumericValue(text);
+        if (kind == 'v') QVERIFY2(read == value, qPrintable(QString::number(read, 'g', 17)));
+        if (kind != 'v') QCOMPARE(kind == 's' ? NumberText(float(value)) : NumberText(value), text);
         // What is logged must read back as the same number.
-        if (!single && std::isfinite(value))
-            QVERIFY(std::fabs(NumericValue(text) - value) <= std::fabs(value) * 1e-14);
-    }
-
-    void decimalNotation_data() {
-        columns<QByteArray, bool, QByteArray>({"answer", "valid", "text"});
-        row("leading plus", "+1.000E+00"_ba, false, "+1.000E+00"_ba);
-        row("one", "1.000E+00"_ba, true, " 1"_ba);
-        row("minus half", "-0.5"_ba, true, "-.5"_ba);
-        row("small with unit", "1.2345E-03VDC"_ba, true, " .0012345"_ba);
-        row("leading point", ".5"_ba, false, ".5"_ba);
-        row("leading blank", " 1"_ba, false, " 1"_ba);
-        row("empty", QByteArray(), false, QByteArray());
-    }
-
-    void decimalNotation() {
-        const DecimalNotation result = ToDecimalNotation(in<QByteArray>("answer"));
-        QCOMPARE(result.valid, in<bool>("valid"));
-        QCOMPARE(result.text, in<QByteArray>("text"));
-    }
-
-    void localizeDecimal_data() {
-        columns<QString, QByteArray, QByteArray>({"separator", "answer", "result"});
-        row("first point only", u","_s, " 1.2.3"_ba, " 1,2.3"_ba);
-        row("first comma only", u"."_s, "1,234,5"_ba, "1.234,5"_ba);
-        row("point stays", u"."_s, "1.5"_ba, "1.5"_ba);
-        row("other separator acts as point", QString(), "1,5"_ba, "1.5"_ba);
-    }
-
-    void localizeDecimal() {
-        QCOMPARE(LocalizeDecimal(in<QByteArray>("answer"), in<QString>("separator")),
-                 in<QByteArray>("result"));
+        if (kind == 't' && std::isfinite(value))
+            QVERIFY(std::fabs(read - value) <= std::fabs(value) * 1e-14);
     }
 };
 
