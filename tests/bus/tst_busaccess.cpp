@@ -107,6 +107,16 @@ private slots:
         QVERIFY(JournalText(QTest::currentDataTag()).startsWith("0 I\n" + polls)); // then the query
     }
 
+    // Every bus call on a descriptor that was never opened ends the program after its box.
+    void missingDescriptor() {
+        platform::ScriptedPlatform sys;
+        sys.answerBox(platform::Answer::Ok, "Device Error");
+        QVERIFY_THROWS_EXCEPTION(platform::ProgramEnded, GpibQuery(0, "Q?"));
+        QCOMPARE(sys.boxes.size(), 1);
+        QCOMPARE(sys.boxes[0].text,
+                 QString("Device not configured.\n\nCorrect problem and restart."));
+    }
+
     // It returns after its time, handles a queued event meanwhile, and sleeps rather than spins.
     void waitSeconds() {
         bool handled = false;

@@ -246,6 +246,8 @@ private slots:
         QCOMPARE(f.form->CsvFile, log()); // the spreadsheet menus open this run's log
         if (c.end == Ended) return;
         QCOMPARE(ui->Label_CurrentSequence->text(), c.end);
+        const QColor endColour = ui->Label_CurrentSequence->palette().color(QPalette::WindowText);
+        QCOMPARE(endColour == QColor(255, 0, 0), c.end == Stopped); // red only for a stop
         QVERIFY(ui->Button_Start->isEnabled() && ui->Frame2->isEnabled());
         QVERIFY(!f.form->Running && !f.form->Timer1->isActive() && !ui->Button_Stop->isEnabled());
         // The log was open during the run and is closed; closing asked only after the run.
