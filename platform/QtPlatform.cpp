@@ -111,23 +111,11 @@ Answer QtPlatform::messageBox(const QString& title, const QString& text, Buttons
     box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
-    switch (icon) {
-    case Icon::None:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    case Icon::Critical:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case Icon::Question:
-        box.setIcon(QMessageBox::Question);
-        break;
-    case Icon::Warning:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case Icon::Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    }
+    // Indexed by Icon: None, Critical, Question, Warning, Information.
+    static constexpr QMessageBox::Icon icons[] = {QMessageBox::NoIcon, QMessageBox::Critical,
+                                                  QMessageBox::Question, QMessageBox::Warning,
+                                                  QMessageBox::Information};
+    box.setIcon(icons[static_cast<int>(icon)]);
 
     QList<std::pair<QAbstractButton*, Answer>> made;
     auto add = [&](QMessageBox::StandardButton b, Answer a) { made.append({box.addButton(b), a}); };
