@@ -1,0 +1,118 @@
+#include "app/ControlEvents.h"
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace ctl {
+
+int KeyAsciiOf(const QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+        return 9;
+    case Qt::Key_Escape:
+        return 27;
+    default:
+        break;
+    }
+    // Ctrl shortcuts (select all, copy, paste, cut, undo) and Delete ("\x7f" on X11) carry
+    // control characters; they keep their editing meaning. Alt and AltGr only change which
+    // character is typed, so what they type goes through the filter like any other.
+    const QString text = event->text();
+    if (text.size() != 1) return 0;
+    const char16_t c = text.at(0).unicode();
+    if (c < 32 || c == 127) return 0;
+    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier) &&
+        !(event->modifiers() & Qt::AltModifier))
+        return 0;
+    return c;
+}
+
+namespace {
+
+void InsertText(QWidget* control, const QString& text) {
+    if (auto* line = qobject_cast<QLineEdit*>(control))
+        line->insert(text);
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(control))
+        plain->insertPlainText(text);
+    else if (auto* rich = qobject_cast<QTextEdit*>(control))
+        rich->insertPlainText(text);
+    else if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
+        combo->lineEdit()->insert(text);
+}
+
+class Translator : public QObject {
+public:
+    Translator(QWidget* control, Handlers handlers)
+        : QObject(control), control_(control), h_(std::move(handlers)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            if (!h_.keyPress) return false;
+            const int original = KeyAsciiOf(static_cast<QKeyEvent*>(event));
+            if (original == 0) return false;
+            int key = original;
+            h_.keyPress(key);
+            if (key == 0 || original == 13) return true;
+            if (key != original) {
+                InsertText(control_, QString(QChar(key)));
+                return true;
+            }
+            // Alt+letter would be dropped by some controls' own handling; type it here so
+            // the filtered character is the one that arrives.
+            if (original >= 32 && static_cast<QKeyEvent*>(event)->modifiers() & Qt::AltModifier) {
+                InsertText(control_, QString(QChar(key)));
+                return true;
+            }
+            return false;
+        }
+        case QEvent::MouseButtonDblClick:
+            if (!h_.dblClick) return false;
+            h_.dblClick();
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (h_.click && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+                h_.click();
+            return false;
+        case QEvent::FocusIn:
+        case QEvent::FocusOut: {
+            // Focus that only follows a window change (a box appearing, another program) is
+            // not the user entering or leaving the control.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                return false;
+            if (event->type() == QEvent::FocusIn && h_.gotFocus) h_.gotFocus();
+            if (event->type() == QEvent::FocusOut && h_.lostFocus) h_.lostFocus();
+            return false;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget* control_;
+    Handlers h_;
+};
+
+} // namespace
+
+void Attach(QWidget* control, Handlers handlers) {
+    auto* translator = new Translator(control, std::move(handlers));
+    control->installEventFilter(translator);
+    // Editable combo boxes type into their line edit, which gets the key events first.
+    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
+        combo->lineEdit()->installEventFilter(translator);
+}
+
+} // namespace ctl

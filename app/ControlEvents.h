@@ -1,0 +1,31 @@
+#pragma once
+// The one translation of a control's key, double-click, focus and click events into the
+// handlers every window names Window_Control_Event. Windows attach it to their controls instead
+// of filtering events themselves, so every box behaves the same towards the keyboard.
+#include <QObject>
+#include <functional>
+
+class QKeyEvent;
+class QWidget;
+
+namespace ctl {
+
+// The key code a KeyPress handler sees: 13 for Enter, 8 for Backspace, 9 for Tab, 27 for
+// Escape, otherwise the typed character (whatever modifiers typed it, Alt and AltGr included).
+// 0 for keys that type nothing: Delete, arrows, Home, End, function keys and Ctrl shortcuts.
+int KeyAsciiOf(const QKeyEvent* event);
+
+struct Handlers {
+    // Gets the typed code and may change it: 0 drops the key, another code types that
+    // character instead. Enter (13) never reaches the control's own handling.
+    std::function<void(int& keyAscii)> keyPress;
+    std::function<void()> dblClick; // the control's own double-click action is suppressed
+    std::function<void()> gotFocus; // focus that only follows a window change does not count
+    std::function<void()> lostFocus;
+    std::function<void()> click; // a mouse click, for controls without a clicked signal
+};
+
+// Attaches the translation to a control; it lives as long as the control.
+void Attach(QWidget* control, Handlers handlers);
+
+} // namespace ctl
