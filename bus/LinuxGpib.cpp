@@ -60,8 +60,9 @@ struct LinuxGpib::Api {
 
 namespace {
 constexpr int IbaPAD = 0x1; // ibask option: the board's own primary address
-const QString HowToChooseBench = "\n\nTo work without GPIB hardware, start Sequor with "
-                                 "SEQUOR_BUS=sim to use the simulated bench.";
+const QString HowToChooseBench =
+    "\n\nTo work without GPIB hardware, start Sequor with SEQUOR_BUS=sim to use the simulated "
+    "bench, or store Interface=sim in the section Bus of Sequor's settings.";
 } // namespace
 
 LinuxGpib::LinuxGpib() : api_(std::make_unique<Api>()) {}
