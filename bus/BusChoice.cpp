@@ -1,5 +1,6 @@
 #include "bus/BusChoice.h"
 #include "bus/LinuxGpib.h"
+#include "bus/Prologix.h"
 #include "bus/SimBench.h"
 #include "bus/ThreadedDriver.h"
 #include "platform/Platform.h"
@@ -14,7 +15,11 @@ const QString Choices = "Choose the bus with SEQUOR_BUS, or with the key Interfa
                         "  sim  the simulated bench\n"
                         "  sim:<bench file>  a bench described in a file\n"
                         "  gpib  board 0 of linux-gpib\n"
-                        "  gpib:<board>  another board of linux-gpib";
+                        "  gpib:<board>  another board of linux-gpib\n"
+                        "  prologix:<serial device>  a Prologix or AR488 adapter on a serial port\n"
+                        "  prologix:<host>[:<port>]  a Prologix or AR488 adapter on the network";
+
+constexpr quint16 AdapterPort = 1234;
 
 bool BoardNumber(const QString& text, int* board) {
     bool ok = false;
@@ -25,6 +30,27 @@ bool BoardNumber(const QString& text, int* board) {
         return false;
     *board = n;
     return true;
+}
+
+QString AdapterName(const BusChoice& choice) {
+    return choice.file.isEmpty() ? QString("%1:%2").arg(choice.host).arg(choice.port) : choice.file;
+}
+
+// The adapter's stream is opened on the worker, which alone uses it afterwards.
+std::unique_ptr<Driver> OpenAdapter(const BusChoice& choice, QString* error, QString* title) {
+    const BusChoice c = choice;
+    auto adapter = std::make_unique<Prologix>(
+        [c]() { return c.file.isEmpty() ? TcpStream(c.host, c.port) : SerialStream(c.file); },
+        AdapterName(c));
+    Prologix* raw = adapter.get();
+    auto driver = std::make_unique<ThreadedDriver>(std::move(adapter));
+    QString message;
+    if (!driver->call([&](Driver&) { return raw->start(&message) ? 1 : 0; })) {
+        if (error) *error = message;
+        return nullptr;
+    }
+    if (title) *title = (raw->isAr488() ? "AR488 " : "Prologix ") + AdapterName(c);
+    return driver;
 }
 
 } // namespace
@@ -41,6 +67,21 @@ BusChoice ParseBusChoice(const QString& text) {
         choice.kind = BusChoice::Kind::LinuxGpib;
     } else if (text.startsWith("gpib:") && BoardNumber(text.mid(5), &choice.board)) {
         choice.kind = BusChoice::Kind::LinuxGpib;
+    } else if (text.startsWith("prologix:") && text.size() > 9) {
+        const QString target = text.mid(9);
+        if (target.startsWith('/')) {
+            choice.kind = BusChoice::Kind::Prologix;
+            choice.file = target;
+            return choice;
+        }
+        const qsizetype colon = target.lastIndexOf(':');
+        bool ok = colon < 0;
+        const uint port = colon < 0 ? AdapterPort : target.mid(colon + 1).toUInt(&ok);
+        choice.host = colon < 0 ? target : target.left(colon);
+        if (ok && port >= 1 && port <= 65535 && !choice.host.isEmpty()) {
+            choice.kind = BusChoice::Kind::Prologix;
+            choice.port = quint16(port);
+        }
     }
     return choice;
 }
@@ -59,13 +100,17 @@ QString BusTitle(const BusChoice& choice) {
         return "simulated bench " + QFileInfo(choice.file).fileName();
     case BusChoice::Kind::LinuxGpib:
         return choice.board == 0 ? QString() : QString("linux-gpib board %1").arg(choice.board);
+    case BusChoice::Kind::Prologix:
+        return "GPIB adapter " + AdapterName(choice);
     case BusChoice::Kind::Invalid:
         break;
     }
     return {};
 }
 
-std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error) {
+std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error, QString* title) {
+    if (title) *title = BusTitle(choice);
+    if (choice.kind == BusChoice::Kind::Prologix) return OpenAdapter(choice, error, title);
     QString message;
     std::unique_ptr<Driver> driver;
     switch (choice.kind) {
@@ -78,6 +123,7 @@ std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error) {
     case BusChoice::Kind::LinuxGpib:
         driver = LinuxGpib::open(LinuxGpibLibrary, choice.board, &message);
         break;
+    case BusChoice::Kind::Prologix:
     case BusChoice::Kind::Invalid:
         message = QString("Unknown bus \"%1\".\n\n").arg(choice.text) + Choices;
         break;
@@ -90,9 +136,7 @@ std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error) {
 }
 
 std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error, QString* busName) {
-    const BusChoice choice = ParseBusChoice(ChosenBusText());
-    if (busName) *busName = BusTitle(choice);
-    return CreateDriver(choice, error);
+    return CreateDriver(ParseBusChoice(ChosenBusText()), error, busName);
 }
 
 } // namespace gpib

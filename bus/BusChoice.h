@@ -8,14 +8,17 @@
 namespace gpib {
 
 struct BusChoice {
-    enum class Kind { Sim, SimFile, LinuxGpib, Invalid };
+    enum class Kind { Sim, SimFile, LinuxGpib, Prologix, Invalid };
     Kind kind = Kind::Invalid;
-    QString file; // bench file of SimFile
+    QString file; // bench file of SimFile, serial device of Prologix
+    QString host; // network adapter of Prologix
+    quint16 port = 0;
     int board = 0;
     QString text; // as the user wrote it
 };
 
-// Reads "sim", "sim:<file>", "gpib" or "gpib:<board>"; anything else is Invalid.
+// Reads "sim", "sim:<file>", "gpib", "gpib:<board>", "prologix:<serial device>" or
+// "prologix:<host>[:<port>]"; anything else is Invalid.
 BusChoice ParseBusChoice(const QString& text);
 
 // The choice in force: SEQUOR_BUS when set, else the per-user store (application "Sequor",
@@ -26,8 +29,10 @@ QString ChosenBusText();
 QString BusTitle(const BusChoice& choice);
 
 // Opens the chosen back-end behind the worker thread. On failure returns null and sets error
-// to the text the user is shown.
-std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error);
+// to the text the user is shown. title, when given, gets how the window names the bus, which
+// for an adapter is known only once it has answered.
+std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error,
+                                     QString* title = nullptr);
 
 // CreateDriver for ChosenBusText(); busName gets BusTitle of it.
 std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error, QString* busName = nullptr);

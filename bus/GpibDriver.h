@@ -3,6 +3,7 @@
 // driver library maps onto it one to one. After every call the driver holds that call's
 // ibsta, iberr and ibcntl.
 #include <cstdint>
+#include <vector>
 
 namespace gpib {
 
@@ -63,6 +64,10 @@ public:
     long ibcntl() const { return cntl_; }
 
 protected:
+    // Reports a listener search the way the program expects it: the board's 0 first, then the
+    // instruments found; ERR with EBUS when there are none, ETAB when they do not fit.
+    void setListeners(const std::vector<Addr4882_t>& found, Addr4882_t* resultList, int limit);
+
     int setStatus(int sta, int err, long cntl) {
         sta_ = sta;
         err_ = err;
@@ -78,6 +83,9 @@ private:
 
 // Seconds of a timeout code 0..17 (0: none, returned as a negative value).
 double TimeoutSeconds(int code);
+
+// Ends every message about a bus that cannot be used.
+extern const char* const ChooseBenchHint;
 
 // The driver every bus access uses.
 Driver& Bus();

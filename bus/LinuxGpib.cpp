@@ -60,9 +60,6 @@ struct LinuxGpib::Api {
 
 namespace {
 constexpr int IbaPAD = 0x1; // ibask option: the board's own primary address
-const QString HowToChooseBench =
-    "\n\nTo work without GPIB hardware, start Sequor with SEQUOR_BUS=sim to use the simulated "
-    "bench, or store Interface=sim in the section Bus of Sequor's settings.";
 } // namespace
 
 LinuxGpib::LinuxGpib() : api_(std::make_unique<Api>()) {}
@@ -95,7 +92,7 @@ std::unique_ptr<LinuxGpib> LinuxGpib::open(const QString& library, int board, QS
                           .arg(driver->iberr());
     }
     if (problem.isEmpty()) return driver;
-    if (error) *error = problem + HowToChooseBench;
+    if (error) *error = problem + ChooseBenchHint;
     return nullptr;
 }
 
@@ -215,17 +212,8 @@ void LinuxGpib::FindLstn(int b, const Addr4882_t* padList, Addr4882_t* resultLis
     status();
     if (ibsta() & ERR) return;
     const long count = std::clamp<long>(ibcntl(), 0, static_cast<long>(found.size()));
-    if (count == 0) {
-        fail(EBUS);
-        return;
-    }
-    resultList[0] = 0;
-    const int n = std::min<int>(static_cast<int>(count) + 1, limit);
-    std::copy_n(found.begin(), n - 1, resultList + 1);
-    if (count + 1 > limit)
-        setStatus(ERR, ETAB, n);
-    else
-        setStatus(CMPL, 0, n);
+    found.resize(static_cast<size_t>(count));
+    setListeners(found, resultList, limit);
 }
 
 void LinuxGpib::DevClear(int b, Addr4882_t address) {

@@ -34,7 +34,11 @@ void ThreadedDriver::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return stopping_ || pending_; });
-        if (!pending_) return;
+        if (!pending_) {
+            // What the back-end opened on this thread is closed on it too.
+            inner_.reset();
+            return;
+        }
         const std::shared_ptr<Job> job = std::move(pending_);
         lock.unlock();
         const int result = job->call(*inner_);
@@ -73,9 +77,9 @@ template <class Pred> void ThreadedDriver::waitUntil(Pred ready) {
     }
 }
 
-int ThreadedDriver::run(std::function<int(Driver&)> call) {
+int ThreadedDriver::call(std::function<int(Driver&)> work) {
     auto job = std::make_shared<Job>();
-    job->call = std::move(call);
+    job->call = std::move(work);
     // The worker is free once the earlier call finished, even when that call's caller is
     // further down this thread's stack, waiting for its own turn to return.
     waitUntil([this] { return !busy_; });
@@ -91,75 +95,75 @@ int ThreadedDriver::run(std::function<int(Driver&)> call) {
 }
 
 int ThreadedDriver::ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
-    return run([=](Driver& d) { return d.ibdev(board, pad, sad, tmo, eot, eos); });
+    return call([=](Driver& d) { return d.ibdev(board, pad, sad, tmo, eot, eos); });
 }
 
 int ThreadedDriver::ibpad(int ud, int pad) {
-    return run([=](Driver& d) { return d.ibpad(ud, pad); });
+    return call([=](Driver& d) { return d.ibpad(ud, pad); });
 }
 
 int ThreadedDriver::ibwrt(int ud, const void* buf, long count) {
-    if (!buf || count <= 0) return run([=](Driver& d) { return d.ibwrt(ud, buf, count); });
+    if (!buf || count <= 0) return call([=](Driver& d) { return d.ibwrt(ud, buf, count); });
     auto data = std::make_shared<std::vector<char>>(static_cast<const char*>(buf),
                                                     static_cast<const char*>(buf) + count);
-    return run([=](Driver& d) { return d.ibwrt(ud, data->data(), count); });
+    return call([=](Driver& d) { return d.ibwrt(ud, data->data(), count); });
 }
 
 int ThreadedDriver::ibrd(int ud, void* buf, long count) {
-    if (!buf || count <= 0) return run([=](Driver& d) { return d.ibrd(ud, buf, count); });
+    if (!buf || count <= 0) return call([=](Driver& d) { return d.ibrd(ud, buf, count); });
     auto data = std::make_shared<std::vector<char>>(static_cast<char*>(buf),
                                                     static_cast<char*>(buf) + count);
-    const int sta = run([=](Driver& d) { return d.ibrd(ud, data->data(), count); });
+    const int sta = call([=](Driver& d) { return d.ibrd(ud, data->data(), count); });
     std::memcpy(buf, data->data(), static_cast<size_t>(count));
     return sta;
 }
 
 int ThreadedDriver::ibwait(int ud, int mask) {
-    return run([=](Driver& d) { return d.ibwait(ud, mask); });
+    return call([=](Driver& d) { return d.ibwait(ud, mask); });
 }
 
 int ThreadedDriver::ibask(int ud, int option, int* value) {
-    if (!value) return run([=](Driver& d) { return d.ibask(ud, option, nullptr); });
+    if (!value) return call([=](Driver& d) { return d.ibask(ud, option, nullptr); });
     auto v = std::make_shared<int>(*value);
-    const int sta = run([=](Driver& d) { return d.ibask(ud, option, v.get()); });
+    const int sta = call([=](Driver& d) { return d.ibask(ud, option, v.get()); });
     *value = *v;
     return sta;
 }
 
 int ThreadedDriver::ibtmo(int ud, int v) {
-    return run([=](Driver& d) { return d.ibtmo(ud, v); });
+    return call([=](Driver& d) { return d.ibtmo(ud, v); });
 }
 
 int ThreadedDriver::ibrsp(int ud, char* spr) {
-    if (!spr) return run([=](Driver& d) { return d.ibrsp(ud, nullptr); });
+    if (!spr) return call([=](Driver& d) { return d.ibrsp(ud, nullptr); });
     auto byte = std::make_shared<char>(*spr);
-    const int sta = run([=](Driver& d) { return d.ibrsp(ud, byte.get()); });
+    const int sta = call([=](Driver& d) { return d.ibrsp(ud, byte.get()); });
     *spr = *byte;
     return sta;
 }
 
 int ThreadedDriver::ibclr(int ud) {
-    return run([=](Driver& d) { return d.ibclr(ud); });
+    return call([=](Driver& d) { return d.ibclr(ud); });
 }
 
 int ThreadedDriver::ibsre(int ud, int v) {
-    return run([=](Driver& d) { return d.ibsre(ud, v); });
+    return call([=](Driver& d) { return d.ibsre(ud, v); });
 }
 
 int ThreadedDriver::ibrdf(int ud, const char* fileName) {
-    if (!fileName) return run([=](Driver& d) { return d.ibrdf(ud, nullptr); });
+    if (!fileName) return call([=](Driver& d) { return d.ibrdf(ud, nullptr); });
     auto name = std::make_shared<std::string>(fileName);
-    return run([=](Driver& d) { return d.ibrdf(ud, name->c_str()); });
+    return call([=](Driver& d) { return d.ibrdf(ud, name->c_str()); });
 }
 
 int ThreadedDriver::ibwrtf(int ud, const char* fileName) {
-    if (!fileName) return run([=](Driver& d) { return d.ibwrtf(ud, nullptr); });
+    if (!fileName) return call([=](Driver& d) { return d.ibwrtf(ud, nullptr); });
     auto name = std::make_shared<std::string>(fileName);
-    return run([=](Driver& d) { return d.ibwrtf(ud, name->c_str()); });
+    return call([=](Driver& d) { return d.ibwrtf(ud, name->c_str()); });
 }
 
 void ThreadedDriver::SendIFC(int board) {
-    run([=](Driver& d) {
+    call([=](Driver& d) {
         d.SendIFC(board);
         return 0;
     });
@@ -168,7 +172,7 @@ void ThreadedDriver::SendIFC(int board) {
 void ThreadedDriver::FindLstn(int board, const Addr4882_t* padList, Addr4882_t* resultList,
                               int limit) {
     if (!padList || !resultList || limit <= 0) {
-        run([=](Driver& d) {
+        call([=](Driver& d) {
             d.FindLstn(board, padList, resultList, limit);
             return 0;
         });
@@ -179,7 +183,7 @@ void ThreadedDriver::FindLstn(int board, const Addr4882_t* padList, Addr4882_t* 
         pads->push_back(*p);
     pads->push_back(NOADDR);
     auto results = std::make_shared<std::vector<Addr4882_t>>(resultList, resultList + limit);
-    run([=](Driver& d) {
+    call([=](Driver& d) {
         d.FindLstn(board, pads->data(), results->data(), limit);
         return 0;
     });
@@ -187,7 +191,7 @@ void ThreadedDriver::FindLstn(int board, const Addr4882_t* padList, Addr4882_t* 
 }
 
 void ThreadedDriver::DevClear(int board, Addr4882_t address) {
-    run([=](Driver& d) {
+    call([=](Driver& d) {
         d.DevClear(board, address);
         return 0;
     });

@@ -20,7 +20,9 @@ public:
     ThreadedDriver(const ThreadedDriver&) = delete;
     ThreadedDriver& operator=(const ThreadedDriver&) = delete;
 
-    Driver& inner() const { return *inner_; }
+    // Runs the call on the worker and takes over the status it left. Also for set-up work
+    // that must happen on the worker, such as opening a port that the worker will use.
+    int call(std::function<int(Driver&)> call);
 
     int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override;
     int ibpad(int ud, int pad) override;
@@ -41,8 +43,6 @@ public:
     struct Job;
 
 private:
-    // Runs the call on the worker and takes over the status it left.
-    int run(std::function<int(Driver&)> call);
     template <class Pred> void waitUntil(Pred ready);
     void work();
 

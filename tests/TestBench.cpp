@@ -3,6 +3,8 @@
 #include "bus/BusChoice.h"
 #include "bus/Discovery.h"
 #include "bus/LinuxGpib.h"
+#include "bus/Prologix.h"
+#include "bus/ThreadedDriver.h"
 #include <QFile>
 #include <QLibrary>
 
@@ -32,12 +34,43 @@ bool UseStandInBench(const QByteArray& json, QString* error) {
     return false;
 }
 
+// The adapter back-end as CreateDriver makes it, but with the bench's time scale.
+std::unique_ptr<gpib::Driver> OverAdapter(const FakeAdapter& fake, double timeScale,
+                                          QString* error) {
+    gpib::Prologix::Options options;
+    options.timeoutScale = timeScale;
+    options.scanPollMs = std::max(20, int(300 * timeScale));
+    options.adapterReadMs = std::max(20, int(500 * timeScale));
+    const QString target = fake.target();
+    auto adapter = std::make_unique<gpib::Prologix>(
+        [target]() -> std::unique_ptr<gpib::ByteStream> {
+            if (target.startsWith('/')) return gpib::SerialStream(target);
+            return gpib::TcpStream(target.section(':', 0, 0), target.section(':', 1).toUShort());
+        },
+        target, options);
+    gpib::Prologix* raw = adapter.get();
+    auto driver = std::make_unique<gpib::ThreadedDriver>(std::move(adapter));
+    if (!driver->call([&](gpib::Driver&) { return raw->start(error) ? 1 : 0; })) return nullptr;
+    return driver;
+}
+
 } // namespace
 
 BenchGuard::BenchGuard(const QByteArray& json) {
-    if (qEnvironmentVariable("SEQUOR_TEST_BACKEND") == "linuxgpib") {
+    const QString backend = qEnvironmentVariable("SEQUOR_TEST_BACKEND");
+    if (backend == "linuxgpib") {
         gpib::Driver* driver = LinuxGpibOverStandIn(&error_);
         if (driver && UseStandInBench(json, &error_)) driver_ = driver;
+    } else if (backend == "prologix" || backend == "ar488") {
+        bench_ = gpib::SimBus::fromJson(json, &error_);
+        if (bench_) {
+            const bool ar488 = backend == "ar488";
+            adapter_ = std::make_unique<FakeAdapter>(
+                *bench_, ar488 ? FakeAdapter::Kind::Ar488 : FakeAdapter::Kind::Prologix,
+                ar488 ? FakeAdapter::Transport::Tcp : FakeAdapter::Transport::Pty);
+            own_ = OverAdapter(*adapter_, bench_->timeoutScale(), &error_);
+            driver_ = own_.get();
+        }
     } else {
         bench_ = gpib::SimBus::fromJson(json, &error_);
         driver_ = bench_.get();
@@ -48,6 +81,13 @@ BenchGuard::BenchGuard(const QByteArray& json) {
 
 BenchGuard::~BenchGuard() {
     if (driver_) gpib::SetBus(nullptr);
+    own_.reset(); // the back-end goes before the adapter it talks to
+    adapter_.reset();
+}
+
+bool BusReportsWriteErrors() {
+    const QString backend = qEnvironmentVariable("SEQUOR_TEST_BACKEND");
+    return backend != "prologix" && backend != "ar488";
 }
 
 void ResetBusGlobals() {

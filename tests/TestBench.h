@@ -4,7 +4,9 @@
 //
 // With SEQUOR_TEST_BACKEND=linuxgpib the same bench sits behind the stand-in libgpib.so.0
 // instead, reached through the real linux-gpib back-end and its worker thread, so that every
-// scenario of a test also proves that path.
+// scenario of a test also proves that path. With "prologix" it sits behind a fake Prologix
+// adapter on a pseudo-terminal, with "ar488" behind a fake AR488 on a loopback TCP port.
+#include "FakeAdapter.h"
 #include "bus/SimBench.h"
 #include <QByteArray>
 #include <QString>
@@ -21,12 +23,20 @@ public:
     QString error() const { return error_; }
     // The driver the program talks through.
     gpib::Driver* bus() const { return driver_; }
+    // The fake adapter in the adapter modes, else null.
+    FakeAdapter* adapter() const { return adapter_.get(); }
 
 private:
     std::unique_ptr<gpib::SimBus> bench_;
+    std::unique_ptr<FakeAdapter> adapter_;
+    std::unique_ptr<gpib::Driver> own_; // the adapter back-end
     gpib::Driver* driver_ = nullptr;
     QString error_;
 };
+
+// False where the bus in use cannot report a failed write (an adapter learns nothing of it),
+// so scenarios that need one are skipped there.
+bool BusReportsWriteErrors();
 
 // Puts DeviceUd, DeviceAddress, IoTimeout, GpibErrorFlag and ListenerList back to their
 // start values and forgets the opened descriptor.

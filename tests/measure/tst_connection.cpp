@@ -88,6 +88,8 @@ private slots:
     void connect() {
         QFETCH(QByteArray, instruments);
         QFETCH(QString, window);
+        if (instruments.contains("write_error") && !BusReportsWriteErrors())
+            QSKIP("this bus cannot report a failed write");
         FormFixture f(BenchJson(instruments));
         QVERIFY(f.start());
         f.ui()->Text_MeasQuery->setText("MEAS?");

@@ -1,0 +1,121 @@
+// The serial and TCP transports. Both are used on the bus worker thread only, with Qt's
+// blocking calls, so they need no event loop of their own.
+#include "bus/ByteStream.h"
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QTcpSocket>
+
+namespace gpib {
+
+namespace {
+
+constexpr int ConnectMs = 3000;
+
+// The reading and writing that both transports share; only opening differs.
+class DeviceStream : public ByteStream {
+public:
+    bool write(const QByteArray& bytes) override {
+        if (broken()) return false;
+        qint64 done = 0;
+        while (done < bytes.size()) {
+            const qint64 n = device().write(bytes.constData() + done, bytes.size() - done);
+            if (n < 0) return fail();
+            done += n;
+        }
+        while (device().bytesToWrite() > 0)
+            if (!device().waitForBytesWritten(ConnectMs)) return fail();
+        return true;
+    }
+
+    QByteArray read(int timeoutMs) override {
+        if (broken()) return {};
+        if (device().bytesAvailable() == 0 && !device().waitForReadyRead(std::max(timeoutMs, 0))) {
+            if (lost()) fail();
+            return {};
+        }
+        return device().readAll();
+    }
+
+    bool broken() const override { return broken_; }
+
+protected:
+    virtual QIODevice& device() = 0;
+    // The last wait failed because the other side is gone, not because of silence.
+    virtual bool lost() const = 0;
+    bool fail() {
+        broken_ = true;
+        return false;
+    }
+
+private:
+    bool broken_ = false;
+};
+
+class Serial : public DeviceStream {
+public:
+    explicit Serial(const QString& device) { port_.setPortName(device); }
+
+    bool open(QString* error) override {
+        port_.setBaudRate(QSerialPort::Baud115200);
+        port_.setDataBits(QSerialPort::Data8);
+        port_.setParity(QSerialPort::NoParity);
+        port_.setStopBits(QSerialPort::OneStop);
+        port_.setFlowControl(QSerialPort::NoFlowControl);
+        if (port_.open(QIODevice::ReadWrite)) return true;
+        if (error)
+            *error = QString("The serial port %1 cannot be opened (%2).")
+                         .arg(port_.portName(), port_.errorString());
+        return false;
+    }
+
+protected:
+    QIODevice& device() override { return port_; }
+    bool lost() const override {
+        const auto e = port_.error();
+        return e != QSerialPort::NoError && e != QSerialPort::TimeoutError;
+    }
+
+private:
+    QSerialPort port_;
+};
+
+class Tcp : public DeviceStream {
+public:
+    Tcp(const QString& host, quint16 port) : host_(host), port_(port) {}
+
+    bool open(QString* error) override {
+        socket_.connectToHost(host_, port_);
+        if (socket_.waitForConnected(ConnectMs)) return true;
+        if (error)
+            *error = QString("No connection to %1 port %2 (%3).")
+                         .arg(host_)
+                         .arg(port_)
+                         .arg(socket_.errorString());
+        return false;
+    }
+
+protected:
+    QIODevice& device() override { return socket_; }
+    bool lost() const override {
+        return socket_.state() != QAbstractSocket::ConnectedState ||
+               (socket_.error() != QAbstractSocket::UnknownSocketError &&
+                socket_.error() != QAbstractSocket::SocketTimeoutError);
+    }
+
+private:
+    QTcpSocket socket_;
+    QString host_;
+    quint16 port_;
+};
+
+} // namespace
+
+std::unique_ptr<ByteStream> SerialStream(const QString& device) {
+    return std::make_unique<Serial>(device);
+}
+
+std::unique_ptr<ByteStream> TcpStream(const QString& host, quint16 port) {
+    return std::make_unique<Tcp>(host, port);
+}
+
+} // namespace gpib
