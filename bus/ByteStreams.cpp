@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTcpSocket>
+#include <poll.h>
 
 namespace gpib {
 
@@ -15,7 +16,7 @@ constexpr int ConnectMs = 3000;
 class DeviceStream : public ByteStream {
 public:
     bool write(const QByteArray& bytes) override {
-        if (broken()) return false;
+        if (broken() || (lost() && fail())) return false;
         qint64 done = 0;
         while (done < bytes.size()) {
             const qint64 n = device().write(bytes.constData() + done, bytes.size() - done);
@@ -72,7 +73,11 @@ protected:
     QIODevice& device() override { return port_; }
     bool lost() const override {
         const auto e = port_.error();
-        return e != QSerialPort::NoError && e != QSerialPort::TimeoutError;
+        if (e != QSerialPort::NoError && e != QSerialPort::TimeoutError) return true;
+        // An unplugged adapter (or a closed terminal) hangs the line up; writes to it may
+        // still seem to succeed.
+        pollfd p{int(port_.handle()), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
     }
 
 private:

@@ -69,9 +69,12 @@ bool Prologix::start(QString* error) {
     }
     QElapsedTimer clock;
     clock.start();
-    // Poll, since a board that resets on opening hears nothing for a while.
-    while (version_.isEmpty() && !stream_->broken() &&
-           clock.elapsed() < options_.versionDeadlineMs) {
+    // Poll, since a board that resets on opening hears nothing for a while. Attempts are
+    // counted too, so that noise which ends every wait early cannot stretch the deadline.
+    const int attempts = options_.versionDeadlineMs / (options_.adapterReadMs + AdapterSlackMs) + 1;
+    for (int i = 0; i < attempts && version_.isEmpty() && !stream_->broken() &&
+                    clock.elapsed() < options_.versionDeadlineMs;
+         ++i) {
         discardStale();
         if (!command("ver")) break;
         const int wait = int(std::min<qint64>(options_.adapterReadMs + AdapterSlackMs,
@@ -194,9 +197,10 @@ std::optional<int> Prologix::poll(int pad, int timeoutMs) {
     if (!address(pad)) return std::nullopt;
     discardStale();
     if (!command("spoll")) return std::nullopt;
+    // The status byte is the first line that reads as one; a few lines of noise are passed over.
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < timeoutMs) {
+    for (int noise = 0; noise < 8 && clock.elapsed() < timeoutMs; ++noise) {
         const auto l = line(int(timeoutMs - clock.elapsed()));
         if (!l) return std::nullopt;
         if (const auto byte = PrologixPollByte(*l)) return byte;
@@ -281,8 +285,8 @@ int Prologix::ibwait(int ud, int mask) {
         const auto l = line(options_.adapterReadMs + AdapterSlackMs);
         if (stream_->broken()) return lost();
         if (l && l->trimmed() == "1") return setStatus(CMPL | RQS, 0, 0);
-        if (!stream_->read(SrqPollMs).isEmpty()) continue; // noise; asked again at once
-        silent += SrqPollMs;
+        stream_->read(SrqPollMs); // the pause between two questions; anything heard is noise
+        silent += SrqPollMs + (l ? 0 : options_.adapterReadMs);
     }
     return setStatus(CMPL | TIMO, 0, 0);
 }

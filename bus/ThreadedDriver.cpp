@@ -19,7 +19,9 @@ struct ThreadedDriver::Job {
 };
 
 ThreadedDriver::ThreadedDriver(std::unique_ptr<Driver> inner)
-    : inner_(std::move(inner)), worker_([this] { work(); }) {}
+    : inner_(std::move(inner)), worker_(QThread::create([this] { work(); })) {
+    worker_->start();
+}
 
 ThreadedDriver::~ThreadedDriver() {
     {
@@ -27,7 +29,7 @@ ThreadedDriver::~ThreadedDriver() {
         stopping_ = true;
     }
     changed_.notify_all();
-    worker_.join();
+    worker_->wait();
 }
 
 void ThreadedDriver::work() {

@@ -9,7 +9,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
+
+class QThread;
 
 namespace gpib {
 
@@ -52,7 +53,8 @@ private:
     std::shared_ptr<Job> pending_; // handed to the worker, not yet taken
     bool busy_ = false;            // a call is handed over or running
     bool stopping_ = false;
-    std::thread worker_;
+    // A QThread, not a bare thread: the serial port and socket of adapters need one.
+    std::unique_ptr<QThread> worker_;
 };
 
 } // namespace gpib

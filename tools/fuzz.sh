@@ -41,6 +41,11 @@ starting_inputs() {
 JSON
         printf '{"instruments": [{"address": 31}]}' >"$corpus/refused"
         ;;
+    fuzz_prologix)
+        printf '\010Prologix GPIB-USB Controller version 6.107\r\n+1.0E+00\n16\r\n1\r\n' >"$corpus/prologix"
+        printf '\077AR488 GPIB controller, ver. 0.51.29\r\nA\r\nB\033+\n3,7,9\r\n0\r\n' >"$corpus/ar488"
+        printf '\200x' >"$corpus/endless"
+        ;;
     esac
 }
 
