@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target (answer cleaning, settings recall) for a number of seconds
-# each (default 60).
+# Runs every libFuzzer target (tests/*/fuzz_*.cpp) for a number of seconds each (default 60).
 #   tools/fuzz.sh [seconds]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -12,37 +11,61 @@ if ! command -v clang++ >/dev/null 2>&1; then
     exit 0
 fi
 
-CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target fuzz_processing fuzz_recall -j2
+targets=()
+for src in "$here"/tests/*/fuzz_*.cpp; do
+    targets+=("$(basename "$src" .cpp)")
+done
 
-corpus="$build/fuzz-corpus"
-mkdir -p "$corpus" "$build/recall-corpus"
-# A few real answers give the fuzzer a head start.
-printf '\003VDC+1.2345E+00VDC' >"$corpus/unit"
-printf '\002*,NORM,+1.2E-3' >"$corpus/star"
-printf '\003??E5.00E+01' >"$corpus/wild"
-printf '\000&H1F' >"$corpus/hex"
-printf '\000-.5D-2' >"$corpus/exp"
-# And a saved set.
-printf '/home/a\377Test.csv\3771:30\37721\3771\3770\3770\3771\377None\3770\377M401A\377MEAS?\377VDC\377\3771\3773000A0A0AC1\37710\37710\377' \
-    >"$build/recall-corpus/set"
+CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target "${targets[@]}" -j2
+
+# A few real inputs give each fuzzer a head start.
+starting_inputs() {
+    local corpus="$1"
+    case "$2" in
+    fuzz_processing)
+        printf '\003VDC+1.2345E+00VDC' >"$corpus/unit"
+        printf '\002*,NORM,+1.2E-3' >"$corpus/star"
+        printf '\003??E5.00E+01' >"$corpus/wild"
+        printf '\000&H1F' >"$corpus/hex"
+        printf '\000-.5D-2' >"$corpus/exp"
+        ;;
+    fuzz_benchfile)
+        cat >"$corpus/bench" <<'JSON'
+{ "timeout_scale": 0.01, "journal": "",
+  "instruments": [ { "address": 3, "status": "ieee488.2", "terminator": "\n", "delay_ms": 0,
+      "replies": { "*IDN?": "SIMLAB,M401A,0,1.0", "MEAS?": ["+1", "+2"],
+                   "SLOW?": { "answer": "1", "delay_ms": 20 }, "BAD?": { "write_error": 6 },
+                   "MUTE?": null }, "accepts": ["OUT ON", "VSET *"] },
+    { "address": 7, "status": "serial-poll", "terminator": "\r\n" } ] }
+JSON
+        printf '{"instruments": [{"address": 31}]}' >"$corpus/refused"
+        ;;
+    fuzz_recall)
+        # A saved set: the values in save order, separated by 0xFF.
+        printf '/home/a\377Test.csv\3771:30\37721\3771\3770\3770\3771\377None\3770\377M401A\377MEAS?\377VDC\377\3771\3773000A0A0AC1\37710\37710\377' \
+            >"$corpus/set"
+        ;;
+    esac
+}
 
 failed=0
-run() {
-    local target="$1" dir="$2" log="$build/$1.log" status
+for target in "${targets[@]}"; do
+    corpus="$build/fuzz-corpus/$target"
+    mkdir -p "$corpus"
+    starting_inputs "$corpus" "$target"
+    log="$build/$target.log"
+    echo "== $target"
     set +e
-    "$build/tests/$target" -max_len=4096 -max_total_time="$seconds" -print_final_stats=1 \
-        "$dir" >"$log" 2>&1
+    "$build/tests/$target" -max_len=4096 -rss_limit_mb=2048 -max_total_time="$seconds" \
+        -print_final_stats=1 "$corpus" >"$log" 2>&1
     status=$?
     set -e
-    echo "== $target"
     grep -E '^(Done|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)' "$log" || tail -n 20 "$log"
     if [ "$status" -ne 0 ]; then
-        echo "fuzzing found a fault (exit $status), see $log"
+        echo "$target found a fault (exit $status), see $log"
         failed=1
     fi
-}
-run fuzz_processing "$corpus"
-run fuzz_recall "$build/recall-corpus"
-[ "$failed" -eq 0 ] || exit 1
-echo "no fault found"
+done
+[ "$failed" -eq 0 ] && echo "no fault found"
+exit "$failed"
