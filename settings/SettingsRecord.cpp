@@ -1,4 +1,5 @@
 #include "settings/SettingsRecord.h"
+#include "condition/CondSettings.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
 #include <QDir>
@@ -32,11 +33,11 @@ const std::array<FieldDef, FieldCount>& Fields() {
         {Field::Exclude2, "Exclude2", "Exclude2", "", ""},
         {Field::DecNotation, "DecNotation", "DecNotation", "0", "0"},
         {Field::ConditionStatusWord, "ConditionStatusWord", "ConditionStatusWord",
-         StartUpStatusWord, StartUpStatusWord},
-        {Field::ConditionTargetValue0, "ConditionTargetValue0", "ConditionTargetValue(0)", "10",
-         "10"},
-        {Field::ConditionTargetValue1, "ConditionTargetValue1", "ConditionTargetValue(1)", "10",
-         "10"},
+         DefaultConditionStatusWord, DefaultConditionStatusWord},
+        {Field::ConditionTargetValue0, "ConditionTargetValue0", "ConditionTargetValue(0)",
+         DefaultConditionTargetValue, DefaultConditionTargetValue},
+        {Field::ConditionTargetValue1, "ConditionTargetValue1", "ConditionTargetValue(1)",
+         DefaultConditionTargetValue, DefaultConditionTargetValue},
         {Field::ConditionGPIBCommand, "ConditionGPIBCommand", "ConditionGPIBCommand", "", ""},
     }};
     return fields;
@@ -46,54 +47,29 @@ const FieldDef& Def(Field field) {
     return Fields()[std::size_t(field)];
 }
 
+namespace {
+// The save order with one field moved in front of another.
+std::array<Field, FieldCount> SaveOrderWith(Field moved, Field before) {
+    std::array<Field, FieldCount> order{};
+    std::size_t n = 0;
+    for (const FieldDef& def : Fields()) {
+        if (def.field == moved) continue;
+        if (def.field == before) order[n++] = moved;
+        order[n++] = def.field;
+    }
+    return order;
+}
+} // namespace
+
 const std::array<Field, FieldCount>& RecallOrder() {
     // The identification mode comes after the device and query, whose boxes it shows or hides.
-    static constexpr std::array<Field, FieldCount> order = {
-        Field::LogFilePath,
-        Field::LogFileName,
-        Field::Interval,
-        Field::Sequence,
-        Field::IntervalTime,
-        Field::PCTime,
-        Field::TimeFromStart,
-        Field::SequenceNumber,
-        Field::ManualGPIBAddress,
-        Field::Device,
-        Field::Query,
-        Field::ID,
-        Field::Exclude1,
-        Field::Exclude2,
-        Field::DecNotation,
-        Field::ConditionStatusWord,
-        Field::ConditionTargetValue0,
-        Field::ConditionTargetValue1,
-        Field::ConditionGPIBCommand,
-    };
+    static const std::array<Field, FieldCount> order = SaveOrderWith(Field::ID, Field::Exclude1);
     return order;
 }
 
 const std::array<Field, FieldCount>& DefaultsOrder() {
-    static constexpr std::array<Field, FieldCount> order = {
-        Field::LogFilePath,
-        Field::LogFileName,
-        Field::Interval,
-        Field::Sequence,
-        Field::IntervalTime,
-        Field::PCTime,
-        Field::TimeFromStart,
-        Field::SequenceNumber,
-        Field::ID,
-        Field::ManualGPIBAddress,
-        Field::Device,
-        Field::Query,
-        Field::Exclude1,
-        Field::Exclude2,
-        Field::DecNotation,
-        Field::ConditionStatusWord,
-        Field::ConditionTargetValue0,
-        Field::ConditionTargetValue1,
-        Field::ConditionGPIBCommand,
-    };
+    static const std::array<Field, FieldCount> order =
+        SaveOrderWith(Field::ID, Field::ManualGPIBAddress);
     return order;
 }
 

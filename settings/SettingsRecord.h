@@ -62,7 +62,6 @@ const std::array<Field, FieldCount>& DefaultsOrder();
 inline const QString AppName = QStringLiteral("Sequor");
 inline const QString SetNameKey = QStringLiteral("SetName");
 inline const QString NotSaved = QStringLiteral("Not Saved");
-inline const QString StartUpStatusWord = QStringLiteral("3000A0A0AC1");
 
 // The log folder of an empty store: "c:\" where drives exist, the home folder elsewhere.
 QString DefaultLogFolder();
