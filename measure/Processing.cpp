@@ -64,6 +64,14 @@ QByteArray ApplyExclusion(const QByteArray& response, const QByteArray& pattern)
     return out;
 }
 
+QByteArray ApplyExclusions(const QByteArray& response, const QByteArray& first,
+                           const QByteArray& second) {
+    QByteArray answer = response;
+    if (!first.isEmpty()) answer = ApplyExclusion(answer, first);
+    if (!second.isEmpty()) answer = ApplyExclusion(answer, second);
+    return answer;
+}
+
 DecimalNotation ToDecimalNotation(const QByteArray& response) {
     DecimalNotation result;
     result.text = response;

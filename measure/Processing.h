@@ -10,6 +10,9 @@ extern bool DecNotation;         // convert answers to plain decimal notation
 extern QString DecimalSeparator; // "." or ",", the user's number format
 
 QByteArray ApplyExclusion(const QByteArray& response, const QByteArray& pattern);
+// Both patterns in turn, the second on what the first left; an empty pattern is not used.
+QByteArray ApplyExclusions(const QByteArray& response, const QByteArray& first,
+                           const QByteArray& second);
 
 struct DecimalNotation {
     QByteArray text;

@@ -12,14 +12,6 @@ bool StartEnabled(bool connected, bool queryPresent, bool timeApplied, bool runn
     return connected && queryPresent && timeApplied && !running;
 }
 
-QByteArray ApplyExclusions(const QByteArray& answer, const QByteArray& exclude1,
-                           const QByteArray& exclude2) {
-    QByteArray result = answer;
-    if (!exclude1.isEmpty()) result = ApplyExclusion(result, exclude1);
-    if (!exclude2.isEmpty()) result = ApplyExclusion(result, exclude2);
-    return result;
-}
-
 ProcessedAnswer ProcessAnswer(const QByteArray& excluded, bool decNotation,
                               const QString& separator) {
     ProcessedAnswer r;

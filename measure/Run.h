@@ -7,10 +7,6 @@
 // Start can be clicked: connected, a query typed, the timing applied and no run going on.
 bool StartEnabled(bool connected, bool queryPresent, bool timeApplied, bool running);
 
-// The answer after the exclusions that are set (the second works on the first's result).
-QByteArray ApplyExclusions(const QByteArray& answer, const QByteArray& exclude1,
-                           const QByteArray& exclude2);
-
 struct ProcessedAnswer {
     QByteArray text;   // the measured field of the row, converted and with the user's separator
     QByteArray shown;  // what the answer box shows: the text without outer spaces
