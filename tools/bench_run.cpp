@@ -5,13 +5,18 @@
 //      time the whole run takes (the waits must sleep, not spin);
 //   3. resident memory after 10 sequences and after many more, to show that a long run does
 //      not grow.
-// Usage: bench_run [sequences for the memory run, default 1000] [libgpib.so.0 to run through]
+// Usage: bench_run [sequences for the memory run, default 1000] [libgpib.so.0 | prologix | ar488]
 // With a library (the test tree's stand-in, tests/gpib_standin/libgpib.so.0) the same bench is
-// reached through the linux-gpib back-end and its worker thread instead of directly.
+// reached through the linux-gpib back-end and its worker thread instead of directly; with
+// "prologix" through a fake Prologix adapter on a pseudo-terminal, with "ar488" through a fake
+// AR488 on a loopback TCP port.
 // No box may appear (it would wait for a click): the bench answers every query and each run
 // writes a file of its own name into a fresh folder.
-#include "app/MainForm.h"
+#include "FakeAdapter.h"
+#include "MainFormProbe.h"
+#include "bus/ByteStream.h"
 #include "bus/LinuxGpib.h"
+#include "bus/Prologix.h"
 #include "bus/SimBench.h"
 #include "bus/ThreadedDriver.h"
 
@@ -49,17 +54,17 @@ long ResidentKiB() {
 class Runner {
 public:
     explicit Runner(const QString& folder) {
-        form_.SplashSeconds = 0;
+        form_.SetSplashSeconds(0);
         form_.Form_Load();
         form_.Form_Activate();
         // Controls by name: this program is built without the window's generated header.
         edit("Text_Path")->setText(folder);
-        form_.Option_ID[2]->setChecked(true);
-        form_.Option_ID_Click(2);
+        p_.Option_ID[2]->setChecked(true);
+        p_.Option_ID_Click(2);
         form_.findChild<QComboBox*>("Combo_Addr")->setCurrentText("3");
-        form_.Button_Connect_Click();
+        p_.Button_Connect_Click();
         edit("Text_MeasQuery")->setText("MEAS?");
-        for (QCheckBox* box : form_.Check_Log)
+        for (QCheckBox* box : p_.Check_Log)
             box->setChecked(true);
         QObject::connect(&form_, &MainForm::rowLogged, [this](const QByteArray&) {
             ++rows_;
@@ -67,19 +72,19 @@ public:
         });
     }
 
-    bool ready() const { return form_.Connected; }
+    bool ready() const { return p_.connection.Connected; }
 
     // Runs the given number of sequences; returns the wall time in seconds.
     double run(int sequences, int interval) {
         edit("Text_FileName")->setText(QStringLiteral("Run%1.csv").arg(++runs_));
-        form_.Text_Time[0]->setText(QString::number(std::max(interval, 1)));
-        form_.Text_Time[1]->setText(QString::number(sequences));
-        form_.Button_ApplyTime_Click();
-        if (interval == 0) form_.IntervalSeconds = 0;
+        p_.Text_Time[0]->setText(QString::number(std::max(interval, 1)));
+        p_.Text_Time[1]->setText(QString::number(sequences));
+        p_.Button_ApplyTime_Click();
+        if (interval == 0) p_.timing.IntervalSeconds = 0;
         rows_ = 0;
         QElapsedTimer clock;
         clock.start();
-        form_.Button_Start_Click();
+        p_.Button_Start_Click();
         return double(clock.nsecsElapsed()) / 1e9;
     }
 
@@ -90,6 +95,7 @@ private:
     QLineEdit* edit(const char* name) { return form_.findChild<QLineEdit*>(name); }
 
     MainForm form_;
+    MainFormProbe p_{form_};
     int rows_ = 0;
     int runs_ = 0;
 };
@@ -107,7 +113,29 @@ int main(int argc, char* argv[]) {
     QString error;
     std::unique_ptr<gpib::Driver> bus;
     QTemporaryDir benchFolder;
-    if (argc > 2) {
+    std::unique_ptr<gpib::SimBus> behind;
+    std::unique_ptr<FakeAdapter> fake;
+    const QByteArray through = argc > 2 ? QByteArray(argv[2]) : QByteArray();
+    if (through == "prologix" || through == "ar488") {
+        behind = gpib::SimBus::fromJson(bench, &error);
+        if (!behind) return 1;
+        const bool ar488 = through == "ar488";
+        fake = std::make_unique<FakeAdapter>(
+            *behind, ar488 ? FakeAdapter::Kind::Ar488 : FakeAdapter::Kind::Prologix,
+            ar488 ? FakeAdapter::Transport::Tcp : FakeAdapter::Transport::Pty);
+        const QString target = fake->target();
+        auto adapter = std::make_unique<gpib::Prologix>(
+            [target]() -> std::unique_ptr<gpib::ByteStream> {
+                if (target.startsWith('/')) return gpib::SerialStream(target);
+                return gpib::TcpStream("127.0.0.1", target.section(':', 1).toUShort());
+            },
+            target);
+        gpib::Prologix* raw = adapter.get();
+        auto threaded = std::make_unique<gpib::ThreadedDriver>(std::move(adapter));
+        if (threaded->call([&](gpib::Driver&) { return raw->start(&error) ? 1 : 0; }))
+            bus = std::move(threaded);
+        std::printf("through a fake %s adapter on %s\n", argv[2], qPrintable(target));
+    } else if (argc > 2) {
         const QString benchFile = benchFolder.filePath("bench.json");
         QFile f(benchFile);
         if (!f.open(QIODevice::WriteOnly) || f.write(bench) != bench.size()) return 1;

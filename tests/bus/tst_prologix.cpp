@@ -269,21 +269,21 @@ private slots:
         QVERIFY(f.bench.ok() && f.start());
         f.ui()->Text_Path->setText(dir.path());
         f.ui()->Text_FileName->setText(kind + ".csv");
-        f.form->Option_ID[2]->click();
+        f.p.Option_ID[2]->click();
         f.ui()->Combo_Addr->setCurrentText("3");
-        f.form->Button_Connect_Click();
+        f.p.Button_Connect_Click();
         f.ui()->Text_MeasQuery->setText("MEAS?");
-        f.form->Text_Time[0]->setText("1");
-        f.form->Text_Time[1]->setText("6");
-        f.form->Button_ApplyTime_Click();
-        f.form->IntervalSeconds = f.form->TotalSeconds = 0;
+        f.p.Text_Time[0]->setText("1");
+        f.p.Text_Time[1]->setText("6");
+        f.p.Button_ApplyTime_Click();
+        f.p.timing.IntervalSeconds = f.p.timing.TotalSeconds = 0;
         f.bench.adapter()->readsLeft = 3; // the third read of the run finds no adapter
         f.sys.answerBox(Answer::Ok, "I/O Error");
         f.sys.answerBox(Answer::Cancel, "GPIB ERROR # 7");
         QElapsedTimer clock;
         clock.start();
         try {
-            f.form->Button_Start_Click();
+            f.p.Button_Start_Click();
         } catch (const platform::ProgramEnded&) {
         }
         QVERIFY(f.sys.ended && clock.elapsed() < 20000);
