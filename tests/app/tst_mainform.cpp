@@ -147,6 +147,45 @@ private slots:
         QCOMPARE(positions(), before);
     }
 
+    // The main window's boxes go through the shared translation: Delete edits, and what Alt or
+    // AltGr types meets each box's filter.
+    void boxesEditAndFilter_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("mods");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("text");
+        const int alt = Qt::AltModifier, altGr = Qt::GroupSwitchModifier;
+        QTest::newRow("count: Delete") << "Text_Time_1" << int(Qt::Key_Delete) << 0 << "\x7f"
+                                       << "1";
+        QTest::newRow("count: Alt+Z") << "Text_Time_1" << int(Qt::Key_Z) << alt << "z"
+                                      << "21";
+        QTest::newRow("name: Delete") << "Text_FileName" << int(Qt::Key_Delete) << 0 << "\x7f"
+                                      << "est.csv";
+        QTest::newRow("name: Alt+/") << "Text_FileName" << int(Qt::Key_Slash) << alt << "/"
+                                     << "Test.csv";
+        QTest::newRow("name: AltGr+\\")
+            << "Text_FileName" << int(Qt::Key_Backslash) << altGr << "\\"
+            << "Test.csv";
+        QTest::newRow("device ID: Alt+z") << "Text_DeviceID" << int(Qt::Key_Z) << alt << "z"
+                                          << "Z";
+    }
+    void boxesEditAndFilter() {
+        QFETCH(QString, box);
+        QFETCH(int, key);
+        QFETCH(int, mods);
+        QFETCH(QString, typed);
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        auto* edit = f.form->findChild<QLineEdit*>(box);
+        QVERIFY(edit);
+        edit->setCursorPosition(0);
+        typed = typed == "\\x7f" ? QString(QChar(0x7f)) : typed == "\\\\" ? "\\" : typed;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(mods), typed);
+        QApplication::sendEvent(edit, &press);
+        QTEST(edit->text(), "text");
+    }
+
     // A menu's access key opens its menu, even where a button's caption has the same key.
     void menuAccessKeys_data() {
         QTest::addColumn<int>("key");
