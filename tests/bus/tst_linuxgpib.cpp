@@ -223,7 +223,7 @@ private slots:
             "SLOW?": {"answer": "late", "delay_ms": 400}}}, {"address": 5})",
                                                  {}, 1.0)));
         Driver& d = Bus();
-        const int ud = d.ibdev(0, 4, 0, 12, 1, 0);    // 3 s timeout
+        const int ud = d.ibdev(0, 4, 0, 12, 1, 0); // 3 s timeout
         const int other = d.ibdev(0, 6, 0, 12, 1, 0); // nobody listens there
         d.ibwrt(ud, "SLOW?", 5);
         int ticks = 0;
