@@ -41,8 +41,8 @@ std::unique_ptr<gpib::Driver> OverAdapter(const FakeAdapter& fake, double timeSc
     options.timeoutScale = timeScale;
     // The bench may answer within a millisecond, but a loaded test machine may not hand the
     // answer through the fake adapter's thread that fast.
-    options.minDeadlineMs = 400;
-    options.scanPollMs = std::max(20, int(300 * timeScale));
+    options.minDeadlineMs = 1500;
+    options.scanPollMs = std::max(100, int(300 * timeScale));
     options.adapterReadMs = std::max(20, int(500 * timeScale));
     const QString target = fake.target();
     auto adapter = std::make_unique<gpib::Prologix>(

@@ -184,7 +184,7 @@ private slots:
         // The plain adapter's own wait is shortened for the search and then put back.
         if (kind == "prologix")
             QTRY_VERIFY(a.bench->adapter()->commands().trimmed().endsWith("read_tmo_ms 20") &&
-                        commands.contains("read_tmo_ms 10\n"));
+                        commands.contains("read_tmo_ms 50\n"));
     }
 
     // Data and answers pass byte for byte, the four special bytes and NUL included; a long
