@@ -51,8 +51,9 @@ ManualForm::ManualForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::Manual
                      ui->AddressButton_6,  ui->AddressButton_7,  ui->AddressButton_8,
                      ui->AddressButton_9,  ui->AddressButton_10, ui->AddressButton_11,
                      ui->AddressButton_12, ui->AddressButton_13};
-    OptionBox = {ui->bmID,   ui->bmIDN,   ui->CheckListForMatch, ui->Caps, ui->AllowMultipleCommands,
-                 ui->bmAddCR, ui->bmAddLF, ui->bmSelectNextListItem};
+    OptionBox = {
+        ui->bmID,    ui->bmIDN,   ui->CheckListForMatch,   ui->Caps, ui->AllowMultipleCommands,
+        ui->bmAddCR, ui->bmAddLF, ui->bmSelectNextListItem};
     AddressGroup = new QButtonGroup(this);
     AddressGroup->setExclusive(true);
     // Square buttons wide enough for a bold two-digit address at the desktop's font.
@@ -78,7 +79,8 @@ ManualForm::~ManualForm() = default;
 
 void ManualForm::ConnectHandlers() {
     for (int i = 0; i < int(AddressButton.size()); ++i) {
-        connect(AddressButton[i], &QPushButton::clicked, this, [this, i] { AddressButton_Click(i); });
+        connect(AddressButton[i], &QPushButton::clicked, this,
+                [this, i] { AddressButton_Click(i); });
         ctl::Handlers buttonEvents;
         buttonEvents.dblClick = [this, i] { AddressButton_DblClick(i); };
         ctl::Attach(AddressButton[i], buttonEvents);
@@ -343,9 +345,10 @@ void ManualForm::IdAll_Click() {
         QByteArray answer;
         bool received = false;
         for (int attempt = 0; attempt < (both ? 2 : 1) && !received; ++attempt) {
-            const QByteArray query = (both ? attempt == 0 : ui->bmID->isChecked()) ? "ID?" : "*IDN?";
-            GpibWrite(TerminalUd,
-                      term::WithLineEnds(query, ui->bmAddCR->isChecked(), ui->bmAddLF->isChecked()));
+            const QByteArray query =
+                (both ? attempt == 0 : ui->bmID->isChecked()) ? "ID?" : "*IDN?";
+            GpibWrite(TerminalUd, term::WithLineEnds(query, ui->bmAddCR->isChecked(),
+                                                     ui->bmAddLF->isChecked()));
             bus.ibwait(TerminalUd, gpib::TIMO | gpib::CMPL);
             QByteArray buffer(512, ' ');
             const int sta = bus.ibrd(TerminalUd, buffer.data(), buffer.size());

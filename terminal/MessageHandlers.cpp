@@ -86,7 +86,8 @@ void ManualForm::SendMessage_Click() {
     // Recording a typed message in the list.
     const QString sent = box->currentText();
     if (!sent.isEmpty() && ListIndex() == -1) {
-        const int equal = ui->AllowMultipleCommands->isChecked() ? -1 : term::FindEqual(Entries(), sent);
+        const int equal =
+            ui->AllowMultipleCommands->isChecked() ? -1 : term::FindEqual(Entries(), sent);
         if (equal >= 0) {
             SelectEntry(equal);
         } else {
@@ -101,8 +102,7 @@ void ManualForm::SendMessage_Click() {
     } else {
         ui->DeleteOutgoingMessageEntry->setEnabled(false);
     }
-    if (ui->bmSelectNextListItem->isChecked() && ListIndex() >= 0 &&
-        ListIndex() < box->count() - 1)
+    if (ui->bmSelectNextListItem->isChecked() && ListIndex() >= 0 && ListIndex() < box->count() - 1)
         SelectEntry(ListIndex() + 1);
     Busy = false;
     FocusOutgoing();
@@ -193,7 +193,8 @@ void ManualForm::SendMessageList_Typed(const QString& text) {
     if (found < 0) return;
     const QString entry = ui->SendMessageList->itemText(found);
     SelectEntry(found);
-    ui->SendMessageList->lineEdit()->setSelection(int(text.size()), int(entry.size() - text.size()));
+    ui->SendMessageList->lineEdit()->setSelection(int(text.size()),
+                                                  int(entry.size() - text.size()));
 }
 
 void ManualForm::OptionBox_Click(int index) {

@@ -156,8 +156,7 @@ void ManualForm::LoadStartupMessageList_Click() {
                    "Message List will be discarded.\n\n";
     if (ListChanged) text += KeepUnsaved;
     text += "Do wish to continue ?";
-    if (Confirm("Reload Start Up Outgoing Messages", text) &&
-        WriteMessageList(StartupListFile)) {
+    if (Confirm("Reload Start Up Outgoing Messages", text) && WriteMessageList(StartupListFile)) {
         CurrentListFile = StartupListFile;
         ListChanged = false;
     }

@@ -2,8 +2,7 @@
 #include "terminal/Busmate.h"
 #include "ui_SyntaxCheckForm.h"
 
-SyntaxCheckForm::SyntaxCheckForm(QWidget* parent)
-    : QDialog(parent), ui(new Ui::SyntaxCheckForm) {
+SyntaxCheckForm::SyntaxCheckForm(QWidget* parent) : QDialog(parent), ui(new Ui::SyntaxCheckForm) {
     ui->setupUi(this);
     SyntaxCheckMethod = {ui->SyntaxCheckMethod_0, ui->SyntaxCheckMethod_1, ui->SyntaxCheckMethod_2};
     connect(ui->Close_Button, &QPushButton::clicked, this, &SyntaxCheckForm::Close_Button_Click);

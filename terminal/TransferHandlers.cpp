@@ -76,9 +76,9 @@ void ManualForm::ApplySyntaxMethod(int method) {
 void ManualForm::SetAddressColour(int index, bool checking) {
     if (index < 0 || index >= int(AddressButton.size())) return;
     QPalette palette = AddressButton[index]->palette();
-    palette.setColor(QPalette::ButtonText, checking ? QColor(0, 0, 255)
-                                                    : QApplication::palette().color(
-                                                          QPalette::ButtonText));
+    palette.setColor(QPalette::ButtonText,
+                     checking ? QColor(0, 0, 255)
+                              : QApplication::palette().color(QPalette::ButtonText));
     AddressButton[index]->setPalette(palette);
 }
 
@@ -237,11 +237,11 @@ void ManualForm::SendToDevice_Click() {
         chosen = platform::Sys().openFileDialog(request);
         if (chosen.cancelled || chosen.fullPath.isEmpty()) return;
         DataFolder = term::FolderOf(chosen.fullPath);
-        if (platform::MsgBox("Send Datafile to Device",
-                             "Are you sure you want to send the content of the file: " +
-                                 chosen.fileTitle + "\nto the device at address" +
-                                 AddressText(address) + ".",
-                             Buttons::YesNo, Icon::Question, Answer::Yes) == Answer::Yes)
+        if (platform::MsgBox(
+                "Send Datafile to Device",
+                "Are you sure you want to send the content of the file: " + chosen.fileTitle +
+                    "\nto the device at address" + AddressText(address) + ".",
+                Buttons::YesNo, Icon::Question, Answer::Yes) == Answer::Yes)
             break;
     }
     Busy = true;

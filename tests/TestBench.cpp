@@ -1,6 +1,7 @@
 #include "TestBench.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
+#include "bus/Selection.h"
 #include <QFile>
 
 BenchGuard::BenchGuard(const QByteArray& json) {
@@ -19,6 +20,8 @@ void ResetBusGlobals() {
     IoTimeout = 12;
     GpibErrorFlag = false;
     ListenerList.fill(0);
+    SelectedButton = 0;
+    SyntaxMethod.fill(0);
     ResetDevice();
 }
 

@@ -103,8 +103,8 @@ private slots:
         QTest::addColumn<QString>("incoming");
         QTest::addColumn<QString>("shown");
         QTest::newRow("CR LF") << QString("05: A\r\n05: B\r\n") << QString("05: A\n05: B\n");
-        QTest::newRow("NUL and after") << QString::fromLatin1("A\0B\x1b", 4)
-                                       << QString("A\u2400B\u241b");
+        QTest::newRow("NUL and after")
+            << QString::fromLatin1("A\0B\x1b", 4) << QString("A\u2400B\u241b");
         QTest::newRow("lone CR, tab, DEL, high")
             << QString::fromLatin1("a\rb\tc\x7f\xe9") << QString("a\nb\tc\u2421\u00e9");
     }
@@ -129,8 +129,8 @@ private slots:
         QTest::addColumn<QByteArray>("written");
         QTest::newRow("CR LF") << QByteArray("ID?\r\n*IDN?\r\n") << QStringList{"ID?", "*IDN?"}
                                << QByteArray("ID?\r\n*IDN?\r\n");
-        QTest::newRow("empty line kept")
-            << QByteArray("A\r\n\r\nB") << QStringList{"A", "", "B"} << QByteArray("A\r\n\r\nB\r\n");
+        QTest::newRow("empty line kept") << QByteArray("A\r\n\r\nB") << QStringList{"A", "", "B"}
+                                         << QByteArray("A\r\n\r\nB\r\n");
         QTest::newRow("blanks trimmed")
             << QByteArray("  VOLT 1  \r\n") << QStringList{"VOLT 1"} << QByteArray("VOLT 1\r\n");
         QTest::newRow("CR and LF alone")
@@ -138,9 +138,9 @@ private slots:
         QTest::newRow("help dropped")
             << QByteArray("<Help>\r\nX\r\n") << QStringList{"<Help>", "X"} << QByteArray("X\r\n");
         QTest::newRow("empty file") << QByteArray() << QStringList{} << QByteArray();
-        QTest::newRow("binary bytes") << QByteArray("\xff\0z\r\n", 5)
-                                      << QStringList{QString::fromLatin1("\xff\0z", 3)}
-                                      << QByteArray("\xff\0z\r\n", 5);
+        QTest::newRow("binary bytes")
+            << QByteArray("\xff\0z\r\n", 5) << QStringList{QString::fromLatin1("\xff\0z", 3)}
+            << QByteArray("\xff\0z\r\n", 5);
     }
     void listFile() {
         QFETCH(QByteArray, file);
@@ -153,7 +153,8 @@ private slots:
 
     void sortAndSearch() {
         const QStringList list{HelpEntry, "set?", "*IDN?", "ID?", "Fac", "INIT"};
-        QCOMPARE(SortedEntries(list), QStringList({HelpEntry, "*IDN?", "Fac", "ID?", "INIT", "set?"}));
+        QCOMPARE(SortedEntries(list),
+                 QStringList({HelpEntry, "*IDN?", "Fac", "ID?", "INIT", "set?"}));
         QCOMPARE(FindPrefix(list, "*i"), 2);
         QCOMPARE(FindPrefix(list, "i"), 3);
         QCOMPARE(FindPrefix(list, "zz"), -1);
@@ -183,7 +184,8 @@ private slots:
         const QString help = HelpText("/home/u/StartUp.gmg");
         QVERIFY(help.startsWith("\r\n*** Busmate Help ***\r\n*With this program"));
         QVERIFY(help.endsWith("\r\n*** End Help ***\r\n"));
-        QVERIFY(help.contains("\r\n list can be saved to either the /home/u/StartUp.gmg file,\r\n"));
+        QVERIFY(
+            help.contains("\r\n list can be saved to either the /home/u/StartUp.gmg file,\r\n"));
         QVERIFY(help.contains("\r\n the Address button.\r\n\r\n*"));
         // Every line ends with CR LF: no lone LF or CR anywhere.
         QCOMPARE(help.count('\n'), help.count("\r\n"));
@@ -196,9 +198,10 @@ private slots:
         QTest::addColumn<QStringList>("stored"); // key=value
         QTest::addColumn<QString>("values");     // 10 digits in stored order
         QTest::newRow("fresh") << QStringList{} << "1101000000";
-        QTest::newRow("stored") << QStringList{"ID=0", "Add CR=1", "Send To File=1"} << "0101010001";
-        QTest::newRow("not numbers") << QStringList{"IDN=yes", "Caps Only=", "Auto Clear=0.6"}
-                                     << "1000000010";
+        QTest::newRow("stored") << QStringList{"ID=0", "Add CR=1", "Send To File=1"}
+                                << "0101010001";
+        QTest::newRow("not numbers")
+            << QStringList{"IDN=yes", "Caps Only=", "Auto Clear=0.6"} << "1000000010";
     }
     void readOptions() {
         QFETCH(QStringList, stored);
