@@ -1,7 +1,7 @@
 // The Busmate window against the simulated bench: device selection, Id All, sending every
 // kind of message, the incoming box's limits, the message lists on real files, the options
 // and the help.
-#include "FormFixture.h"
+#include "TerminalFixture.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
 #include "bus/Selection.h"
@@ -17,52 +17,6 @@ namespace {
 const QByteArray Three = R"({ "address": 22, "replies": {} },
     { "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0" } },
     { "address": 9, "status": "serial-poll", "terminator": "\r\n", "replies": { "ID?": "OLD 9" } })";
-
-// A terminal window loaded and first activated on a bench, in a fresh working folder.
-struct Terminal {
-    explicit Terminal(const QByteArray& instruments, const QMap<QString, QString>& options = {})
-        : bench(BenchJson(instruments, dir.filePath("journal"))) {
-        QDir::setCurrent(dir.path());
-        for (auto it = options.begin(); it != options.end(); ++it)
-            sys.settings["Busmate/Settings/" + it.key()] = it.value();
-        form = std::make_unique<ManualForm>();
-    }
-    bool start() {
-        try {
-            form->Form_Load();
-            form->Form_Activate();
-        } catch (const ProgramEnded&) {
-            return false;
-        }
-        return true;
-    }
-    Ui::ManualForm* ui() const { return form->ui.get(); }
-    // Types a message into the outgoing box and sends it.
-    void send(const QString& text) {
-        ui()->SendMessageList->setEditText(text);
-        form->SendMessage_Click();
-    }
-    // The journal's lines since the last call, without the start-up's.
-    QStringList journal() {
-        const QStringList all =
-            JournalText(dir.filePath("journal")).split('\n', Qt::SkipEmptyParts);
-        const QStringList fresh = all.mid(seen);
-        seen = int(all.size());
-        return fresh;
-    }
-    QString path(const QString& name) const { return dir.filePath(name); }
-
-    QTemporaryDir dir;
-    ScriptedPlatform sys;
-    BenchGuard bench;
-    std::unique_ptr<ManualForm> form;
-    int seen = 0;
-};
-
-QByteArray FileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 } // namespace
 
