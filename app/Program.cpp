@@ -1,6 +1,6 @@
 #include "app/Program.h"
 #include "app/MainForm.h"
-#include "bus/GpibDriver.h"
+#include "bus/BusChoice.h"
 #include "platform/Platform.h"
 #include "settings/frmAbout.h"
 #include <QApplication>

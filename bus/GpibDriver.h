@@ -2,9 +2,7 @@
 // The driver calls the program relies on, shaped like the NI-488.2 C API so that a real
 // driver library maps onto it one to one. After every call the driver holds that call's
 // ibsta, iberr and ibcntl.
-#include <QString>
 #include <cstdint>
-#include <memory>
 
 namespace gpib {
 
@@ -84,10 +82,5 @@ double TimeoutSeconds(int code);
 // The driver every bus access uses.
 Driver& Bus();
 void SetBus(Driver* driver);
-
-// Chooses the back-end from SEQUOR_BUS: "sim" is the built-in bench, "sim:<path>" a bench
-// file. Without it the real driver is wanted. On failure returns null and sets error to the
-// text the user is shown.
-std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error);
 
 } // namespace gpib

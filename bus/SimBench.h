@@ -1,6 +1,6 @@
 #pragma once
 // A simulated bus with instruments on board 0, for demonstrations and tests.
-// Described by JSON (see README of the bench file format in the code below) or built in.
+// Described by a JSON bench file (format in SimBenchFile.cpp) or built in.
 #include "bus/GpibDriver.h"
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 // Prints the wall-clock milliseconds since the epoch when the window is shown, so a caller
 // that notes the time before starting the process gets the whole start-up including loading.
 #include "app/MainForm.h"
-#include "bus/GpibDriver.h"
+#include "bus/BusChoice.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>

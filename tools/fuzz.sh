@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fuzzes the answer-cleaning functions with libFuzzer for a number of seconds (default 60).
+# Runs every libFuzzer target (tests/*/fuzz_*.cpp) for a number of seconds each (default 60).
 #   tools/fuzz.sh [seconds]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -11,27 +11,56 @@ if ! command -v clang++ >/dev/null 2>&1; then
     exit 0
 fi
 
+targets=()
+for src in "$here"/tests/*/fuzz_*.cpp; do
+    targets+=("$(basename "$src" .cpp)")
+done
+
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target fuzz_processing -j2
+cmake --build "$build" --target "${targets[@]}" -j2
 
-corpus="$build/fuzz-corpus"
-mkdir -p "$corpus"
-# A few real answers give the fuzzer a head start.
-printf '\003VDC+1.2345E+00VDC' >"$corpus/unit"
-printf '\002*,NORM,+1.2E-3' >"$corpus/star"
-printf '\003??E5.00E+01' >"$corpus/wild"
-printf '\000&H1F' >"$corpus/hex"
-printf '\000-.5D-2' >"$corpus/exp"
+# A few real inputs give each fuzzer a head start.
+starting_inputs() {
+    local corpus="$1"
+    case "$2" in
+    fuzz_processing)
+        printf '\003VDC+1.2345E+00VDC' >"$corpus/unit"
+        printf '\002*,NORM,+1.2E-3' >"$corpus/star"
+        printf '\003??E5.00E+01' >"$corpus/wild"
+        printf '\000&H1F' >"$corpus/hex"
+        printf '\000-.5D-2' >"$corpus/exp"
+        ;;
+    fuzz_benchfile)
+        cat >"$corpus/bench" <<'JSON'
+{ "timeout_scale": 0.01, "journal": "",
+  "instruments": [ { "address": 3, "status": "ieee488.2", "terminator": "\n", "delay_ms": 0,
+      "replies": { "*IDN?": "SIMLAB,M401A,0,1.0", "MEAS?": ["+1", "+2"],
+                   "SLOW?": { "answer": "1", "delay_ms": 20 }, "BAD?": { "write_error": 6 },
+                   "MUTE?": null }, "accepts": ["OUT ON", "VSET *"] },
+    { "address": 7, "status": "serial-poll", "terminator": "\r\n" } ] }
+JSON
+        printf '{"instruments": [{"address": 31}]}' >"$corpus/refused"
+        ;;
+    esac
+}
 
-log="$build/fuzz.log"
-set +e
-"$build/tests/fuzz_processing" -max_len=4096 -max_total_time="$seconds" -print_final_stats=1 \
-    "$corpus" >"$log" 2>&1
-status=$?
-set -e
-grep -E '^(Done|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)' "$log" || tail -n 20 "$log"
-if [ "$status" -ne 0 ]; then
-    echo "fuzzing found a fault (exit $status), see $log"
-    exit "$status"
-fi
-echo "no fault found"
+failed=0
+for target in "${targets[@]}"; do
+    corpus="$build/fuzz-corpus/$target"
+    mkdir -p "$corpus"
+    starting_inputs "$corpus" "$target"
+    log="$build/$target.log"
+    echo "== $target"
+    set +e
+    "$build/tests/$target" -max_len=4096 -rss_limit_mb=2048 -max_total_time="$seconds" \
+        -print_final_stats=1 "$corpus" >"$log" 2>&1
+    status=$?
+    set -e
+    grep -E '^(Done|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)' "$log" || tail -n 20 "$log"
+    if [ "$status" -ne 0 ]; then
+        echo "$target found a fault (exit $status), see $log"
+        failed=1
+    fi
+done
+[ "$failed" -eq 0 ] && echo "no fault found"
+exit "$failed"

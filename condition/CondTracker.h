@@ -1,0 +1,37 @@
+#pragma once
+// The conditional command during a run: compares every answer with the selected conditions,
+// sends the command to the second device when one is met, and tells the run whether to end.
+#include "condition/CondSettings.h"
+#include "measure/RunConditions.h"
+#include <array>
+
+class CondTracker : public RunConditions {
+public:
+    bool begin(const RunHooks& hooks) override;
+    AnswerVerdict answer(const QByteArray& answer, const RunHooks& hooks) override;
+    void end(const RunHooks& hooks) override;
+    QString terminationReport(const QByteArray& lastAnswer) const override;
+
+    bool active() const { return condActive_; }
+    // A condition has been met in this run.
+    bool met() const { return hitCount_[0] == Met || hitCount_[1] == Met; }
+    float maxValue() const { return maxValue_; }
+
+private:
+    static constexpr std::int16_t Met = -1;
+
+    void send(const RunHooks& hooks) const;
+    // Counts a hit or a miss; true when the count has just reached the number needed.
+    bool count(int i, bool hit);
+
+    bool condActive_ = false;
+    CondFields f_;
+    float bandLow_ = 0, bandHigh_ = 0;
+    std::array<std::int16_t, 2> hitCount_{};
+    float maxValue_ = 0;
+    bool highlight_ = false;
+    // Copied at start: the dialog cannot change them during a run, but a run's report must
+    // describe the settings it ran with.
+    std::array<QString, 2> target_;
+    QByteArray command_;
+};
