@@ -1,6 +1,7 @@
 #pragma once
 // The terminal's plain rules: what a message is, how answers are laid out in the incoming
 // box and whether they fit, the help text, the stored options and the syntax check bytes.
+#include "terminal/IncomingBox.h"
 #include <QByteArray>
 #include <QString>
 #include <array>
@@ -22,25 +23,6 @@ OutgoingMessage PrepareMessage(const QByteArray& outgoingText);
 // The message with CR and then LF appended as ticked.
 QByteArray WithLineEnds(QByteArray msg, bool addCr, bool addLf);
 
-// ---- The incoming box
-
-constexpr int IncomingCapacity = 32768;
-constexpr int IncomingLineLength = 50;
-
-enum class Fit { Fits, TooLarge, ClearFirst };
-// Whether an answer of n characters fits into a box holding `current` characters: each line
-// costs 6 characters of prefix and line end beyond its text.
-Fit CheckFit(qint64 n, qint64 current);
-// The lines an answer takes for the size check (n / 50 rounded half to even, plus one).
-qint64 SizeLines(qint64 n);
-// The block an answer adds on top of the incoming box: "NN: " and up to 50 characters per
-// line, each ended by CR LF. Empty for an empty answer.
-QString IncomingLines(int address, const QString& msg);
-// The byte count caption: the number with a blank for its sign and a trailing blank.
-QString CountCaption(qint64 n);
-// What the incoming box shows of its text: line ends as line breaks, other control bytes as
-// visible symbols, so that nothing after them is lost from view.
-QString DisplayText(const QString& incoming);
 // Text answers of Id All: blanks trimmed at both ends, every CR and LF removed.
 QByteArray IdAnswer(const QByteArray& received);
 
@@ -81,9 +63,6 @@ QString StartupListPath(const QString& folder);
 QString FolderOf(const QString& path);
 // A file's name as announced in the incoming box: more than 30 characters are cut to 27 and "...".
 QString ShortFileName(const QString& name);
-// The lines of a data file as the incoming box shows them: split at CR or CR LF (a lone LF
-// stays inside its line), joined by CR LF.
-QString DataFileText(const QByteArray& bytes);
 // The texts shown around a data file's content.
 QString DataFileBegin(const QString& fileName);
 inline const QString DataFileEnd = QStringLiteral("\r\n*** End Data File ***\r\n");

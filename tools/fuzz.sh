@@ -41,6 +41,10 @@ starting_inputs() {
 JSON
         printf '{"instruments": [{"address": 31}]}' >"$corpus/refused"
         ;;
+    fuzz_busmate)
+        printf '\003ID?\r\n*IDN?\r\n  INIT \r\n\r\n<Help>\rFAC\nSET?' >"$corpus/list"
+        printf '\026SIMLAB,M401A,0,1.0,and a longer answer that takes two lines\r\n' >"$corpus/answer"
+        ;;
     esac
 }
 
