@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -67,6 +68,8 @@ ManualForm::ManualForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::Manual
         AddressButton[i]->setFixedSize(side, side);
     }
     ui->ReceivedMessages->setFont(IncomingFont());
+    ui->ReceivedCharacters->setMinimumWidth(
+        ui->ReceivedCharacters->fontMetrics().horizontalAdvance(QStringLiteral(" 0000000 ")) + 8);
     ui->SyntaxErrorMessage->hide();
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -147,6 +150,20 @@ void ManualForm::ConnectHandlers() {
 void ManualForm::ShowModal() {
     Form_Load();
     setWindowModality(Qt::ApplicationModal);
+    // Over the middle of the main window, and wholly on its screen.
+    adjustSize();
+    if (parentWidget()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(parentWidget()->frameGeometry().center());
+        if (const QScreen* screen = parentWidget()->screen()) {
+            const QRect room = screen->availableGeometry();
+            frame.moveLeft(std::clamp(frame.left(), room.left(),
+                                      std::max(room.left(), room.right() - frame.width())));
+            frame.moveTop(std::clamp(frame.top(), room.top(),
+                                     std::max(room.top(), room.bottom() - frame.height() - 30)));
+        }
+        move(frame.topLeft());
+    }
     show();
     Form_Activate();
     QEventLoop loop;
