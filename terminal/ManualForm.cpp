@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <optional>
 
 using platform::Answer;
 using platform::Buttons;
@@ -352,7 +353,7 @@ void ManualForm::IdAll_Click() {
         ui->Help->setEnabled(true);
     }
     const std::int16_t remembered = DeviceAddress;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::optional<WaitCursor> wait(std::in_place);
     gpib::Driver& bus = gpib::Bus();
     const bool both = ui->bmID->isChecked() && ui->bmIDN->isChecked();
     for (int i = ListenerList[0]; i >= 1; --i) {
@@ -380,7 +381,7 @@ void ManualForm::IdAll_Click() {
     }
     DeviceAddress = remembered;
     bus.ibpad(TerminalUd, DeviceAddress);
-    QApplication::restoreOverrideCursor();
+    wait.reset();
     ui->ReceivedCharacters->clear();
     Busy = false;
     FocusOutgoing();
@@ -388,6 +389,14 @@ void ManualForm::IdAll_Click() {
 }
 
 // ---- Helpers
+
+ManualForm::WaitCursor::WaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+ManualForm::WaitCursor::~WaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
 
 QStringList ManualForm::Entries() const {
     QStringList entries;

@@ -102,6 +102,14 @@ public:
     void SendToDevice_Click();
     void DisplayFile_Click();
 
+    // The hourglass for the life of the object, so that every way out restores the pointer.
+    struct WaitCursor {
+        WaitCursor();
+        ~WaitCursor();
+        WaitCursor(const WaitCursor&) = delete;
+        WaitCursor& operator=(const WaitCursor&) = delete;
+    };
+
     // Helpers shared by the handler files.
     QStringList Entries() const;
     void SetEntries(const QStringList& entries);

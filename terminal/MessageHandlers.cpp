@@ -12,17 +12,7 @@ using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
 
-namespace {
-
-// The hourglass for the life of the object, so that every way out restores the pointer.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-} // namespace
+namespace {} // namespace
 
 void ManualForm::SendMessage_Click() {
     if (Busy) return; // Enter again while the answer is awaited
@@ -75,7 +65,7 @@ void ManualForm::SendMessage_Click() {
         if (!GpibErrorFlag) {
             QByteArray answer;
             {
-                WaitCursor wait;
+                ManualForm::WaitCursor wait;
                 QCoreApplication::processEvents();
                 answer = GpibRead(TerminalUd);
             }
@@ -131,7 +121,7 @@ void ManualForm::PrintMessageList(const QByteArray& msg) {
     case term::Fit::Fits:
         break;
     }
-    WaitCursor wait;
+    ManualForm::WaitCursor wait;
     QCoreApplication::processEvents();
     SetIncoming(term::IncomingLines(DeviceAddress, text) + Incoming);
     ui->ReceivedCharacters->setText(term::CountCaption(text.size()));

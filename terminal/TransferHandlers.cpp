@@ -26,13 +26,6 @@ constexpr qint64 ShowLimit = 1 << 20; // a data file beyond this is shown in par
 const QString DataFilter = QStringLiteral("Data Files (*.dat)|*.dat");
 const QString DataOrAllFilter = QStringLiteral("Data Files (*.dat)|*.dat|All Files (*.*)|*.*");
 
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 // The descriptor's timeout raised for a transfer and set back whatever happens.
 struct TransferTimeoutScope {
     explicit TransferTimeoutScope(int ud) : ud_(ud) {
@@ -171,7 +164,7 @@ void ManualForm::ReceiveToFile(const QByteArray& msg) {
     if (SyntaxMethod[SelectedButton] != 0) CheckSyntax(TerminalUd);
     if (GpibErrorFlag) return;
 
-    WaitCursor wait;
+    ManualForm::WaitCursor wait;
     QCoreApplication::processEvents();
     gpib::Driver& bus = gpib::Bus();
     // The answer goes to a file of its own first: a driver that appends finds it empty, and an
@@ -248,7 +241,7 @@ void ManualForm::SendToDevice_Click() {
     int sta = 0;
     int err = 0;
     {
-        WaitCursor wait;
+        ManualForm::WaitCursor wait;
         QCoreApplication::processEvents();
         TransferTimeoutScope timeout(TerminalUd);
         gpib::Driver& bus = gpib::Bus();
