@@ -1,5 +1,5 @@
 #include "terminal/Busmate.h"
-#include "bus/BusAccess.h"
+#include "common/Texts.h"
 #include "measure/Processing.h"
 #include "platform/Platform.h"
 #include <QFileInfo>

@@ -425,6 +425,22 @@ void ManualForm::SelectEntry(int index) {
     ui->SendMessageList->setEditText(ui->SendMessageList->itemText(index));
 }
 
+QString ManualForm::ChooseFile(Dialog kind, const QString& title, const QString& filter,
+                               const QString& proposedName) {
+    platform::FileDialogRequest request;
+    request.title = title;
+    request.folder = DataFolder;
+    request.proposedName = proposedName;
+    request.filter = filter;
+    request.defaultExtension = filter.section(QStringLiteral("*."), 1, 1).section(u'|', 0, 0);
+    const platform::FileDialogResult chosen = kind == Dialog::Save
+                                                  ? platform::Sys().saveFileDialog(request)
+                                                  : platform::Sys().openFileDialog(request);
+    if (chosen.cancelled || chosen.fullPath.isEmpty()) return {};
+    DataFolder = term::FolderOf(chosen.fullPath);
+    return chosen.fullPath;
+}
+
 void ManualForm::FocusOutgoing() {
     if (ui->SendMessageList->isEnabled()) ui->SendMessageList->setFocus();
 }

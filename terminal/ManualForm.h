@@ -121,6 +121,11 @@ public:
     void SetIncoming(const QString& text);
     void EnableClearIncoming();
     term::OptionValues OptionValuesShown() const;
+    // A file dialog opened in DataFolder; the chosen file's folder becomes DataFolder. Empty
+    // when the dialog was cancelled.
+    enum class Dialog { Open, Save };
+    QString ChooseFile(Dialog kind, const QString& title, const QString& filter,
+                       const QString& proposedName = {});
 
 protected:
     void closeEvent(QCloseEvent* event) override;

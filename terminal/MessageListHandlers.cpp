@@ -101,18 +101,12 @@ void ManualForm::SaveMessageList_Click() {
 }
 
 void ManualForm::SaveAlternateMessageList_Click() {
-    platform::FileDialogRequest request;
-    request.title = "Save Alternate Outgoing Message List";
-    request.folder = DataFolder;
-    request.proposedName = CurrentListFile != StartupListFile
-                               ? CurrentListFile.mid(CurrentListFile.lastIndexOf(u'/') + 1)
-                               : QStringLiteral("Message");
-    request.filter = GmgFilter;
-    request.defaultExtension = "gmg";
-    const platform::FileDialogResult chosen = platform::Sys().saveFileDialog(request);
-    if (!chosen.cancelled && !chosen.fullPath.isEmpty()) {
-        DataFolder = term::FolderOf(chosen.fullPath);
-        QString file = chosen.fullPath;
+    const QString path = ChooseFile(Dialog::Save, "Save Alternate Outgoing Message List", GmgFilter,
+                                    CurrentListFile != StartupListFile
+                                        ? CurrentListFile.mid(CurrentListFile.lastIndexOf(u'/') + 1)
+                                        : QStringLiteral("Message"));
+    if (!path.isEmpty()) {
+        QString file = path;
         SaveMessageListToFile(file);
         if (!file.isEmpty()) {
             CurrentListFile = file;
@@ -132,17 +126,12 @@ void ManualForm::ImportAlternateMessageList_Click() {
         FocusOutgoing();
         return;
     }
-    platform::FileDialogRequest request;
-    request.title = "Load Alternative Outgoing Message List";
-    request.folder = DataFolder;
-    request.filter = GmgFilter;
-    request.defaultExtension = "gmg";
-    const platform::FileDialogResult chosen = platform::Sys().openFileDialog(request);
-    if (!chosen.cancelled && !chosen.fullPath.isEmpty()) {
-        DataFolder = term::FolderOf(chosen.fullPath);
+    const QString path =
+        ChooseFile(Dialog::Open, "Load Alternative Outgoing Message List", GmgFilter);
+    if (!path.isEmpty()) {
         // A file that cannot be read leaves the list and its file name as they were.
-        if (WriteMessageList(chosen.fullPath)) {
-            CurrentListFile = chosen.fullPath;
+        if (WriteMessageList(path)) {
+            CurrentListFile = path;
             ListChanged = false;
             ui->ClearHistory->setEnabled(true);
             ui->LoadStartupMessageList->setEnabled(true);

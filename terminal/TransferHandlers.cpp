@@ -149,16 +149,9 @@ void ManualForm::ReceiveToFile(const QByteArray& msg) {
             return;
         ReceiveWarningShown = true;
     }
-    platform::FileDialogRequest request;
-    request.title = "Save Incoming Message to File";
-    request.folder = DataFolder;
-    request.proposedName = "Data";
-    request.filter = DataFilter;
-    request.defaultExtension = "dat";
-    const platform::FileDialogResult chosen = platform::Sys().saveFileDialog(request);
-    if (chosen.cancelled || chosen.fullPath.isEmpty()) return;
-    const QString path = chosen.fullPath;
-    DataFolder = term::FolderOf(path);
+    const QString path =
+        ChooseFile(Dialog::Save, "Save Incoming Message to File", DataFilter, "Data");
+    if (path.isEmpty()) return;
 
     GpibWrite(TerminalUd, msg);
     if (SyntaxMethod[SelectedButton] != 0) CheckSyntax(TerminalUd);
@@ -220,21 +213,17 @@ void ManualForm::SendToDevice_Click() {
     }
     if (SelectedButton < 1 || Busy) return;
     const int address = ListenerList[SelectedButton];
-    platform::FileDialogResult chosen;
+    QString path;
     for (;;) {
-        platform::FileDialogRequest request;
-        request.title = "Send Data from File to the Device at Address" + AddressText(address);
-        request.folder = DataFolder;
-        request.filter = DataOrAllFilter;
-        request.defaultExtension = "dat";
-        chosen = platform::Sys().openFileDialog(request);
-        if (chosen.cancelled || chosen.fullPath.isEmpty()) return;
-        DataFolder = term::FolderOf(chosen.fullPath);
-        if (platform::MsgBox(
-                "Send Datafile to Device",
-                "Are you sure you want to send the content of the file: " + chosen.fileTitle +
-                    "\nto the device at address" + AddressText(address) + ".",
-                Buttons::YesNo, Icon::Question, Answer::Yes) == Answer::Yes)
+        path = ChooseFile(Dialog::Open,
+                          "Send Data from File to the Device at Address" + AddressText(address),
+                          DataOrAllFilter);
+        if (path.isEmpty()) return;
+        if (platform::MsgBox("Send Datafile to Device",
+                             "Are you sure you want to send the content of the file: " +
+                                 path.mid(path.lastIndexOf(u'/') + 1) +
+                                 "\nto the device at address" + AddressText(address) + ".",
+                             Buttons::YesNo, Icon::Question, Answer::Yes) == Answer::Yes)
             break;
     }
     Busy = true;
@@ -246,7 +235,7 @@ void ManualForm::SendToDevice_Click() {
         TransferTimeoutScope timeout(TerminalUd);
         gpib::Driver& bus = gpib::Bus();
         bus.ibwait(TerminalUd, gpib::TIMO | gpib::CMPL);
-        sta = bus.ibwrtf(TerminalUd, QFile::encodeName(chosen.fullPath).constData());
+        sta = bus.ibwrtf(TerminalUd, QFile::encodeName(path).constData());
         err = bus.iberr();
     }
     Busy = false;
@@ -262,21 +251,15 @@ void ManualForm::SendToDevice_Click() {
 }
 
 void ManualForm::DisplayFile_Click() {
-    platform::FileDialogRequest request;
-    request.title = "Show Data File";
-    request.folder = DataFolder;
-    request.filter = DataOrAllFilter;
-    request.defaultExtension = "dat";
-    const platform::FileDialogResult chosen = platform::Sys().openFileDialog(request);
-    if (chosen.cancelled || chosen.fullPath.isEmpty()) return;
-    DataFolder = term::FolderOf(chosen.fullPath);
-    QFile file(chosen.fullPath);
+    const QString path = ChooseFile(Dialog::Open, "Show Data File", DataOrAllFilter);
+    if (path.isEmpty()) return;
+    QFile file(path);
     // A file that cannot be read leaves the incoming box as it was.
     if (!file.open(QIODevice::ReadOnly)) return;
     const qint64 size = file.size();
     const QByteArray bytes = file.read(ShowLimit);
     if (file.error() != QFileDevice::NoError) return;
-    const QString name = chosen.fullPath.mid(chosen.fullPath.lastIndexOf(u'/') + 1);
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
     SetIncoming(term::DataFileBegin(name) + term::DataFileText(bytes) + term::DataFileEnd +
                 Incoming);
     if (!ui->ClearIncoming->isEnabled()) EnableClearIncoming();
