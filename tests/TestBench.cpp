@@ -5,6 +5,7 @@
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
 #include "bus/ThreadedDriver.h"
+#include "bus/Selection.h"
 #include <QFile>
 #include <QLibrary>
 
@@ -99,6 +100,8 @@ void ResetBusGlobals() {
     IoTimeout = 12;
     GpibErrorFlag = false;
     ListenerList.fill(0);
+    SelectedButton = 0;
+    SyntaxMethod.fill(0);
     ResetDevice();
 }
 

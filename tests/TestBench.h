@@ -38,8 +38,8 @@ private:
 // so scenarios that need one are skipped there.
 bool BusReportsWriteErrors();
 
-// Puts DeviceUd, DeviceAddress, IoTimeout, GpibErrorFlag and ListenerList back to their
-// start values and forgets the opened descriptor.
+// Puts DeviceUd, DeviceAddress, IoTimeout, GpibErrorFlag, ListenerList and the terminal's
+// selection back to their start values and forgets the opened descriptor.
 void ResetBusGlobals();
 
 // The whole journal file a bench wrote, as text.
