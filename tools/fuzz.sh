@@ -41,6 +41,12 @@ starting_inputs() {
 JSON
         printf '{"instruments": [{"address": 31}]}' >"$corpus/refused"
         ;;
+    fuzz_statusword)
+        printf '3000A0A0AC1' >"$corpus/default"
+        printf '71E1E1E1E93' >"$corpus/largest"
+        printf '8FF00FF1F61' >"$corpus/outside"
+        printf '7' >"$corpus/short"
+        ;;
     esac
 }
 

@@ -1,0 +1,29 @@
+#include "condition/CondTerminatedForm.h"
+#include "app/TwipsLayout.h"
+#include "measure/Conditions.h"
+
+CondTerminatedForm::CondTerminatedForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    ui.setupUi(this);
+    ConnectHandlers();
+    Form_Load();
+}
+
+void CondTerminatedForm::Open(QWidget* parent) {
+    CondTerminatedForm form(parent);
+    form.exec();
+}
+
+void CondTerminatedForm::ConnectHandlers() {
+    connect(ui.Button_OK, &QPushButton::clicked, this, &CondTerminatedForm::Button_OK_Click);
+}
+
+void CondTerminatedForm::Form_Load() {
+    ui.Label1->setText(TermReason);
+    FitTwipsLayout(this);
+}
+
+void CondTerminatedForm::Button_OK_Click() {
+    accept();
+}
