@@ -17,8 +17,8 @@ int RunSequor(const QStringList& arguments) {
         about.exec();
         return 0;
     }
-    QString error;
-    std::unique_ptr<gpib::Driver> driver = gpib::CreateDriverFromEnvironment(&error);
+    QString error, busName;
+    std::unique_ptr<gpib::Driver> driver = gpib::CreateDriverFromEnvironment(&error, &busName);
     if (!driver) {
         platform::MsgBox("Initialization Error", error, platform::Buttons::Ok,
                          platform::Icon::Critical);
@@ -29,6 +29,8 @@ int RunSequor(const QStringList& arguments) {
     {
         MainForm form;
         form.Form_Load();
+        // The user must see at a glance when the program is not on the usual hardware.
+        if (!busName.isEmpty()) form.setWindowTitle(form.windowTitle() + " - " + busName);
         form.show();
         code = QApplication::exec();
     }

@@ -1,74 +1,76 @@
 #include "app/TwipsLayout.h"
 #include <QAbstractButton>
-#include <QComboBox>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
+namespace twips {
+
 namespace {
-constexpr double DesignDpi = 96; // 1440 twips per inch / 15 twips per pixel
-
-// The size a control needs to show its content at its font; empty when its size is free.
-QSize Needed(const QWidget* w) {
-    if (auto* label = qobject_cast<const QLabel*>(w)) {
-        if (label->wordWrap()) return {};
-        return label->sizeHint();
-    }
-    if (qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QComboBox*>(w))
-        return w->sizeHint();
-    if (auto* line = qobject_cast<const QLineEdit*>(w))
-        return {0, line->minimumSizeHint().height()};
-    return {};
-}
-
-// The controls placed by the layout: the window's own and those inside its frames, not the
-// parts a control is built from.
-void CollectPlaced(QWidget* parent, QList<QWidget*>& placed) {
-    for (QWidget* w : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (w->isWindow()) continue;
-        placed << w;
-        if (qobject_cast<QGroupBox*>(w)) CollectPlaced(w, placed);
-    }
-}
-
-int Scaled(int v, double f) {
-    return int(std::lround(v * f));
+QString Caption(const QString& text) {
+    QString shown = text;
+    shown.replace(QLatin1String("&&"), QLatin1String("\x01"));
+    shown.remove(QLatin1Char('&'));
+    shown.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return shown;
 }
 } // namespace
 
-void FitTwipsLayout(QWidget* window) {
-    const double dpi = window->logicalDpiX() / DesignDpi;
-    QList<QWidget*> children;
-    CollectPlaced(window, children);
-    double fx = dpi, fy = dpi;
-    for (const QWidget* w : children) {
-        const QSize need = Needed(w);
-        if (need.width() > 0 && w->width() > 0)
-            fx = std::max(fx, double(need.width()) / w->width());
-        if (need.height() > 0 && w->height() > 0)
-            fy = std::max(fy, double(need.height()) / w->height());
-    }
-    // Wrapped text needs a height for the width it ends up with.
-    for (const QWidget* w : children) {
-        auto* label = qobject_cast<const QLabel*>(w);
-        if (!label || !label->wordWrap() || w->height() <= 0) continue;
-        const int height = label->heightForWidth(Scaled(w->width(), fx));
-        fy = std::max(fy, double(height) / w->height());
-    }
-    // Group box titles sit above the first row of their controls.
-    for (const QWidget* w : children) {
-        auto* frame = qobject_cast<const QGroupBox*>(w);
-        if (!frame) continue;
-        int top = frame->height();
-        for (const QWidget* inner : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            top = std::min(top, inner->y());
-        const int title = frame->fontMetrics().height();
-        if (top > 0) fy = std::max(fy, double(title) / top);
-    }
-    for (QWidget* w : children)
-        w->setGeometry(Scaled(w->x(), fx), Scaled(w->y(), fy), Scaled(w->width(), fx),
-                       Scaled(w->height(), fy));
-    window->setFixedSize(Scaled(window->width(), fx), Scaled(window->height(), fy));
+QSize CaptionNeed(const QWidget* control) {
+    const QFontMetrics fm = control->fontMetrics();
+    if (const auto* label = qobject_cast<const QLabel*>(control))
+        return {fm.horizontalAdvance(Caption(label->text())) + 2 * label->margin(), fm.height()};
+    if (qobject_cast<const QCheckBox*>(control) || qobject_cast<const QRadioButton*>(control))
+        return {control->sizeHint().width(), fm.height()};
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+        return {fm.horizontalAdvance(Caption(button->text())) + 8, fm.height() + 2};
+    if (qobject_cast<const QLineEdit*>(control)) return {0, fm.height() + 2};
+    return {0, 0};
 }
+
+double FitScale(const QWidget* window) {
+    double scale = window->logicalDpiX() / 96.0;
+    for (const QWidget* child : window->findChildren<QWidget*>()) {
+        const QSize need = CaptionNeed(child);
+        const QRect at = child->geometry();
+        if (at.width() > 0) scale = std::max(scale, double(need.width()) / at.width());
+        if (at.height() > 0) scale = std::max(scale, double(need.height()) / at.height());
+    }
+    // A little over, so rounding each position down never cuts a caption by a pixel.
+    return std::ceil(scale * 20) / 20;
+}
+
+double FitWrapped(const QLabel* label, QSize design, double scale) {
+    // Wider means fewer lines, so growing the factor always ends.
+    while (label->heightForWidth(int(std::lround(design.width() * scale))) >
+           int(std::lround(design.height() * scale)))
+        scale += 0.05;
+    return scale;
+}
+
+namespace {
+// Controls inside a frame are placed relative to it; the parts a control is built of are not
+// placed at all.
+void PlaceChildren(QWidget* parent, double scale) {
+    for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect at = child->geometry();
+        child->setGeometry(int(std::lround(at.x() * scale)), int(std::lround(at.y() * scale)),
+                           int(std::lround(at.width() * scale)),
+                           int(std::lround(at.height() * scale)));
+        if (qobject_cast<QGroupBox*>(child)) PlaceChildren(child, scale);
+    }
+}
+} // namespace
+
+void Place(QWidget* window, QSize designClient, double scale) {
+    PlaceChildren(window, scale);
+    window->setFixedSize(int(std::lround(designClient.width() * scale)),
+                         int(std::lround(designClient.height() * scale)));
+}
+
+} // namespace twips

@@ -1,8 +1,26 @@
 #pragma once
-// Fixed window layouts drawn at 15 twips per pixel, fitted to the screen and the font.
+// Windows whose controls are placed by position: the .ui files hold the positions at
+// 15 twips per pixel (96 DPI). On the screen they are scaled to its logical DPI and, where the
+// desktop's font is larger than the design's, enlarged evenly so no caption is cut.
+#include <QSize>
+
 class QWidget;
 
-// Scales every child's position and size, and the window's own size, by the screen's logical
-// DPI and then further, separately across and down, until no caption, list entry or wrapped
-// text is cut off at the window's font. Scaling both ways keeps the controls from overlapping.
-void FitTwipsLayout(QWidget* window);
+namespace twips {
+
+// The even factor for the window's children: logical DPI / 96, or more where a caption would
+// not fit its control at the control's font.
+double FitScale(const QWidget* window);
+
+// Moves and sizes every control (those inside frames too) by the factor and fixes the
+// window's size.
+void Place(QWidget* window, QSize designClient, double scale);
+
+// The factor, not below scale, at which a word-wrapping label of the given design size shows
+// its whole text.
+double FitWrapped(const class QLabel* label, QSize design, double scale);
+
+// The space a control's caption needs (its text at its font plus the control's own frame).
+QSize CaptionNeed(const QWidget* control);
+
+} // namespace twips

@@ -7,9 +7,29 @@
 
 namespace gpib {
 
-// Chooses the back-end from SEQUOR_BUS: "sim" is the built-in bench, "sim:<path>" a bench
-// file. Without it the real driver is wanted. On failure returns null and sets error to the
-// text the user is shown.
-std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error);
+struct BusChoice {
+    enum class Kind { Sim, SimFile, LinuxGpib, Invalid };
+    Kind kind = Kind::Invalid;
+    QString file; // bench file of SimFile
+    int board = 0;
+    QString text; // as the user wrote it
+};
+
+// Reads "sim", "sim:<file>", "gpib" or "gpib:<board>"; anything else is Invalid.
+BusChoice ParseBusChoice(const QString& text);
+
+// The choice in force: SEQUOR_BUS when set, else the per-user store (application "Sequor",
+// section "Bus", key "Interface"), else linux-gpib board 0.
+QString ChosenBusText();
+
+// How the window title names the bus; empty for linux-gpib board 0, the usual case.
+QString BusTitle(const BusChoice& choice);
+
+// Opens the chosen back-end behind the worker thread. On failure returns null and sets error
+// to the text the user is shown.
+std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error);
+
+// CreateDriver for ChosenBusText(); busName gets BusTitle of it.
+std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error, QString* busName = nullptr);
 
 } // namespace gpib

@@ -7,6 +7,7 @@
 namespace {
 constexpr int LeftOfMainTwips = 2850;
 constexpr int BelowMainTwips = 870;
+const QSize DesignClient(434, 240);
 } // namespace
 
 CondCmdSetForm::CondCmdSetForm(QWidget* parent)
@@ -34,9 +35,12 @@ void CondCmdSetForm::ConnectHandlers() {
 }
 
 void CondCmdSetForm::Form_Load() {
+    // The captions set the factor; the report's text then only needs enough height.
+    const double scale = twips::FitScale(this);
     ui.Label_Settings->setText(
         CondSettingsText(ConditionStatusWord, ConditionTargetValue, ConditionGPIBCommand));
-    FitTwipsLayout(this);
+    twips::Place(this, DesignClient,
+                 twips::FitWrapped(ui.Label_Settings, ui.Label_Settings->size(), scale));
     if (QWidget* main = parentWidget()) {
         const double perTwip = logicalDpiX() / 1440.0;
         move(main->frameGeometry().topLeft() +

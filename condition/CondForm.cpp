@@ -11,6 +11,10 @@ using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
 
+namespace {
+const QSize DesignClient(483, 327);
+} // namespace
+
 CondForm::CondForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
@@ -24,7 +28,7 @@ CondForm::CondForm(QWidget* parent)
     Check_CondSelect = {ui.Check_CondSelect_0, ui.Check_CondSelect_1};
     ConnectHandlers();
     Form_Load();
-    FitTwipsLayout(this);
+    twips::Place(this, DesignClient, twips::FitScale(this));
 }
 
 void CondForm::Open(QWidget* parent) {

@@ -2,6 +2,10 @@
 #include "app/TwipsLayout.h"
 #include "measure/Conditions.h"
 
+namespace {
+const QSize DesignClient(229, 121);
+} // namespace
+
 CondTerminatedForm::CondTerminatedForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
@@ -20,8 +24,9 @@ void CondTerminatedForm::ConnectHandlers() {
 }
 
 void CondTerminatedForm::Form_Load() {
+    const double scale = twips::FitScale(this);
     ui.Label1->setText(TermReason);
-    FitTwipsLayout(this);
+    twips::Place(this, DesignClient, twips::FitWrapped(ui.Label1, ui.Label1->size(), scale));
 }
 
 void CondTerminatedForm::Button_OK_Click() {

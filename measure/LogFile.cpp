@@ -108,11 +108,14 @@ QString OpenFailureText(OpenFailure failure, const QString& fileName) {
     return QStringLiteral("Can't open file ") + fileName + QLatin1Char('.');
 }
 
+bool NameStaysInFolder(const QString& fileName) {
+    return !(fileName.isEmpty() || fileName == QLatin1String(".") ||
+             fileName == QLatin1String("..") || fileName.contains(QLatin1Char('/')) ||
+             fileName.contains(QLatin1Char('\\')) || fileName.contains(QChar(0)));
+}
+
 QString LogFilePath(const QString& folder, const QString& fileName) {
-    if (fileName.isEmpty() || fileName == QLatin1String(".") || fileName == QLatin1String("..") ||
-        fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\')) ||
-        fileName.contains(QChar(0)))
-        return QString();
+    if (!NameStaysInFolder(fileName)) return QString();
     const QChar separator = QDir::separator();
     if (folder.endsWith(separator) || folder.endsWith(QLatin1Char('/'))) return folder + fileName;
     return folder + separator + fileName;

@@ -24,6 +24,8 @@ enum class OpenFailure { None, NotFound, PermissionDenied, Other };
 // The "File Error" box text for a failure to open.
 QString OpenFailureText(OpenFailure failure, const QString& fileName);
 
+// False for a name that holds a path separator or NUL, is empty, or is "." / "..".
+bool NameStaysInFolder(const QString& fileName);
 // Folder + name, joined with the platform's separator. A name that holds a path separator
 // or is "." / ".." would leave the folder: then empty.
 QString LogFilePath(const QString& folder, const QString& fileName);

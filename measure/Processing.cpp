@@ -63,6 +63,14 @@ QByteArray ApplyExclusion(const QByteArray& response, const QByteArray& pattern)
     return out;
 }
 
+QByteArray ApplyExclusions(const QByteArray& response, const QByteArray& first,
+                           const QByteArray& second) {
+    QByteArray answer = response;
+    if (!first.isEmpty()) answer = ApplyExclusion(answer, first);
+    if (!second.isEmpty()) answer = ApplyExclusion(answer, second);
+    return answer;
+}
+
 namespace {
 
 bool IsBlank(char c) {

@@ -9,6 +9,9 @@ extern bool DecNotation;         // convert answers to plain decimal notation
 extern QString DecimalSeparator; // "." or ",", the user's number format
 
 QByteArray ApplyExclusion(const QByteArray& response, const QByteArray& pattern);
+// Both patterns in turn, the second on what the first left; an empty pattern is not used.
+QByteArray ApplyExclusions(const QByteArray& response, const QByteArray& first,
+                           const QByteArray& second);
 double NumericValue(const QByteArray& text);
 inline double NumericValue(const QString& text) {
     return NumericValue(text.toLatin1());

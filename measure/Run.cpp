@@ -144,9 +144,7 @@ void MainForm::Button_Start_Click() {
         ui->ProgressBar1->setValue(int(Seq));
         QByteArray Row = RowPrefix(columns, QTime::currentTime(), Elapsed, int(Seq));
 
-        QByteArray Answer = GpibQuery(DeviceUd, query);
-        if (!Exclude1.isEmpty()) Answer = ApplyExclusion(Answer, Exclude1);
-        if (!Exclude2.isEmpty()) Answer = ApplyExclusion(Answer, Exclude2);
+        QByteArray Answer = ApplyExclusions(GpibQuery(DeviceUd, query), Exclude1, Exclude2);
 
         if (CondActive) {
             // Conditional command, per-answer step: compares the answer, may send the

@@ -1,3 +1,5 @@
 #include "settings/SettingsStore.h"
 
 bool SettingsChanged = false;
+QString DeviceID;
+QString MeasQuery;

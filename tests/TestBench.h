@@ -1,6 +1,10 @@
 #pragma once
 // Shared set-up for tests: a simulated bench from JSON text installed as the driver, and the
 // program-wide bus values reset, for the life of the object.
+//
+// With SEQUOR_TEST_BACKEND=linuxgpib the same bench sits behind the stand-in libgpib.so.0
+// instead, reached through the real linux-gpib back-end and its worker thread, so that every
+// scenario of a test also proves that path.
 #include "bus/SimBench.h"
 #include <QByteArray>
 #include <QString>
@@ -13,12 +17,14 @@ public:
     BenchGuard(const BenchGuard&) = delete;
     BenchGuard& operator=(const BenchGuard&) = delete;
 
-    bool ok() const { return bus_ != nullptr; }
+    bool ok() const { return driver_ != nullptr; }
     QString error() const { return error_; }
-    gpib::SimBus* bus() const { return bus_.get(); }
+    // The driver the program talks through.
+    gpib::Driver* bus() const { return driver_; }
 
 private:
-    std::unique_ptr<gpib::SimBus> bus_;
+    std::unique_ptr<gpib::SimBus> bench_;
+    gpib::Driver* driver_ = nullptr;
     QString error_;
 };
 

@@ -5,11 +5,15 @@
 //      time the whole run takes (the waits must sleep, not spin);
 //   3. resident memory after 10 sequences and after many more, to show that a long run does
 //      not grow.
-// Usage: bench_run [sequences for the memory run, default 1000]
+// Usage: bench_run [sequences for the memory run, default 1000] [libgpib.so.0 to run through]
+// With a library (the test tree's stand-in, tests/gpib_standin/libgpib.so.0) the same bench is
+// reached through the linux-gpib back-end and its worker thread instead of directly.
 // No box may appear (it would wait for a click): the bench answers every query and each run
 // writes a file of its own name into a fresh folder.
 #include "app/MainForm.h"
+#include "bus/LinuxGpib.h"
 #include "bus/SimBench.h"
+#include "bus/ThreadedDriver.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -97,11 +101,25 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const int memorySequences = argc > 1 ? std::max(11, atoi(argv[1])) : 1000;
 
-    QString error;
-    auto bus = gpib::SimBus::fromJson(R"({ "timeout_scale": 0.001, "instruments": [
+    const QByteArray bench = R"({ "timeout_scale": 0.001, "instruments": [
         { "address": 3, "status": "ieee488.2", "delay_ms": 0,
-          "replies": { "MEAS?": "+1.00000E+01VDC" } } ] })",
-                                      &error);
+          "replies": { "MEAS?": "+1.00000E+01VDC" } } ] })";
+    QString error;
+    std::unique_ptr<gpib::Driver> bus;
+    QTemporaryDir benchFolder;
+    if (argc > 2) {
+        const QString benchFile = benchFolder.filePath("bench.json");
+        QFile f(benchFile);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bench) != bench.size()) return 1;
+        f.close();
+        qputenv("SEQUOR_STANDIN_BENCH", benchFile.toLocal8Bit());
+        if (auto lib = gpib::LinuxGpib::open(argv[2], 0, &error))
+            bus = std::make_unique<gpib::ThreadedDriver>(std::move(lib));
+        std::printf("through %s and the worker thread\n", argv[2]);
+    } else {
+        bus = gpib::SimBus::fromJson(bench, &error);
+        std::printf("on the bench directly\n");
+    }
     if (!bus) {
         std::fprintf(stderr, "bench: %s\n", qPrintable(error));
         return 1;

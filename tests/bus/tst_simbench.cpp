@@ -84,7 +84,7 @@ private slots:
         row("journal", "wMEAS?\n;r;wA\\B\0\xff\t\r;wbad?;p;r;d3;i;a4;wX;j"_ba,
             "+1\n|E6|0|T6|E2|3 W MEAS?\\n\n3 R +1\\n\n"
             "3 W A\\\\B\\x00\\xFF\\x09\\r\n3 P 0\n3 C\n0 I\n");
-        row("other", "", "No GPIB driver was found on this computer.", {}, "ni");
+        row("other", "", "Unknown bus \"ni\".", {}, "ni");
         row("built in", "a5;wID?", "E2", {}, "sim"); // it has no instrument at 5
         row("unreadable", "", "cannot be read", {});
         row("malformed", "", "line 2: ", "\n{\"address\": \"3}");

@@ -1,0 +1,311 @@
+// The linux-gpib back-end over the stand-in libgpib.so.0: choosing the bus, loading the
+// library, the status mapping, and the worker thread that keeps the window thread responsive.
+#include "FormFixture.h"
+#include "app/MainForm.h"
+#include "app/Program.h"
+#include "bus/BusAccess.h"
+#include "bus/BusChoice.h"
+#include "bus/Discovery.h"
+#include "bus/LinuxGpib.h"
+#include "bus/ThreadedDriver.h"
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLibrary>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace gpib;
+using platform::Answer;
+
+namespace {
+
+const QString StandIn = STANDIN_LIBRARY;
+const QString WithoutDevClear = NODEVCLEAR_LIBRARY;
+
+// The stand-in's bench replaced; false with the reader's message when the JSON is refused.
+bool UseBench(const QByteArray& json) {
+    using Use = int (*)(const char*, char*, int);
+    const auto use = reinterpret_cast<Use>(QLibrary::resolve(StandIn, "standin_use_bench"));
+    char message[512] = {};
+    if (use && use(json.constData(), message, sizeof message) == 0) return true;
+    qWarning("%s", message);
+    return false;
+}
+
+QByteArray Instruments(const QList<int>& addresses) {
+    QByteArrayList list;
+    for (int a : addresses)
+        list << "{\"address\": " + QByteArray::number(a) + "}";
+    return BenchJson(list.join(", "));
+}
+
+// The linux-gpib driver over the stand-in, behind the worker, for the life of the object.
+struct OverStandIn {
+    OverStandIn() {
+        QString error;
+        auto lib = LinuxGpib::open(StandIn, 0, &error);
+        if (lib) driver = std::make_unique<ThreadedDriver>(std::move(lib));
+        SetBus(driver.get());
+        ResetBusGlobals();
+    }
+    ~OverStandIn() { SetBus(nullptr); }
+    std::unique_ptr<ThreadedDriver> driver;
+};
+
+} // namespace
+
+class TestLinuxGpib : public QObject {
+    Q_OBJECT
+
+private slots:
+    // First, while no libgpib.so.0 is loaded and none is on the library path: the whole program
+    // shows its box and ends, naming the library and the way to the simulated bench.
+    void programWithoutLibrary() {
+        if (QLibrary(LinuxGpibLibrary).load()) QSKIP("a libgpib.so.0 is installed here");
+        platform::ScriptedPlatform sys;
+        sys.answerBox(Answer::Ok, "Initialization Error");
+        qputenv("SEQUOR_BUS", "gpib");
+        QCOMPARE(RunSequor({"sequor"}), 1);
+        QCOMPARE(sys.boxes.size(), 1);
+        const QString text = sys.boxes[0].text;
+        QVERIFY2(text.contains("libgpib.so.0") && text.contains("SEQUOR_BUS=sim"),
+                 qPrintable(text));
+    }
+
+    void choice_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind"); // BusChoice::Kind
+        QTest::addColumn<int>("board");
+        QTest::addColumn<QString>("title");
+        using K = BusChoice::Kind;
+        auto row = [](const char* t, K k, int b, const char* title) {
+            QTest::newRow(t) << QString(t) << int(k) << b << QString(title);
+        };
+        row("sim", K::Sim, 0, "simulated bench");
+        row("sim:/a/b/bench.json", K::SimFile, 0, "simulated bench bench.json");
+        row("gpib", K::LinuxGpib, 0, "");
+        row("gpib:0", K::LinuxGpib, 0, "");
+        row("gpib:2", K::LinuxGpib, 2, "linux-gpib board 2");
+        row("gpib:15", K::LinuxGpib, 15, "linux-gpib board 15");
+        for (const char* wrong : {"gpib:16", "gpib:", "gpib:-1", "gpib:+1", "gpib:1x",
+                                  "sim:", "SIM", "", "ni", " gpib"})
+            row(wrong, K::Invalid, 0, "");
+    }
+    void choice() {
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        QFETCH(int, board);
+        QFETCH(QString, title);
+        const BusChoice c = ParseBusChoice(text);
+        QCOMPARE(int(c.kind), kind);
+        QCOMPARE(c.board, board);
+        QCOMPARE(BusTitle(c), title);
+        if (c.kind != BusChoice::Kind::Invalid) return;
+        QString error;
+        QVERIFY(!CreateDriver(c, &error));
+        QVERIFY2(error.startsWith("Unknown bus \"" + text + "\".") &&
+                     error.contains("gpib:<board>"),
+                 qPrintable(error));
+    }
+
+    // The environment wins over the per-user store, which wins over linux-gpib board 0.
+    void chosenBus_data() {
+        QTest::addColumn<QByteArray>("env"); // "-": unset
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("nothing") << QByteArray("-") << ""
+                                 << "gpib";
+        QTest::newRow("store") << QByteArray("-") << "sim"
+                               << "sim";
+        QTest::newRow("store, blanks") << QByteArray("-") << " gpib:1 "
+                                       << "gpib:1";
+        QTest::newRow("both") << QByteArray("gpib:3") << "sim"
+                              << "gpib:3";
+        QTest::newRow("environment") << QByteArray("sim") << ""
+                                     << "sim";
+    }
+    void chosenBus() {
+        QFETCH(QByteArray, env);
+        QFETCH(QString, stored);
+        QFETCH(QString, chosen);
+        platform::ScriptedPlatform sys;
+        if (!stored.isEmpty()) sys.settings["Sequor/Bus/Interface"] = stored;
+        if (env == "-")
+            qunsetenv("SEQUOR_BUS");
+        else
+            qputenv("SEQUOR_BUS", env);
+        QCOMPARE(ChosenBusText(), chosen);
+    }
+
+    // Each way the library can fail gets a message naming what was looked for; none crashes.
+    void open_data() {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<int>("board");
+        QTest::addColumn<QString>("error"); // empty: opens
+        QTest::newRow("stand-in") << StandIn << 0 << "";
+        QTest::newRow("missing") << "/nonexistent/libgpib.so.0" << 0
+                                 << "The linux-gpib library /nonexistent/libgpib.so.0 could not";
+        QTest::newRow("lacks DevClear") << WithoutDevClear << 0 << "lacks the function DevClear.";
+        QTest::newRow("no board 1") << StandIn << 1 << "No GPIB board answers as board 1 ";
+    }
+    void open() {
+        QFETCH(QString, library);
+        QFETCH(int, board);
+        QFETCH(QString, error);
+        QString message;
+        const auto driver = LinuxGpib::open(library, board, &message);
+        QCOMPARE(driver == nullptr, !error.isEmpty());
+        QVERIFY2(message.contains(error) && (error.isEmpty() || message.contains("SEQUOR_BUS=sim")),
+                 qPrintable(message));
+    }
+
+    // The library reports the board itself neither first nor as an error when nobody listens;
+    // the program's list must come out as the bench's own does.
+    void listeners_data() {
+        QTest::addColumn<QList<int>>("addresses");
+        QTest::addColumn<QString>("box"); // the box shown, or the list
+        QList<int> fourteen, fifteen;
+        for (int a = 1; a <= 15; ++a)
+            (a < 15 ? fourteen : fifteen) << a;
+        fifteen = fourteen + fifteen;
+        QTest::newRow("3 9 22") << QList<int>{22, 3, 9} << "3 9 22";
+        QTest::newRow("fourteen") << fourteen << "1 2 3 4 5 6 7 8 9 10 11 12 13 14";
+        QTest::newRow("none") << QList<int>{} << "Initialization Error 14";
+        QTest::newRow("fifteen") << fifteen << "Initialization Error 20";
+    }
+    void listeners() {
+        QFETCH(QList<int>, addresses);
+        QFETCH(QString, box);
+        OverStandIn bus;
+        QVERIFY(bus.driver && UseBench(Instruments(addresses)));
+        platform::ScriptedPlatform sys;
+        if (box.startsWith("Init")) sys.answerBox(Answer::Ok, box);
+        QStringList shown;
+        try {
+            FindListeners();
+            for (int i = 1; i <= ListenerList[0]; ++i)
+                shown << QString::number(ListenerList[i]);
+        } catch (const platform::ProgramEnded&) {
+            shown << sys.boxes.value(0).title;
+        }
+        QCOMPARE(shown.join(' '), box);
+    }
+
+    // linux-gpib appends to the file of ibrdf; the program's file must hold this answer only.
+    void readToFile() {
+        OverStandIn bus;
+        QVERIFY(bus.driver &&
+                UseBench(BenchJson(R"({"address": 4, "replies": {"DUMP?": "A;B"}})")));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("x.dat");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier answer") > 0);
+        old.close();
+        Driver& d = Bus();
+        const int ud = d.ibdev(0, 4, 0, 11, 1, 0);
+        d.ibwrt(ud, "DUMP?", 5);
+        QCOMPARE(d.ibrdf(ud, path.toLocal8Bit().constData()) & (ERR | END), END);
+        QCOMPARE(d.ibcntl(), 4L);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("A;B\n"));
+        // A bad address is refused before the library sees it, as an argument error.
+        QCOMPARE(d.ibdev(0, 31, 0, 11, 1, 0), -1);
+        QCOMPARE(d.iberr(), EARG);
+    }
+
+    // While a read blocks, the window thread handles its timers; a bus call made from one of
+    // them waits for the read, then runs, and each caller sees its own call's status.
+    void blockingRead() {
+        OverStandIn bus;
+        QVERIFY(bus.driver && UseBench(BenchJson(R"({"address": 4, "replies": {
+            "SLOW?": {"answer": "late", "delay_ms": 400}}}, {"address": 5})",
+                                                 {}, 1.0)));
+        Driver& d = Bus();
+        const int ud = d.ibdev(0, 4, 0, 12, 1, 0); // 3 s timeout
+        const int other = d.ibdev(0, 6, 0, 12, 1, 0); // nobody listens there
+        d.ibwrt(ud, "SLOW?", 5);
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(10);
+        QElapsedTimer clock;
+        int nestedSta = 0, nestedErr = 0;
+        qint64 nestedAt = 0;
+        QTimer::singleShot(100, [&] {
+            nestedSta = d.ibwrt(other, "X?", 2);
+            nestedErr = d.iberr();
+            nestedAt = clock.elapsed();
+        });
+        char buf[16] = {};
+        clock.start();
+        const int sta = d.ibrd(ud, buf, sizeof buf);
+        const qint64 readTook = clock.elapsed();
+        QCOMPARE(sta & (ERR | END), END);
+        QCOMPARE(d.ibcntl(), 5L);
+        QCOMPARE(QByteArray(buf, 5), QByteArray("late\n"));
+        QVERIFY2(ticks >= 15, qPrintable(QString::number(ticks)));
+        QCOMPARE(nestedSta & ERR, ERR);
+        QCOMPARE(nestedErr, ENOL);
+        QVERIFY2(nestedAt >= 350 && readTook >= nestedAt,
+                 qPrintable(QString("%1 %2").arg(nestedAt).arg(readTook)));
+    }
+
+    // The window title names the bus, except on board 0 of linux-gpib.
+    void title_data() {
+        QTest::addColumn<QByteArray>("env");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("gpib") << QByteArray("gpib") << "";
+        QTest::newRow("gpib:1") << QByteArray("gpib:1") << " - linux-gpib board 1";
+        QTest::newRow("sim") << QByteArray("sim") << " - simulated bench";
+    }
+    void title() {
+        QFETCH(QByteArray, env);
+        QFETCH(QString, suffix);
+        QVERIFY(UseBench(Instruments({3}))); // loads the stand-in first: its name is taken
+        qputenv("SEQUOR_BUS", env);
+        qputenv("SEQUOR_STANDIN_BOARDS", "2");
+        ResetBusGlobals(); // the descriptor of an earlier row's bench is gone
+        platform::ScriptedPlatform sys;
+        QString shown;
+        QObject scope;
+        QTimer poll(&scope);
+        connect(&poll, &QTimer::timeout, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) return void(modal->close());
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<MainForm*>(w) && w->isVisible()) {
+                    shown = w->windowTitle();
+                    w->close();
+                }
+        });
+        poll.start(50);
+        QCOMPARE(RunSequor({"sequor"}), 0);
+        qunsetenv("SEQUOR_STANDIN_BOARDS");
+        QVERIFY2(shown.startsWith("Sequor, v") && shown.count(" - ") == 1 + !suffix.isEmpty() &&
+                     shown.endsWith(suffix),
+                 qPrintable(shown));
+    }
+
+    // Only where SEQUOR_TEST_GPIB_BOARD names a real board: the scan finds its instruments.
+    void realHardware() {
+        if (!qEnvironmentVariableIsSet("SEQUOR_TEST_GPIB_BOARD"))
+            QSKIP("SEQUOR_TEST_GPIB_BOARD names no real board");
+        const int board = qEnvironmentVariableIntValue("SEQUOR_TEST_GPIB_BOARD");
+        QString error;
+        auto lib = LinuxGpib::open(LinuxGpibLibrary, board, &error);
+        QVERIFY2(lib, qPrintable(error));
+        ThreadedDriver driver(std::move(lib));
+        SetBus(&driver);
+        ResetBusGlobals();
+        platform::ScriptedPlatform sys;
+        FindListeners();
+        QVERIFY(ListenerList[0] >= 1);
+        DeviceUd = FindDevice();
+        QVERIFY(DeviceUd > 0);
+        SetBus(nullptr);
+    }
+};
+
+QTEST_MAIN(TestLinuxGpib)
+#include "tst_linuxgpib.moc"

@@ -1,0 +1,301 @@
+// The query test dialog against a simulated instrument: what it shows, how exclusions are
+// built from a selection, the questions it asks, and what OK and Cancel hand back.
+#include "TestBench.h"
+#include "app/TwipsLayout.h"
+#include "bus/BusAccess.h"
+#include "bus/Discovery.h"
+#include "bus/GpibDriver.h"
+#include "measure/Processing.h"
+#include "measure/TestForm.h"
+#include "measure/TestQuery.h"
+#include "platform/ScriptedPlatform.h"
+#include "settings/SettingsStore.h"
+#include "ui_TestForm.h"
+#include <QLineEdit>
+#include <QTest>
+
+using namespace platform;
+
+namespace {
+const QByteArray Bench = R"({ "timeout_scale": 0.001, "instruments": [ { "address": 3,
+    "replies": { "MEAS?": "+1.2345E+00VDC", "WORD?": "OVLD", "NEG?": "-3VDC" } } ] })";
+
+// The main window's two boxes, the program-wide values, and the instrument at address 3.
+struct Bench3 {
+    ScriptedPlatform sys;
+    BenchGuard bench{Bench};
+    QWidget main;
+    QLineEdit* query = new QLineEdit(&main);
+    QLineEdit* device = new QLineEdit(&main);
+    std::unique_ptr<TestForm> form;
+
+    Bench3(const QString& mainQuery, QByteArray ex1, QByteArray ex2, bool dec,
+           const QString& storedDevice = "M401A", const QString& storedQuery = {}) {
+        FindListeners();
+        DeviceUd = FindDevice();
+        gpib::Bus().ibpad(DeviceUd, 3);
+        DeviceAddress = 3;
+        query->setText(mainQuery);
+        device->setText("M401A");
+        Exclude1 = ex1;
+        Exclude2 = ex2;
+        DecNotation = dec;
+        DeviceID = storedDevice;
+        MeasQuery = storedQuery.isNull() ? mainQuery : storedQuery;
+        SettingsChanged = false;
+        form = std::make_unique<TestForm>(TestForm::MainBoxes{query, device}, &main);
+    }
+    // Opens the dialog as the Test button does and lets its activation run.
+    void open() {
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QTRY_VERIFY(!form->Loading && !form->ui->Text_Response->text().isNull());
+        QCoreApplication::processEvents();
+    }
+    Ui::TestForm* ui() const { return form->ui.get(); }
+    // Response, both exclusions, conversion, OK enabled, focus, as one text.
+    QString state() const {
+        const QWidget* focus = QApplication::focusWidget();
+        return QStringList({ui()->Text_Response->text(), ui()->Text_Exclude_0->text(),
+                            ui()->Text_Exclude_1->text(),
+                            ui()->Check_SciToDec->isChecked() ? "dec" : "raw",
+                            ui()->Button_OK->isEnabled() ? "OK" : "-",
+                            focus ? focus->objectName() : "none"})
+            .join('|');
+    }
+};
+} // namespace
+
+class TestTestForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() {
+        Exclude1.clear();
+        Exclude2.clear();
+        DecNotation = false;
+        SettingsChanged = false;
+        ResetBusGlobals();
+    }
+
+    void shownAnswer_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("ex1");
+        QTest::addColumn<QByteArray>("ex2");
+        QTest::addColumn<bool>("dec");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::addColumn<bool>("untick");
+        QTest::newRow("raw") << QByteArray(" +1.2E+00VDC ") << QByteArray() << QByteArray() << false
+                             << QByteArray("+1.2E+00VDC") << false;
+        QTest::newRow("second on the first")
+            << QByteArray("+1.2E+00VDC") << QByteArray("DC") << QByteArray("?V") << false
+            << QByteArray("+1.2E+0") << false;
+        QTest::newRow("converted") << QByteArray("+1.2E+00VDC") << QByteArray("VDC") << QByteArray()
+                                   << true << QByteArray("1.2") << false;
+        QTest::newRow("letters convert to 0") << QByteArray("OVLD") << QByteArray() << QByteArray()
+                                              << true << QByteArray("0") << true;
+        QTest::newRow("zero reading with exclusion")
+            << QByteArray("+0.0E+00VDC") << QByteArray("VDC") << QByteArray() << true
+            << QByteArray("0") << false;
+        // A negative reading does not cancel the patterns' lengths into a zero.
+        QTest::newRow("negative reading, 3-letter exclusion")
+            << QByteArray("-3VDC") << QByteArray("VDC") << QByteArray() << true << QByteArray("-3")
+            << false;
+        QTest::newRow("no conversion asked") << QByteArray("OVLD") << QByteArray() << QByteArray()
+                                             << false << QByteArray("OVLD") << false;
+    }
+    void shownAnswer() {
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, ex1);
+        QFETCH(QByteArray, ex2);
+        QFETCH(bool, dec);
+        QFETCH(QByteArray, shown);
+        QFETCH(bool, untick);
+        const QByteArray got = TestAnswer(answer, ex1, ex2, dec);
+        QCOMPARE(got, shown);
+        QCOMPARE(ConversionHidesAnswer(got, ex1, ex2, dec), untick);
+    }
+
+    // The user builds the first exclusion from a selection, meets both Info boxes, converts,
+    // and hands it all back with OK.
+    void buildAndAccept() {
+        Bench3 b("MEAS?", {}, {}, false);
+        b.open();
+        QCOMPARE(b.state(), "+1.2345E+00VDC|||raw|-|Text_Exclude_0");
+        QVERIFY(!b.ui()->Button_Clear_0->isEnabled() && !b.ui()->Button_Clear_1->isEnabled());
+
+        b.sys.answerBox(Answer::Ok, "Info");
+        b.form->Button_Add_Click(0);
+        QCOMPARE(b.sys.boxes.last().text,
+                 "Select the part of Query Response that you want to exclude.\n"
+                 "Then first click Add and then Refresh to see the result.");
+        QCOMPARE(QApplication::focusWidget(), b.ui()->Text_Response);
+
+        // Selected with the mouse, then the focus moves to the button before the click.
+        b.ui()->Text_Response->setSelection(11, 3);
+        b.ui()->Button_Add_0->setFocus(Qt::MouseFocusReason);
+        QVERIFY(!b.ui()->Text_Response->hasSelectedText());
+        QTest::mouseClick(b.ui()->Button_Add_0, Qt::LeftButton);
+        QCOMPARE(b.state(), "+1.2345E+00|VDC||raw|OK|Text_Exclude_1");
+        QVERIFY(b.ui()->Button_Clear_0->isEnabled());
+
+        QTest::mouseClick(b.ui()->Check_SciToDec, Qt::LeftButton);
+        QCOMPARE(b.state(), "1.2345|VDC||dec|OK|Text_Exclude_1");
+
+        b.ui()->Text_MeasQuery->clear();
+        QVERIFY(!b.ui()->Button_Refresh->isEnabled() && !b.ui()->Button_OK->isEnabled());
+        QCOMPARE(b.ui()->Text_Response->text(), "");
+        b.ui()->Text_MeasQuery->setText("   ");
+        b.sys.answerBox(Answer::Ok, "Info");
+        b.form->Button_Add_Click(1);
+        QCOMPARE(b.sys.boxes.last().text,
+                 "Measurement Query can't be empty.\n"
+                 "Enter a valid query then click Refresh to see the result.");
+
+        // Typed in lower case, Enter asks the instrument.
+        b.ui()->Text_MeasQuery->clear();
+        b.ui()->Text_MeasQuery->setFocus();
+        QTest::keyClicks(b.ui()->Text_MeasQuery, "meas?");
+        QTest::keyClick(b.ui()->Text_MeasQuery, Qt::Key_Return);
+        QCOMPARE(b.state(), "1.2345|VDC||dec|OK|Text_Exclude_1");
+        QCOMPARE(b.ui()->Text_MeasQuery->text(), "MEAS?");
+        QVERIFY(b.form->isVisible());
+
+        QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        QVERIFY(!b.form->isVisible() && b.form->result() == QDialog::Accepted);
+        QCOMPARE(QVariantList({Exclude1, Exclude2, DecNotation, SettingsChanged, b.query->text(),
+                               MeasQuery}),
+                 QVariantList({QByteArray("VDC"), QByteArray(), true, true, "MEAS?", "MEAS?"}));
+    }
+
+    // Clear and a double click empty an exclusion and ask again; with both filled the focus
+    // goes back to the query.
+    void clearAndFocus() {
+        Bench3 b("MEAS?", "E+00", "VDC", false);
+        b.open();
+        QCOMPARE(b.state(), "+1.2345|E+00|VDC|raw|-|Text_MeasQuery");
+        QTest::mouseDClick(b.ui()->Text_Exclude_1, Qt::LeftButton);
+        QCOMPARE(b.state(), "+1.2345VDC|E+00||raw|OK|Text_Exclude_1");
+        QTest::mouseClick(b.ui()->Button_Clear_0, Qt::LeftButton);
+        QCOMPARE(b.state(), "+1.2345E+00VDC|||raw|OK|Text_Exclude_0");
+        QVERIFY(!b.ui()->Button_Clear_0->isEnabled());
+    }
+
+    // Opening with the conversion on where the answer begins with a letter shows the raw
+    // answer; the same at a later refresh is a change OK can hand back.
+    void automaticUntick_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QByteArray>("ex1");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("letters") << "WORD?" << QByteArray() << "OVLD|||raw|-|Text_Exclude_0";
+        QTest::newRow("number") << "MEAS?" << QByteArray() << "1.2345|||dec|-|Text_Exclude_0";
+        QTest::newRow("negative") << "NEG?" << QByteArray("VDC") << "-3|VDC||dec|-|Text_Exclude_1";
+    }
+    void automaticUntick() {
+        QFETCH(QString, query);
+        QFETCH(QByteArray, ex1);
+        QFETCH(QString, opened);
+        Bench3 b(query, ex1, {}, true);
+        b.open();
+        QCOMPARE(b.state(), opened);
+        if (!b.ui()->Check_SciToDec->isChecked()) {
+            QTest::mouseClick(b.ui()->Check_SciToDec, Qt::LeftButton);
+            QCOMPARE(b.state(), "OVLD|||raw|OK|Text_Exclude_0");
+        }
+    }
+
+    // Exclusions made for another instrument or query: asked once, after the first answer.
+    void mismatch_data() {
+        QTest::addColumn<QString>("storedDevice");
+        QTest::addColumn<QString>("storedQuery");
+        QTest::addColumn<QByteArray>("ex2");
+        QTest::addColumn<int>("answer"); // -1: no question
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("same") << "M401A"
+                              << "MEAS?" << QByteArray("E+00") << -1
+                              << "+1.2345VDC||E+00|raw|-|Text_Exclude_0";
+        QTest::newRow("device, yes") << "K2000"
+                                     << "MEAS?" << QByteArray("E+00") << int(Answer::Yes)
+                                     << "+1.2345VDC|||raw|OK|Text_Exclude_0";
+        QTest::newRow("query, no") << "M401A"
+                                   << "READ?" << QByteArray("E+00") << int(Answer::No)
+                                   << "+1.2345VDC||E+00|raw|-|Text_Exclude_0";
+        QTest::newRow("no exclusions")
+            << "K2000"
+            << "READ?" << QByteArray() << -1 << "+1.2345E+00VDC|||raw|-|Text_Exclude_0";
+    }
+    void mismatch() {
+        QFETCH(QString, storedDevice);
+        QFETCH(QString, storedQuery);
+        QFETCH(QByteArray, ex2);
+        QFETCH(int, answer);
+        QFETCH(QString, opened);
+        Bench3 b("MEAS?", {}, ex2, false, storedDevice, storedQuery);
+        if (answer >= 0)
+            b.sys.answerBox(Answer(answer), "Measurement Query and Exclusions mismatch");
+        b.open();
+        QCOMPARE(b.state(), opened);
+        QCOMPARE(b.sys.boxes.size(), answer >= 0 ? 1 : 0);
+        if (answer >= 0)
+            QCOMPARE(b.sys.boxes[0].text, "Device and/or Measurement Query has changed.\n\n"
+                                          "Do you want to clear the Exclusions ?");
+    }
+
+    // Cancel (or closing the window) hands nothing back, not even the query; OK marks the
+    // settings changed even when nothing was edited.
+    void okAndCancel_data() {
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("cancel") << false;
+        QTest::newRow("ok") << true;
+    }
+    void okAndCancel() {
+        QFETCH(bool, ok);
+        Bench3 b("MEAS?", "VDC", {}, false);
+        b.open();
+        if (!ok) {
+            b.ui()->Text_MeasQuery->setText("WORD?");
+            b.ui()->Text_Exclude_1->setText("E+00");
+            b.ui()->Check_SciToDec->setChecked(true);
+            QTest::mouseClick(b.ui()->Button_Cancel, Qt::LeftButton);
+        } else {
+            b.ui()->Button_OK->setEnabled(true);
+            QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        }
+        QVERIFY(!b.form->isVisible());
+        QCOMPARE(QVariantList({Exclude1, Exclude2, DecNotation, SettingsChanged, b.query->text()}),
+                 QVariantList({QByteArray("VDC"), QByteArray(), false, ok, "MEAS?"}));
+    }
+
+    // The window as designed: positions scaled evenly, no caption cut, the tab order, and
+    // the response box outside it.
+    void layout() {
+        Bench3 b("MEAS?", {}, {}, false);
+        const double scale = b.form->width() / 412.0;
+        QVERIFY(scale >= b.form->logicalDpiX() / 96.0 - 0.01);
+        QCOMPARE(b.form->height(), int(std::lround(173 * scale)));
+        QCOMPARE(b.form->minimumSize(), b.form->maximumSize());
+        QCOMPARE(b.ui()->Button_OK->geometry(),
+                 QRect(int(std::lround(308 * scale)), int(std::lround(144 * scale)),
+                       int(std::lround(53 * scale)), int(std::lround(21 * scale))));
+        for (QWidget* w : b.form->findChildren<QWidget*>()) {
+            const QSize need = twips::CaptionNeed(w);
+            QVERIFY2(need.width() <= w->width() && need.height() <= w->height(),
+                     qPrintable(w->objectName()));
+        }
+        QStringList chain;
+        QWidget* w = b.ui()->Text_MeasQuery;
+        for (int i = 0; i < 12; ++i, w = w->nextInFocusChain()) {
+            while (!(w->focusPolicy() & Qt::TabFocus))
+                w = w->nextInFocusChain();
+            chain << w->objectName();
+        }
+        QCOMPARE(chain.join(' '), "Text_MeasQuery Text_Exclude_0 Button_Add_0 Button_Clear_0 "
+                                  "Text_Exclude_1 Button_Add_1 Button_Clear_1 Check_SciToDec "
+                                  "Button_Refresh Button_OK Button_Cancel Button_Info");
+        QVERIFY(b.ui()->Text_Response->isReadOnly());
+        QCOMPARE(b.form->windowTitle(), "Test Measurement Query");
+    }
+};
+
+QTEST_MAIN(TestTestForm)
+#include "tst_testform.moc"

@@ -1,0 +1,220 @@
+// Handing a log to the spreadsheet program: the starts, the checks of the chosen paths, and a
+// real LibreOffice reading a log as numbers.
+#include "measure/LogFile.h"
+#include "measure/Processing.h"
+#include "platform/QtPlatform.h"
+#include "settings/ExcelHandoff.h"
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+using namespace excel;
+
+namespace {
+const QString DotOption = "--infilter=Text - txt - csv (StarCalc):59,34,12,2,,1033,false,true";
+const QString CommaOption = "--infilter=Text - txt - csv (StarCalc):59,34,12,1,,1031,false,true";
+
+bool WriteFile(const QString& path, const QByteArray& bytes, bool executable = false) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) return false;
+    if (executable) f.setPermissions(f.permissions() | QFile::ExeOwner);
+    return true;
+}
+
+// The cells of a flat spreadsheet file, row by row, as "type:value" ("string:Measured",
+// "float:10.5"); empty cells left out.
+QList<QStringList> Cells(const QString& fods) {
+    QFile f(fods);
+    QList<QStringList> rows;
+    if (!f.open(QIODevice::ReadOnly)) return rows;
+    QXmlStreamReader xml(&f);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement()) continue;
+        if (xml.name() == QLatin1String("table-row")) rows.append(QStringList());
+        if (xml.name() != QLatin1String("table-cell") || rows.isEmpty()) continue;
+        const auto attrs = xml.attributes();
+        const QString type = attrs.value("office:value-type").toString();
+        if (type.isEmpty()) continue;
+        QString value = attrs.value("office:value").toString();
+        if (type == "string")
+            value = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+        rows.last() << type + ":" + value;
+    }
+    while (!rows.isEmpty() && rows.last().isEmpty())
+        rows.removeLast();
+    return rows;
+}
+} // namespace
+
+class TestExcelHandoff : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commands_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("sepLine");
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QStringList>("starts"); // program and arguments joined by '|'
+        const QString book = "/m y/\"Plotbook\".xlsm", csv = "/logs/run 1.csv";
+        QTest::newRow("excel 1") << "C:\\Apps\\EXCEL.EXE" << 1 << true << "."
+                                 << QStringList{"C:\\Apps\\EXCEL.EXE|" + csv};
+        QTest::newRow("excel 2") << "C:\\Apps\\EXCEL.EXE" << 2 << true << "."
+                                 << QStringList{"C:\\Apps\\EXCEL.EXE|" + book + "|" + csv};
+        QTest::newRow("gnumeric 2") << "/usr/bin/gnumeric" << 2 << false << ","
+                                    << QStringList{"/usr/bin/gnumeric|" + book + "|" + csv};
+        QTest::newRow("soffice 1 dot") << "/usr/bin/soffice" << 1 << true << "."
+                                       << QStringList{"/usr/bin/soffice|" + DotOption + "|" + csv};
+        QTest::newRow("localc 1 comma")
+            << "/usr/bin/localc" << 1 << false << ","
+            << QStringList{"/usr/bin/localc|" + CommaOption + "|" + csv};
+        QTest::newRow("libreoffice7.4 2")
+            << "/opt/lo/libreoffice7.4" << 2 << true << "."
+            << QStringList{"/opt/lo/libreoffice7.4|" + book,
+                           "/opt/lo/libreoffice7.4|" + DotOption + "|" + csv};
+        QTest::newRow("soffice.exe 1")
+            << "C:\\LO\\program\\soffice.exe" << 1 << false << ","
+            << QStringList{"C:\\LO\\program\\soffice.exe|" + CommaOption + "|" + csv};
+        QTest::newRow("not office") << "/usr/bin/office-tool" << 1 << true << "."
+                                    << QStringList{"/usr/bin/office-tool|" + csv};
+    }
+    void commands() {
+        QFETCH(QString, program);
+        QFETCH(int, index);
+        QFETCH(bool, sepLine);
+        QFETCH(QString, separator);
+        QFETCH(QStringList, starts);
+        QStringList got;
+        for (const Launch& l : OpenCommands(index, program, "/m y/\"Plotbook\".xlsm",
+                                            "/logs/run 1.csv", sepLine, separator))
+            got << QStringList(l.program + "|" + l.arguments.join('|'));
+        QCOMPARE(got, starts);
+    }
+
+    // The log tells how it was written; a log that cannot be read leaves it to the caller.
+    void logFormat() {
+        QTemporaryDir dir;
+        const QString dot = dir.filePath("dot.csv"), comma = dir.filePath("comma.csv");
+        QVERIFY(WriteFile(dot, "sep=;\r\nMeasured\r\n 1.5\r\n"));
+        QVERIFY(WriteFile(comma, "Measured\r\n 1,5\r\n"));
+        auto text = [](const LogFormat& f) {
+            return f.decimalSeparator + (f.hasSepLine ? "s" : "");
+        };
+        QCOMPARE(text(LogFormatOf(dot, ",")) + text(LogFormatOf(comma, ".")) +
+                     text(LogFormatOf(dir.filePath("gone.csv"), ".")) +
+                     text(LogFormatOf(dir.filePath("gone.csv"), ",")),
+                 ".s,.s,");
+    }
+
+    void pathChecks_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("plotbook");
+        QTest::newRow("plain") << "C:\\Office\\Plotbook.xlsm" << true;
+        QTest::newRow("case") << "/home/a/PLOTBOOK.XLSM" << true;
+        QTest::newRow("copy") << "/home/a/Plotbook (2).xlsm" << false;
+        QTest::newRow("other") << "/home/a/chart.xlsm" << false;
+    }
+    void pathChecks() {
+        QFETCH(QString, name);
+        QFETCH(bool, plotbook);
+        QCOMPARE(IsPlotbook(name), plotbook);
+    }
+
+    // Outside Windows the spreadsheet program is any executable file, never a folder or a
+    // document; the path dialog starts where the first spreadsheet program on PATH lives.
+    void programChecks() {
+        QTemporaryDir a, b;
+        QVERIFY(WriteFile(a.filePath("gnumeric"), "#!/bin/sh\n", true));
+        QVERIFY(WriteFile(b.filePath("soffice"), "#!/bin/sh\n", true));
+        QVERIFY(WriteFile(b.filePath("libreoffice"), "not executable"));
+        QCOMPARE(FirstSpreadsheetProgram({a.path()}), a.filePath("gnumeric"));
+        QCOMPARE(FirstSpreadsheetProgram({a.path(), b.path()}), b.filePath("soffice"));
+        QCOMPARE(FirstSpreadsheetProgram({QDir::tempPath() + "/no such folder"}), QString());
+#ifndef Q_OS_WIN
+        QCOMPARE(QList<bool>({IsSpreadsheetProgram(b.filePath("soffice")),
+                              IsSpreadsheetProgram(b.filePath("libreoffice")),
+                              IsSpreadsheetProgram(b.path()),
+                              IsSpreadsheetProgram(b.filePath("missing"))}),
+                 QList<bool>({true, false, false, false}));
+#endif
+    }
+
+    // A stand-in program started the way the menu starts it records its arguments: no shell
+    // splits or unquotes them, and the start does not wait.
+    void standInReceivesArguments() {
+        QTemporaryDir dir;
+        const QString record = dir.filePath("args.txt");
+        const QString program = dir.filePath("libreoffice");
+        QVERIFY(WriteFile(program,
+                          "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
+                              record.toUtf8() + ".part\"\nmv \"" + record.toUtf8() + ".part\" \"" +
+                              record.toUtf8() + "\"\n",
+                          true));
+        const QString csv = dir.filePath("it's a \"run\" $HOME;.csv");
+        QVERIFY(WriteFile(csv, "sep=;\r\nMeasured\r\n"));
+        const QList<Launch> starts = OpenCommands(1, program, {}, csv, true, ".");
+        QCOMPARE(starts.size(), 1);
+        platform::QtPlatform p;
+        QVERIFY(p.startProgram(starts[0].program, starts[0].arguments));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
+        QFile f(record);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()), DotOption + "\n" + csv + "\n");
+    }
+
+    // A real LibreOffice opens logs of both decimal separators with the Measured column as
+    // numbers and the "sep=;" line not taken as a row.
+    void realLibreOffice_data() {
+        QTest::addColumn<QString>("separator");
+        QTest::newRow("dot") << ".";
+        QTest::newRow("comma") << ",";
+    }
+    void realLibreOffice() {
+        QFETCH(QString, separator);
+        const QString soffice = QStandardPaths::findExecutable("soffice");
+        if (soffice.isEmpty()) QSKIP("LibreOffice is not installed");
+        QTemporaryDir dir;
+        const QString csv = dir.filePath("run.csv");
+        // As a run writes it: x-axis columns, then the answer with the user's separator.
+        QByteArray log = separator == "." ? "sep=;\r\n" : "";
+        log += HeaderLine({false, true, true}) + "\r\n";
+        const QList<QByteArray> answers = {" 10.5", "+1.05000E+01", "-0.001", " 12"};
+        for (int i = 0; i < answers.size(); ++i)
+            log += RowPrefix({false, true, true}, {}, float(i * 30), i + 1) +
+                   LocalizeDecimal(answers[i], separator) + "\r\n";
+        QVERIFY(WriteFile(csv, log));
+
+        const LogFormat format = LogFormatOf(csv, "?");
+        const QList<Launch> starts =
+            OpenCommands(1, soffice, {}, csv, format.hasSepLine, format.decimalSeparator);
+        QCOMPARE(starts.size(), 1);
+        QStringList args = {"-env:UserInstallation=" +
+                                QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                            "--headless",
+                            "--convert-to",
+                            "fods",
+                            "--outdir",
+                            dir.path()};
+        args += starts[0].arguments;
+        QProcess office;
+        office.setProcessChannelMode(QProcess::MergedChannels);
+        office.start(soffice, args);
+        QVERIFY(office.waitForFinished(180000));
+        const QList<QStringList> rows = Cells(dir.filePath("run.fods"));
+        QCOMPARE(rows.size(), 5);
+        QCOMPARE(rows[0],
+                 QStringList({"string:Time From Start", "string:Sequence", "string:Measured"}));
+        QStringList measured;
+        for (qsizetype i = 1; i < rows.size(); ++i)
+            measured << rows[i].value(2);
+        QCOMPARE(measured, QStringList({"float:10.5", "float:10.5", "float:-0.001", "float:12"}));
+    }
+};
+
+QTEST_MAIN(TestExcelHandoff)
+#include "tst_excelhandoff.moc"

@@ -1,0 +1,207 @@
+// The settings record: what a recall makes of stored values, what a save writes, the captions
+// of the named sets, and the real store with damaged files.
+#include "measure/Processing.h"
+#include "platform/QtPlatform.h"
+#include "settings/SettingsRecord.h"
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace settings;
+
+namespace {
+Field FieldOf(const QString& key) {
+    for (const FieldDef& def : Fields())
+        if (key == QLatin1String(def.key)) return def.field;
+    qFatal("no field %s", qPrintable(key));
+}
+
+// A record as "key=value" for the fields whose value differs from the recall default.
+QStringList Differences(const Record& record) {
+    QStringList out;
+    for (const FieldDef& def : Fields())
+        if (record[def.field] != def.recallDefault)
+            out << QLatin1String(def.key) + "=" + record[def.field];
+    return out;
+}
+} // namespace
+
+class TestSettingsRecord : public QObject {
+    Q_OBJECT
+
+private slots:
+    // One row per stored value; "<missing>" is a key the store does not hold.
+    void recall_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("recalled");
+        auto row = [](const char* name, const char* k, QString s, QString r) {
+            QTest::newRow(name) << k << s << r;
+        };
+        const QString missing; // null: no such key
+        const QString huge(100000, 'x');
+        row("name missing", "LogFileName", missing, "Test.csv");
+        row("name plain", "LogFileName", "Run 5.csv", "Run 5.csv");
+        row("name with drive", "LogFileName", "c:run.csv", "Test.csv");
+        row("name with backslash", "LogFileName", "logs\\run.csv", "Test.csv");
+        row("name with slash", "LogFileName", "../../etc/run.csv", "Test.csv");
+        row("name dot dot", "LogFileName", "..", "Test.csv");
+        row("name empty", "LogFileName", "", "Test.csv");
+        row("name too long", "LogFileName", huge, "Test.csv");
+        row("interval as typed", "Interval", "1:30", "1:30");
+        row("interval missing", "Interval", missing, "30");
+        row("unit sec", "IntervalTime", "0", "0");
+        row("unit min", "IntervalTime", "1", "1");
+        row("unit text", "IntervalTime", "Min", "0");
+        row("unit 2.5", "IntervalTime", "2.5", "1");
+        row("check old true", "PCTime", "-1", "1");
+        row("check text", "TimeFromStart", "yes", "0");
+        row("check missing", "SequenceNumber", missing, "1");
+        row("check zero", "SequenceNumber", "0", "0");
+        row("id 2", "ID", "2", "2");
+        row("id out of range", "ID", "7", "0");
+        row("id negative", "ID", "-1", "0");
+        row("id text", "ID", "manual", "0");
+        row("id rounds half to even", "ID", "1.5", "2");
+        row("dec notation -1", "DecNotation", "-1", "1");
+        row("dec notation text", "DecNotation", "True", "0");
+        row("status word old form", "ConditionStatusWord", "3A0C", "3000A0A0AC1");
+        row("status word kept", "ConditionStatusWord", "4101A0A0AC1", "4101A0A0AC1");
+        row("status word 5 chars", "ConditionStatusWord", "3A0C1", "3A0C1");
+        row("exclusion bytes", "Exclude1", QString::fromLatin1("VDC\xb5"),
+            QString::fromLatin1("VDC\xb5"));
+        row("exclusion beyond bytes", "Exclude2", QString::fromUtf8("Ω"), "");
+        row("query too long", "Query", huge, "");
+        row("query at the limit", "Query", QString(MaxTextLength, 'Q'),
+            QString(MaxTextLength, 'Q'));
+        row("address as stored", "ManualGPIBAddress", "12", "12");
+        row("targets missing", "ConditionTargetValue1", missing, "10");
+    }
+    void recall() {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        QFETCH(QString, recalled);
+        QCOMPARE(RecalledValue(FieldOf(key), stored), recalled);
+    }
+
+    // An empty store gives the recall defaults; Recall Default differs only in the file name.
+    void defaults() {
+        const Record fresh = ReadRecord([](const QString&) { return QString(); });
+        QCOMPARE(Differences(fresh), QStringList());
+        QCOMPARE(fresh[Field::LogFileName], "Test.csv");
+        QCOMPARE(fresh[Field::SequenceNumber] + fresh[Field::PCTime] + fresh[Field::IntervalTime],
+                 "100");
+        QCOMPARE(Differences(BuiltInDefaults()), QStringList({"LogFileName=test.csv"}));
+    }
+
+    // A save writes every key once, in the store's order, the set's name last; what it wrote
+    // reads back as the same record.
+    void saveThenRecall() {
+        Record record = BuiltInDefaults();
+        for (const FieldDef& def : Fields())
+            record[def.field] = QString::number(int(def.field) % 2) + "x" + def.key;
+        record[Field::LogFileName] = "run.csv";
+        QStringList keys;
+        QMap<QString, QString> store;
+        WriteRecord(
+            [&](const QString& k, const QString& v) {
+                keys << k;
+                store[k] = v;
+            },
+            record, "Warm-up");
+        QCOMPARE(keys.join(','),
+                 "LogFilePath,LogFileName,Interval,Sequence,IntervalTime,PCTime,TimeFromStart,"
+                 "SequenceNumber,ManualGPIBAddress,ID,Device,Query,Exclude1,Exclude2,DecNotation,"
+                 "ConditionStatusWord,ConditionTargetValue0,ConditionTargetValue1,"
+                 "ConditionGPIBCommand,SetName");
+        QCOMPARE(store["SetName"], "Warm-up");
+        const Record back = ReadRecord([&](const QString& k) { return store.value(k); });
+        // Flags and the mode come back in their clean form; texts exactly.
+        for (const FieldDef& def : Fields())
+            QCOMPARE(back[def.field], RecalledValue(def.field, record[def.field]));
+        QCOMPARE(back[Field::Query], record[Field::Query]);
+    }
+
+    // Every field is written once and recalled once, and the two window orders differ only
+    // where the identification mode goes.
+    void orders() {
+        for (const auto* order : {&RecallOrder(), &DefaultsOrder()}) {
+            QSet<int> seen;
+            for (Field f : *order)
+                seen.insert(int(f));
+            QCOMPARE(seen.size(), int(FieldCount));
+        }
+        auto keys = [](const std::array<Field, FieldCount>& order) {
+            QStringList out;
+            for (Field f : order)
+                out << Def(f).key;
+            return out.join(',');
+        };
+        QVERIFY(keys(RecallOrder()).contains("ManualGPIBAddress,Device,Query,ID,Exclude1"));
+        QVERIFY(keys(DefaultsOrder()).contains("SequenceNumber,ID,ManualGPIBAddress,Device"));
+    }
+
+    void captions_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("atStart"); // recall | save, as read at first activation
+        QTest::addColumn<QString>("afterSave");
+        QTest::newRow("1 empty") << 1 << "Not Saved"
+                                 << "Not Saved|Save Setting1: (EMPTY)"
+                                 << "Recall: Not Saved|Save Setting1 (Not Saved)";
+        QTest::newRow("1 named") << 1 << "Warm-up"
+                                 << "Recall: Warm-up|Save Setting 1: (Warm-up)"
+                                 << "Recall: Warm-up|Save Setting1 (Warm-up)";
+        QTest::newRow("3 named") << 3 << "%1 & %2"
+                                 << "Recall: %1 & %2|Save Setting 3: (%1 & %2)"
+                                 << "Recall: %1 & %2|Save Setting3: (%1 & %2)";
+        QTest::newRow("5 empty") << 5 << "Not Saved"
+                                 << "Not Saved|Save Setting5: (EMPTY)"
+                                 << "Recall: Not Saved|Save Setting5: (Not Saved)";
+    }
+    void captions() {
+        QFETCH(int, index);
+        QFETCH(QString, name);
+        QFETCH(QString, atStart);
+        QFETCH(QString, afterSave);
+        QCOMPARE(RecallCaptionAtStart(name) + "|" + SaveCaptionAtStart(index, name), atStart);
+        QCOMPARE(RecallCaption(name) + "|" + SaveCaptionAfterSave(index, name), afterSave);
+        QCOMPARE(SectionName(index), "Settings" + QString::number(index));
+    }
+
+    // A store file cut short or holding bytes that are no UTF-8 gives what it can and defaults
+    // for the rest.
+    void damagedStoreFile_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("differences");
+        QTest::newRow("truncated") << QByteArray("[Settings]\nInterval=45\nSequence=1")
+                                   << QStringList({"Interval=45", "Sequence=1"});
+        QTest::newRow("cut in a section name")
+            << QByteArray("[Settings]\nQuery=MEAS?\n[Sett") << QStringList({"Query=MEAS?"});
+        QTest::newRow("not utf-8")
+            << QByteArray("[Settings]\nDevice=\xff\xfe\x80\nLogFileName=ru\xe9n.csv\nID=2\n")
+            << QStringList({"ID=2", "Device=\ufffd\ufffd\ufffd", "LogFileName=ru\ufffdn.csv"});
+        QTest::newRow("binary") << QByteArray("\x00\x01\x02[\xff]\n=\n\x00", 11) << QStringList();
+    }
+    void damagedStoreFile() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, differences);
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        QDir(config.path()).mkpath("Sequor");
+        QFile ini(config.filePath("Sequor/Sequor.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(file) == file.size());
+        ini.close();
+        platform::QtPlatform p;
+        const Record record = ReadRecord([&](const QString& key) {
+            return p.readSetting(AppName, SectionName(0), key, QString());
+        });
+        QStringList got = Differences(record);
+        got.sort();
+        differences.sort();
+        QCOMPARE(got, differences);
+    }
+};
+
+QTEST_MAIN(TestSettingsRecord)
+#include "tst_settingsrecord.moc"

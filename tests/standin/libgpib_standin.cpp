@@ -1,0 +1,209 @@
+// A stand-in for linux-gpib's libgpib.so.0 over the simulated bench, so that loading the
+// library, resolving its functions, the worker thread and the status mapping all run in tests
+// without a card. It behaves as linux-gpib does where that differs from the program's own
+// driver calls: board descriptors are the board indices and device descriptors come after
+// them, FindLstn reports the count in ibcntl and no error when nobody listens, ibrdf appends
+// to its file, and the status is kept per thread.
+//   SEQUOR_STANDIN_BENCH  a bench file; the built-in bench without it
+//   SEQUOR_STANDIN_BOARDS the number of boards present (1 without it)
+#include "bus/SimBench.h"
+#include <QFile>
+#include <mutex>
+#include <vector>
+
+using gpib::Addr4882_t;
+
+namespace {
+
+constexpr int FirstDevice = 16; // descriptors below are boards
+thread_local int sta = 0, err = 0;
+thread_local long cntl = 0;
+
+std::unique_ptr<gpib::SimBus> bench;
+
+gpib::SimBus& Bench() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const QString file = qEnvironmentVariable("SEQUOR_STANDIN_BENCH");
+        QString error;
+        bench = file.isEmpty() ? gpib::SimBus::builtIn() : gpib::SimBus::fromFile(file, &error);
+        if (!bench) qFatal("stand-in bench: %s", qPrintable(error));
+    });
+    return *bench;
+}
+
+int Take() {
+    gpib::SimBus& b = Bench();
+    sta = b.ibsta();
+    err = b.iberr();
+    cntl = b.ibcntl();
+    return sta;
+}
+
+int Set(int s, int e, long c) {
+    sta = s;
+    err = e;
+    cntl = c;
+    return sta;
+}
+
+bool BoardPresent(int board) {
+    const int boards = qEnvironmentVariableIsSet("SEQUOR_STANDIN_BOARDS")
+                           ? qEnvironmentVariableIntValue("SEQUOR_STANDIN_BOARDS")
+                           : 1;
+    return board >= 0 && board < boards;
+}
+
+// The bench has one board; every present board of the stand-in drives it.
+int SimUd(int ud) {
+    return ud - FirstDevice + 1;
+}
+
+} // namespace
+
+#define EXPORT extern "C" __attribute__((visibility("default")))
+
+// Not part of linux-gpib: lets a test put another bench behind the library. 0 on success,
+// else the reader's message is copied into error.
+EXPORT int standin_use_bench(const char* json, char* error, int errorSize) {
+    QString message;
+    auto next = gpib::SimBus::fromJson(json, &message);
+    if (!next) {
+        qstrncpy(error, message.toUtf8().constData(), size_t(errorSize));
+        return -1;
+    }
+    Bench(); // the first bench is made once; this one replaces it
+    bench = std::move(next);
+    return 0;
+}
+
+EXPORT int ThreadIbsta() {
+    return sta;
+}
+EXPORT int ThreadIberr() {
+    return err;
+}
+EXPORT long ThreadIbcntl() {
+    return cntl;
+}
+
+EXPORT int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
+    if (!BoardPresent(board)) {
+        Set(gpib::ERR, gpib::ENEB, 0);
+        return -1;
+    }
+    // linux-gpib has no argument error here: a bad address is a table error.
+    if (pad < 0 || pad > 30) {
+        Set(gpib::ERR, gpib::ETAB, 0);
+        return -1;
+    }
+    const int ud = Bench().ibdev(0, pad, sad, tmo, eot, eos);
+    Take();
+    return ud < 0 ? ud : ud - 1 + FirstDevice;
+}
+
+EXPORT int ibpad(int ud, int pad) {
+    Bench().ibpad(SimUd(ud), pad);
+    return Take();
+}
+
+EXPORT int ibwrt(int ud, const void* buf, long count) {
+    Bench().ibwrt(SimUd(ud), buf, count);
+    return Take();
+}
+
+EXPORT int ibrd(int ud, void* buf, long count) {
+    Bench().ibrd(SimUd(ud), buf, count);
+    return Take();
+}
+
+EXPORT int ibwait(int ud, int mask) {
+    Bench().ibwait(SimUd(ud), mask);
+    return Take();
+}
+
+EXPORT int ibask(int ud, int option, int* value) {
+    if (ud < FirstDevice) {
+        if (!BoardPresent(ud)) return Set(gpib::ERR, gpib::ENEB, 0);
+        if (option != 0x1 || !value) return Set(gpib::ERR, gpib::EARG, 0);
+        *value = 0; // the board's own primary address
+        return Set(gpib::CMPL, 0, 0);
+    }
+    Bench().ibask(SimUd(ud), option, value);
+    return Take();
+}
+
+EXPORT int ibtmo(int ud, int v) {
+    Bench().ibtmo(SimUd(ud), v);
+    return Take();
+}
+
+EXPORT int ibrsp(int ud, char* spr) {
+    Bench().ibrsp(SimUd(ud), spr);
+    return Take();
+}
+
+EXPORT int ibclr(int ud) {
+    Bench().ibclr(SimUd(ud));
+    return Take();
+}
+
+EXPORT int ibsre(int ud, int v) {
+    if (!BoardPresent(ud)) return Set(gpib::ERR, gpib::ENEB, 0);
+    Bench().ibsre(0, v);
+    return Take();
+}
+
+EXPORT int ibrdf(int ud, const char* path) {
+    const QString target = QString::fromLocal8Bit(path);
+    const QString part = target + ".standin";
+    if (Bench().ibrdf(SimUd(ud), part.toLocal8Bit().constData()) & gpib::ERR) return Take();
+    QFile in(part), out(target);
+    const bool ok = in.open(QIODevice::ReadOnly) &&
+                    out.open(QIODevice::WriteOnly | QIODevice::Append) &&
+                    out.write(in.readAll()) == in.size();
+    in.remove();
+    return ok ? Take() : Set(gpib::ERR, gpib::EFSO, 0);
+}
+
+EXPORT int ibwrtf(int ud, const char* path) {
+    Bench().ibwrtf(SimUd(ud), path);
+    return Take();
+}
+
+EXPORT void SendIFC(int board) {
+    if (!BoardPresent(board)) {
+        Set(gpib::ERR, gpib::ENEB, 0);
+        return;
+    }
+    Bench().SendIFC(0);
+    Take();
+}
+
+EXPORT void FindLstn(int board, const Addr4882_t* pads, Addr4882_t* results, int limit) {
+    if (!BoardPresent(board)) {
+        Set(gpib::ERR, gpib::ENEB, 0);
+        return;
+    }
+    std::vector<Addr4882_t> found(32, 0);
+    Bench().FindLstn(0, pads, found.data(), 32);
+    if ((Bench().ibsta() & gpib::ERR) && Bench().iberr() == gpib::EBUS) {
+        Set(gpib::CMPL, 0, 0);
+        return;
+    }
+    const long n = std::max(0L, Bench().ibcntl() - 1); // the bench puts the board first
+    const long kept = std::min<long>(n, limit);
+    std::copy_n(found.begin() + 1, kept, results);
+    Set(gpib::CMPL, 0, kept);
+}
+
+#ifndef STANDIN_WITHOUT_DEVCLEAR
+EXPORT void DevClear(int board, Addr4882_t address) {
+    if (!BoardPresent(board)) {
+        Set(gpib::ERR, gpib::ENEB, 0);
+        return;
+    }
+    Bench().DevClear(0, address);
+    Take();
+}
+#endif
