@@ -1,8 +1,10 @@
 #include "app/ControlEvents.h"
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -113,6 +115,15 @@ void Attach(QWidget* control, Handlers handlers) {
     // Editable combo boxes type into their line edit, which gets the key events first.
     if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
         combo->lineEdit()->installEventFilter(translator);
+}
+
+void PreferMenuAccessKeys(QMenuBar* menuBar, QWidget* window) {
+    for (const QAction* menu : menuBar->actions()) {
+        const QKeySequence key = QKeySequence::mnemonic(menu->text());
+        if (key.isEmpty()) continue;
+        for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+            if (button->shortcut() == key) button->setShortcut(QKeySequence());
+    }
 }
 
 } // namespace ctl

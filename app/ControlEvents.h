@@ -6,6 +6,7 @@
 #include <functional>
 
 class QKeyEvent;
+class QMenuBar;
 class QWidget;
 
 namespace ctl {
@@ -18,14 +19,18 @@ int KeyAsciiOf(const QKeyEvent* event);
 struct Handlers {
     // Gets the typed code and may change it: 0 drops the key, another code types that
     // character instead. Enter (13) never reaches the control's own handling.
-    std::function<void(int& keyAscii)> keyPress;
-    std::function<void()> dblClick; // the control's own double-click action is suppressed
-    std::function<void()> gotFocus; // focus that only follows a window change does not count
-    std::function<void()> lostFocus;
-    std::function<void()> click; // a mouse click, for controls without a clicked signal
+    std::function<void(int& keyAscii)> keyPress{};
+    std::function<void()> dblClick{}; // the control's own double-click action is suppressed
+    std::function<void()> gotFocus{}; // focus that only follows a window change does not count
+    std::function<void()> lostFocus{};
+    std::function<void()> click{}; // a mouse click, for controls without a clicked signal
 };
 
 // Attaches the translation to a control; it lives as long as the control.
 void Attach(QWidget* control, Handlers handlers);
+
+// A menu's access key opens its menu: a button in the window whose caption has the same
+// access key ("C&lear" beside "Too&ls") gives up that shortcut.
+void PreferMenuAccessKeys(QMenuBar* menuBar, QWidget* window);
 
 } // namespace ctl

@@ -1,16 +1,16 @@
 #include "app/MainForm.h"
+#include "app/ControlEvents.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
 #include "platform/Platform.h"
 #include "settings/IntroForm.h"
+#include "settings/LogFileLocation.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmAbout.h"
 #include "ui_MainForm.h"
 #include <QCloseEvent>
-#include <QDir>
-#include <QKeyEvent>
 #include <QTimer>
 
 using platform::Answer;
@@ -37,10 +37,24 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm) 
     Timer1->setSingleShot(false);
     // A coarse timer may end a wait up to 5 % early or late, which shifts every measurement.
     Timer1->setTimerType(Qt::PreciseTimer);
+    // The ID answer row keeps its space when the address mode hides it: nothing below moves
+    // under the user's mouse.
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui->Label10), static_cast<QWidget*>(ui->Text_IDResponse)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
+    ctl::PreferMenuAccessKeys(ui->menubar, this);
+    SetRunConditions(nullptr);
     ConnectHandlers();
 }
 
 MainForm::~MainForm() = default;
+
+void MainForm::SetSplashSeconds(int seconds) {
+    startup.SplashSeconds = seconds;
+}
 
 void MainForm::ConnectHandlers() {
     connect(Timer1, &QTimer::timeout, this, &MainForm::Timer1_Timer);
@@ -79,87 +93,28 @@ void MainForm::ConnectHandlers() {
     connect(ui->Button_Start, &QPushButton::clicked, this, &MainForm::Button_Start_Click);
     connect(ui->Button_Stop, &QPushButton::clicked, this, &MainForm::Button_Stop_Click);
 
-    // Key, double-click and focus events of the text boxes arrive through eventFilter.
-    for (QWidget* w :
-         {static_cast<QWidget*>(ui->Text_DeviceID), static_cast<QWidget*>(ui->Text_MeasQuery),
-          static_cast<QWidget*>(ui->Text_FileName), static_cast<QWidget*>(Text_Time[0]),
-          static_cast<QWidget*>(Text_Time[1]), static_cast<QWidget*>(Text_Time[2])})
-        w->installEventFilter(this);
-}
-
-// Turns a key event into the character code the key handlers filter: 13 Enter, 8 Backspace,
-// otherwise the typed character; 0 for keys that are not typing (arrows, shortcuts).
-static int KeyAsciiOf(const QKeyEvent* ke) {
-    if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) return 13;
-    if (ke->key() == Qt::Key_Backspace) return 8;
-    if (ke->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return 0;
-    const QString text = ke->text();
-    if (text.size() != 1 || text.at(0).unicode() < 32) return 0;
-    return text.at(0).unicode();
-}
-
-bool MainForm::eventFilter(QObject* watched, QEvent* event) {
-    auto* edit = qobject_cast<QLineEdit*>(watched);
-    if (!edit) return QMainWindow::eventFilter(watched, event);
-    const int timeIndex =
-        int(std::find(Text_Time.begin(), Text_Time.end(), edit) - Text_Time.begin());
-
-    switch (event->type()) {
-    case QEvent::KeyPress: {
-        const int original = KeyAsciiOf(static_cast<QKeyEvent*>(event));
-        if (original == 0) return false;
-        int key = original;
-        if (edit == ui->Text_DeviceID)
-            Text_DeviceID_KeyPress(key);
-        else if (edit == ui->Text_MeasQuery)
-            Text_MeasQuery_KeyPress(key);
-        else if (edit == ui->Text_FileName)
-            Text_FileName_KeyPress(key);
-        else if (timeIndex < 3)
-            Text_Time_KeyPress(timeIndex, key);
-        if (key == 0 || original == 13) return true;
-        if (key != original) {
-            edit->insert(QString(QChar(key)));
-            return true;
-        }
-        return false;
-    }
-    case QEvent::MouseButtonDblClick:
-        if (edit == ui->Text_DeviceID)
-            Text_DeviceID_DblClick();
-        else if (edit == ui->Text_MeasQuery)
-            Text_MeasQuery_DblClick();
-        else if (edit == ui->Text_FileName)
-            Text_FileName_DblClick();
-        else if (timeIndex < 3)
-            Text_Time_DblClick(timeIndex);
-        return true;
-    case QEvent::FocusIn:
-    case QEvent::FocusOut: {
-        if (edit != ui->Text_FileName) return false;
-        // Focus that only follows a window change (a box appearing, another program) is not
-        // the user leaving or entering the box.
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return false;
-        if (event->type() == QEvent::FocusIn)
-            Text_FileName_GotFocus();
-        else
-            Text_FileName_LostFocus();
-        return false;
-    }
-    default:
-        return false;
-    }
+    // Keys, double clicks and focus of the text boxes, through the shared translation.
+    ctl::Attach(ui->Text_DeviceID, {.keyPress = [this](int& k) { Text_DeviceID_KeyPress(k); },
+                                    .dblClick = [this] { Text_DeviceID_DblClick(); }});
+    ctl::Attach(ui->Text_MeasQuery, {.keyPress = [this](int& k) { Text_MeasQuery_KeyPress(k); },
+                                     .dblClick = [this] { Text_MeasQuery_DblClick(); }});
+    ctl::Attach(ui->Text_FileName, {.keyPress = [this](int& k) { Text_FileName_KeyPress(k); },
+                                    .dblClick = [this] { Text_FileName_DblClick(); },
+                                    .gotFocus = [this] { Text_FileName_GotFocus(); },
+                                    .lostFocus = [this] { Text_FileName_LostFocus(); }});
+    for (int i = 0; i < 3; ++i)
+        ctl::Attach(Text_Time[i], {.keyPress = [this, i](int& k) { Text_Time_KeyPress(i, k); },
+                                   .dblClick = [this, i] { Text_Time_DblClick(i); }});
 }
 
 void MainForm::Form_Load() {
-    AppTitle = "Sequor";
-    AppVersion = QStringLiteral("%1.%2%3")
-                     .arg(SEQUOR_VERSION_MAJOR)
-                     .arg(SEQUOR_VERSION_MINOR)
-                     .arg(SEQUOR_VERSION_PATCH);
+    startup.AppTitle = "Sequor";
+    startup.AppVersion = QStringLiteral("%1.%2%3")
+                             .arg(SEQUOR_VERSION_MAJOR)
+                             .arg(SEQUOR_VERSION_MINOR)
+                             .arg(SEQUOR_VERSION_PATCH);
     VersionDate = "July 2009 rev. March 2023";
-    setWindowTitle(AppTitle + ", v" + AppVersion + " - " + VersionDate);
+    setWindowTitle(startup.AppTitle + ", v" + startup.AppVersion + " - " + VersionDate);
     IoTimeout = 12;
     FindListeners();
     DeviceUd = FindDevice();
@@ -170,21 +125,29 @@ void MainForm::Form_Load() {
     ui->Button_Connect->setEnabled(false);
 }
 
+void MainForm::QueueFirstActivation() {
+    // The first activation shows a modal splash; run it after the event, not inside it, and
+    // only once, however the window manager orders showing and activating.
+    if (startup.ActivationQueued || startup.ActivationStarted) return;
+    startup.ActivationQueued = true;
+    QMetaObject::invokeMethod(this, &MainForm::Form_Activate, Qt::QueuedConnection);
+}
+
 void MainForm::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    // The first activation shows a modal splash; run it after the event, not inside it.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !Activated)
-        QMetaObject::invokeMethod(this, &MainForm::Form_Activate, Qt::QueuedConnection);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) QueueFirstActivation();
 }
 
 void MainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     // A desktop without a window manager never activates the window; showing it counts too.
-    if (!Activated) QMetaObject::invokeMethod(this, &MainForm::Form_Activate, Qt::QueuedConnection);
+    QueueFirstActivation();
 }
 
 void MainForm::Form_Activate() {
-    if (Activated) return;
+    // Set before the splash: an activation that arrives while the splash is up is no first one.
+    if (startup.ActivationStarted) return;
+    startup.ActivationStarted = true;
     // Until named settings sets exist, the entries start as an empty store recalls them.
     ui->Text_Path->setText(DefaultFolder());
     ui->Text_FileName->setText("Test.csv");
@@ -199,10 +162,9 @@ void MainForm::Form_Activate() {
     SettingsChanged = false;
 
     DecimalSeparator = SystemDecimalSeparator();
-    CsvFile = LogFilePath(ui->Text_Path->text(), ui->Text_FileName->text());
-    SetCsvMenus();
-    Intro(SplashSeconds, AppTitle, AppVersion, VersionDate);
-    Activated = true;
+    UpdateCsvFile();
+    Intro(startup.SplashSeconds, startup.AppTitle, startup.AppVersion, VersionDate);
+    startup.Activated = true;
 }
 
 void MainForm::CondOnIndicator(bool turnOn) {
@@ -218,7 +180,7 @@ void MainForm::CondOnIndicator(bool turnOn) {
 }
 
 void MainForm::Timer1_Timer() {
-    TimerFired = true;
+    timing.TimerFired = true;
 }
 
 void MainForm::Menu_Exit_Click() {
@@ -230,16 +192,20 @@ void MainForm::Check_Log_Click(int) {
 }
 
 void MainForm::Menu_AboutSequor_Click() {
-    auto* about = new frmAbout(this);
-    about->setAttribute(Qt::WA_DeleteOnClose);
-    about->show();
+    if (!startup.About) {
+        startup.About = new frmAbout(this);
+        startup.About->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    startup.About->show();
+    startup.About->raise();
+    startup.About->activateWindow();
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {
-    if (Running) {
+    if (run.Running) {
         // Never leave the run going behind a closed window: stop it, let it close the log,
         // and ask the exit question once it has ended.
-        CloseAfterRun = true;
+        startup.CloseAfterRun = true;
         Button_Stop_Click();
         event->ignore();
         return;
@@ -254,12 +220,4 @@ void MainForm::closeEvent(QCloseEvent* event) {
         // Yes saves the start-up set once named settings sets exist; now it just closes.
     }
     event->accept();
-}
-
-QString MainForm::DefaultFolder() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("c:\\");
-#else
-    return QDir::homePath();
-#endif
 }

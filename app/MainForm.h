@@ -1,8 +1,11 @@
 #pragma once
 // The program's one main window: connection, timing, log file and the measurement run.
+#include "measure/RunConditions.h"
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 
 // Program-wide: the release date text shown in the title and the splash.
@@ -14,6 +17,8 @@ class QLineEdit;
 class QRadioButton;
 class QTimer;
 class LogWriter;
+class frmAbout;
+struct MainFormProbe;
 namespace Ui {
 class MainForm;
 }
@@ -27,8 +32,33 @@ public:
 
     // Start-up when the window is loaded: title, bus scan, descriptor, address list.
     void Form_Load();
-    // First activation: decimal separator, log file path, splash. Later calls do nothing.
+    // First activation: entries, decimal separator, log file path, splash. Runs once.
     void Form_Activate();
+
+    // The conditions every later run consults; NoConditions until another is installed.
+    void SetRunConditions(std::unique_ptr<RunConditions> conditions);
+    // How long the splash shows at the first activation (0: not at all).
+    void SetSplashSeconds(int seconds);
+
+signals:
+    // StartTimer armed Timer1 with this interval (lets a test follow the waits).
+    void timerArmed(int intervalMs);
+    // A run wrote a row to the log file.
+    void rowLogged(const QByteArray& row);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    friend struct MainFormProbe;
+
+    void ConnectHandlers();
+    void QueueFirstActivation();
+    // Start is enabled only when connected, a query is typed, the timing is applied and no
+    // run is going on; every handler that changes one of these asks here.
+    void UpdateStartButton();
 
     std::unique_ptr<Ui::MainForm> ui;
     // Control arrays, filled after setupUi.
@@ -39,33 +69,29 @@ public:
     std::array<QAction*, 3> Menu_OpenExcel{}; // indices 1 and 2
     QTimer* Timer1 = nullptr;
 
-    // Window state.
-    bool Activated = false;
-    bool Connected = false;
-    bool TimeApplied = false;
-    bool TimerFired = false;
-    bool StopRequested = false;
-    int LastIdOption = 0;
-    QString AppTitle;
-    QString AppVersion;
-    float IntervalSeconds = 0;
-    float TotalSeconds = 0;
-    QString CsvFile;
-    QString FileNameOnFocus;
-    bool Running = false;       // a run is in progress
-    bool CloseAfterRun = false; // the window was closed during a run
-    int SplashSeconds = 2;      // how long the splash shows at first activation
-    QString ExcelPath;          // the spreadsheet program and the chart workbook
-    QString PlotbookPath;
-
-    // Start-up and closing.
+    // Start-up, closing and the about box.
+    struct StartupState {
+        bool Activated = false;         // the first activation has finished
+        bool ActivationStarted = false; // ... or is under way (its splash may be up)
+        bool ActivationQueued = false;
+        QString AppTitle;
+        QString AppVersion;
+        int SplashSeconds = 2;
+        bool CloseAfterRun = false; // the window was closed during a run
+        QPointer<frmAbout> About;   // the open about box, brought forward by a second click
+    } startup;
     void CondOnIndicator(bool turnOn);
     void Timer1_Timer();
     void Menu_Exit_Click();
     void Check_Log_Click(int index);
     void Menu_AboutSequor_Click();
 
-    // Connection.
+    // Connection to the measuring instrument.
+    struct ConnectionState {
+        bool Connected = false;
+        bool Searching = false; // a search yields to events; a second click must not nest
+        int LastIdOption = 0;
+    } connection;
     void Button_Connect_Click();
     void Option_ID_Click(int index);
     void Combo_Addr_Click();
@@ -75,8 +101,16 @@ public:
     void Text_MeasQuery_Change();
     void Text_MeasQuery_DblClick();
     void Text_MeasQuery_KeyPress(int& keyAscii);
+    void DropConnection();
 
-    // Timing.
+    // Timing and the wait between sequences.
+    struct TimingState {
+        bool TimeApplied = false;
+        bool TimerFired = false;
+        bool TimeChangeGuard = false; // the change handler is clearing a box itself
+        float IntervalSeconds = 0;
+        float TotalSeconds = 0;
+    } timing;
     void Text_Time_KeyPress(int index, int& keyAscii);
     void Text_Time_Change(int index);
     void Text_Time_DblClick(int index);
@@ -84,8 +118,15 @@ public:
     void Button_Clear_Click();
     void Button_ApplyTime_Click();
     void StartTimer(float seconds);
+    void WaitForTimer(int intervalMs);
 
-    // Log file location and name.
+    // Log file location and name, and the spreadsheet menus.
+    struct LogFileState {
+        QString CsvFile; // always LogFilePath of the path and name boxes
+        QString FileNameOnFocus;
+        QString ExcelPath; // the spreadsheet program and the chart workbook
+        QString PlotbookPath;
+    } logFile;
     void Text_FileName_KeyPress(int& keyAscii);
     void Text_FileName_DblClick();
     void Text_FileName_GotFocus();
@@ -99,31 +140,25 @@ public:
     void Menu_Tools_Click();
     void Menu_About_Click();
     void SetCsvMenus();
-    // The default folder of the platform ("c:\" where drives exist, the home folder here).
-    static QString DefaultFolder();
+    void UpdateCsvFile();
 
-    // The run.
+    // The measurement run.
+    struct RunState {
+        bool Running = false;
+        bool StopRequested = false;
+        std::unique_ptr<RunConditions> Conditions;
+        std::unique_ptr<LogWriter> Log;
+    } run;
     void Button_Start_Click();
     void Button_Stop_Click();
-
-signals:
-    // StartTimer armed Timer1 with this interval (lets a test follow the waits).
-    void timerArmed(int intervalMs);
-    // A run wrote a row to the log file.
-    void rowLogged(const QByteArray& row);
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
-private:
-    void ConnectHandlers();
-    void WaitForTimer(int intervalMs);
+    struct RunPlan;
+    bool RunBegin(RunPlan& plan);
+    // One sequence; false when the run is to end after it.
+    bool RunSequence(RunPlan& plan, double seq);
+    void RunFinish(RunPlan& plan);
+    // Writes one line of the log; a refusal ends the run with a box.
+    bool WriteRow(RunPlan& plan, const QByteArray& line);
     bool ChooseLogFile();
     void LockWindow(bool locked);
-
-    bool TimeChangeGuard = false; // the change handler is clearing a box itself
-    std::unique_ptr<LogWriter> Log;
+    RunHooks MakeRunHooks();
 };

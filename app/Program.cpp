@@ -2,6 +2,8 @@
 #include "app/MainForm.h"
 #include "bus/BusChoice.h"
 #include "platform/Platform.h"
+#include "platform/Process.h"
+#include "platform/QtPlatform.h"
 #include "settings/frmAbout.h"
 #include <QApplication>
 
@@ -12,6 +14,9 @@ bool WantsAboutOnly(const QStringList& arguments) {
 }
 
 int RunSequor(const QStringList& arguments) {
+    platform::KeepRunningPastFileSizeLimit();
+    static platform::QtPlatform desktop;
+    if (!platform::Installed()) platform::SetPlatform(&desktop);
     if (WantsAboutOnly(arguments)) {
         frmAbout about;
         about.exec();

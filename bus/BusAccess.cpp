@@ -1,5 +1,6 @@
 #include "bus/BusAccess.h"
 #include "bus/GpibDriver.h"
+#include "common/Texts.h"
 #include "platform/Platform.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -80,16 +81,6 @@ void GpibWrite(std::int16_t ud, const QByteArray& text) {
     if (ud == 0) DeviceNotConfigured();
     gpib::Bus().ibwrt(ud, text.constData(), text.size());
     CheckGpibError();
-}
-
-QByteArray TrimSpaces(const QByteArray& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == ' ')
-        ++first;
-    while (last > first && text.at(last - 1) == ' ')
-        --last;
-    return text.mid(first, last - first);
 }
 
 QByteArray CleanAnswer(QByteArray answer) {

@@ -17,8 +17,6 @@ void CheckGpibError();
 [[noreturn]] void DeviceNotConfigured();
 void SendToAddress(std::int16_t address, const QByteArray& command);
 
-// Removes leading and trailing spaces (the space character only; tabs and line ends stay).
-QByteArray TrimSpaces(const QByteArray& text);
 // Trims an answer as a read returns it: outer spaces, then up to three line ends.
 QByteArray CleanAnswer(QByteArray answer);
 // The driver error's message for an iberr code.

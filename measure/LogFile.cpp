@@ -1,7 +1,7 @@
 #include "measure/LogFile.h"
 
+#include "common/Texts.h"
 #include "measure/Processing.h"
-#include "settings/TimeFormat.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,6 @@
 #pragma once
 // Cleaning an instrument's answer, and reading and writing numbers as text.
+#include "common/Numbers.h"
 #include <QByteArray>
 #include <QString>
 
@@ -12,14 +13,6 @@ QByteArray ApplyExclusion(const QByteArray& response, const QByteArray& pattern)
 // Both patterns in turn, the second on what the first left; an empty pattern is not used.
 QByteArray ApplyExclusions(const QByteArray& response, const QByteArray& first,
                            const QByteArray& second);
-double NumericValue(const QByteArray& text);
-inline double NumericValue(const QString& text) {
-    return NumericValue(text.toLatin1());
-}
-// 15 significant digits, leading space for values >= 0.
-QByteArray NumberText(double value);
-// The single-precision form: 7 significant digits.
-QByteArray NumberText(float value);
 
 struct DecimalNotation {
     QByteArray text;

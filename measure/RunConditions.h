@@ -29,6 +29,9 @@ public:
     virtual AnswerVerdict answer(const QByteArray& answer, const RunHooks& hooks) = 0;
     // After the log file is closed.
     virtual void end(const RunHooks& hooks) = 0;
+    // After begin: the conditions take part in this run, and the run shows each answer's
+    // highlight. A tracker whose conditions are off answers false.
+    virtual bool takesPart() const { return true; }
     // The termination report for a run a condition ended; lastAnswer is the last answer as
     // logged. Empty when no condition ended the run.
     virtual QString terminationReport(const QByteArray& lastAnswer) const = 0;
@@ -38,6 +41,7 @@ public:
 class NoConditions : public RunConditions {
 public:
     bool begin(const RunHooks&) override { return true; }
+    bool takesPart() const override { return false; }
     AnswerVerdict answer(const QByteArray&, const RunHooks&) override { return {}; }
     void end(const RunHooks&) override {}
     QString terminationReport(const QByteArray&) const override { return {}; }

@@ -1,5 +1,6 @@
 #include "measure/TestQuery.h"
 #include "bus/BusAccess.h"
+#include "common/Texts.h"
 #include "measure/Processing.h"
 
 QByteArray TestAnswer(const QByteArray& answer, const QByteArray& exclude1,

@@ -63,8 +63,10 @@ public:
     [[noreturn]] virtual void endProgram(int exitCode) = 0;
 };
 
-// The one instance in use; the Qt implementation unless a test installs its double.
+// The one instance in use: the desktop's, installed by the program's entry, or a test double.
 Platform& Sys();
+// The installed instance, or null.
+Platform* Installed();
 void SetPlatform(Platform* platform);
 
 // Shorthand for the common case.

@@ -249,25 +249,4 @@ void QtPlatform::endProgram(int exitCode) {
     std::_Exit(exitCode);
 }
 
-namespace {
-QtPlatform& qtPlatform() {
-    static QtPlatform instance;
-    return instance;
-}
-Platform* current = nullptr;
-} // namespace
-
-Platform& Sys() {
-    return current ? *current : qtPlatform();
-}
-
-void SetPlatform(Platform* platform) {
-    current = platform;
-}
-
-Answer MsgBox(const QString& title, const QString& text, Buttons buttons, Icon icon,
-              Answer defaultButton) {
-    return Sys().messageBox(title, text, buttons, icon, defaultButton);
-}
-
 } // namespace platform

@@ -24,7 +24,7 @@ void fail(const QString& message) {
 }
 } // namespace
 
-ScriptedPlatform::ScriptedPlatform() : previous_(&Sys()) {
+ScriptedPlatform::ScriptedPlatform() : previous_(Installed()) {
     SetPlatform(this);
 }
 

@@ -1,153 +1,34 @@
-// The Log File frame: the folder and name of the log file, and the full path CsvFile.
-#include "app/MainForm.h"
-#include "platform/Platform.h"
-#include "settings/SettingsStore.h"
-#include "ui_MainForm.h"
+#include "settings/LogFileLocation.h"
 #include <QDir>
-#include <QFileInfo>
+#include <algorithm>
 
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
-
-namespace {
-QString JoinPath(const QString& folder, const QString& name) {
-    const QString sep = QDir::separator();
-    return folder.endsWith(sep) || folder.endsWith('/') ? folder + name : folder + sep + name;
+int FileNameKey(int keyAscii, const QString& name) {
+    const bool letter =
+        (keyAscii >= 'A' && keyAscii <= 'Z') || (keyAscii >= 'a' && keyAscii <= 'z');
+    const bool digit = keyAscii >= '0' && keyAscii <= '9';
+    if (keyAscii == 8 || keyAscii == '-' || keyAscii == '_' || letter || digit) return keyAscii;
+    if (keyAscii == '.' && !name.contains('.')) return keyAscii;
+    return 0;
 }
 
-// The folder part of a full path a dialog returned.
+bool LacksCsvExtension(const QString& name) {
+    return !name.toLower().contains(".csv");
+}
+
+QString WithCsvExtension(const QString& name) {
+    return name + (name.endsWith('.') ? "csv" : ".csv");
+}
+
 QString FolderOf(const QString& fullPath) {
     const qsizetype cut = std::max(fullPath.lastIndexOf('/'), fullPath.lastIndexOf('\\'));
     if (cut < 0) return {};
     return cut == 0 ? fullPath.left(1) : fullPath.left(cut);
 }
-} // namespace
 
-void MainForm::Text_FileName_KeyPress(int& keyAscii) {
-    const bool letter =
-        (keyAscii >= 'A' && keyAscii <= 'Z') || (keyAscii >= 'a' && keyAscii <= 'z');
-    const bool digit = keyAscii >= '0' && keyAscii <= '9';
-    if (keyAscii == 8 || keyAscii == '-' || keyAscii == '_' || letter || digit) return;
-    if (keyAscii == '.' && !ui->Text_FileName->text().contains('.')) return;
-    keyAscii = 0;
-}
-
-void MainForm::Text_FileName_DblClick() {
-    ui->Text_FileName->clear();
-}
-
-void MainForm::Text_FileName_GotFocus() {
-    FileNameOnFocus = ui->Text_FileName->text();
-}
-
-void MainForm::Text_FileName_LostFocus() {
-    QString name = ui->Text_FileName->text();
-    if (name.isEmpty()) {
-        ui->Text_FileName->setText(FileNameOnFocus);
-        return;
-    }
-    if (!name.toLower().contains(".csv")) {
-        if (platform::MsgBox("Check File Name", "Extension csv not found.\nDo you want to add it ?",
-                             Buttons::YesNo, Icon::Question, Answer::Yes) == Answer::Yes) {
-            name += name.endsWith('.') ? "csv" : ".csv";
-            ui->Text_FileName->setText(name);
-        }
-    }
-    const QString full = JoinPath(ui->Text_Path->text(), name);
-    if (full != CsvFile) {
-        CsvFile = full;
-        SettingsChanged = true;
-        SetCsvMenus();
-    }
-}
-
-void MainForm::Text_Path_Change() {
-    if (!Activated) return;
-    CsvFile = JoinPath(ui->Text_Path->text(), ui->Text_FileName->text());
-    SettingsChanged = true;
-    SetCsvMenus();
-}
-
-void MainForm::Button_Path_Click() {
-    QString start = ui->Text_Path->text();
-    if (start.isEmpty() || !QFileInfo(start).isDir()) {
-        platform::MsgBox(
-            "Path Error",
-            "The current path and/or drive does not exist.\nThe Path will be reset to " +
-                DefaultFolder(),
-            Buttons::OkCancel, Icon::Warning);
-        start = DefaultFolder();
-        ui->Text_Path->setText(start);
-    }
-    platform::FileDialogRequest request;
-    request.title = "Select csv-file Path";
-    request.folder = start;
-    request.proposedName = "Open Folder";
-    request.filter = "Folders|*.~#~";
-    request.flags = 268;
-    const platform::FileDialogResult result = platform::Sys().chooseFolder(request);
-    if (result.cancelled) return;
-    const QString folder = FolderOf(result.fullPath);
-    if (folder != ui->Text_Path->text()) ui->Text_Path->setText(folder);
-}
-
-void MainForm::Button_File_Click() {
-    platform::FileDialogRequest request;
-    request.title = "Log File";
-    request.folder = ui->Text_Path->text();
-    request.filter = "Semicolon delimited text (*.csv)|*.csv";
-    request.defaultExtension = "csv";
-    request.flags = 12;
-    const platform::FileDialogResult result = platform::Sys().saveFileDialog(request);
-    if (result.cancelled) return;
-    const QString folder = FolderOf(result.fullPath);
-    if (folder != ui->Text_Path->text()) {
-        ui->Text_Path->setText(folder);
-        SettingsChanged = true;
-    }
-    if (result.fileTitle != ui->Text_FileName->text()) {
-        ui->Text_FileName->setText(result.fileTitle);
-        SettingsChanged = true;
-    }
-    if (SettingsChanged) Text_FileName_LostFocus();
-}
-
-void MainForm::Menu_LogFilePath_Click() {
-    Button_Path_Click();
-}
-
-void MainForm::Menu_LogFileName_Click() {
-    Button_File_Click();
-}
-
-namespace {
-// A top-level menu opened while the name box has the focus checks the name first.
-bool NameBoxActive(QWidget* focus, const QLineEdit* nameBox) {
-    const auto* edit = qobject_cast<const QLineEdit*>(focus);
-    return edit && edit->text() == nameBox->text();
-}
-} // namespace
-
-void MainForm::Menu_File_Click() {
-    if (NameBoxActive(focusWidget(), ui->Text_FileName)) Text_FileName_LostFocus();
-}
-
-void MainForm::Menu_Tools_Click() {
-    Menu_File_Click();
-}
-
-void MainForm::Menu_About_Click() {
-    Menu_File_Click();
-}
-
-void MainForm::SetCsvMenus() {
-    Menu_OpenExcel[1]->setEnabled(false);
-    Menu_OpenExcel[2]->setEnabled(false);
-    if (ExcelPath.isEmpty() || CsvFile.isEmpty()) return;
-    if (QFileInfo::exists(ExcelPath) && QFileInfo::exists(CsvFile)) {
-        Menu_OpenExcel[1]->setEnabled(true);
-        if (!PlotbookPath.isEmpty() && QFileInfo::exists(PlotbookPath))
-            Menu_OpenExcel[2]->setEnabled(true);
-    }
+QString DefaultFolder() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("c:\\");
+#else
+    return QDir::homePath();
+#endif
 }

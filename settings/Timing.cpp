@@ -1,147 +1,83 @@
-// The Timing frame: interval, number of sequences or total time, and the wait of a run.
-#include "app/MainForm.h"
-#include "measure/Processing.h"
-#include "platform/Platform.h"
-#include "settings/SettingsStore.h"
-#include "settings/TimeFormat.h"
-#include "ui_MainForm.h"
-#include <QCoreApplication>
-#include <QTimer>
+#include "settings/Timing.h"
+#include "common/Numbers.h"
+#include "common/Texts.h"
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
-namespace {
 const char* const TimingCaption = "  Timing  ";
 
-float ColonValue(const QString& text) {
-    QString t = text;
-    return float(NumericValue(t.replace(':', '.')));
+namespace {
+float ColonValue(QString text) {
+    return float(NumericValue(text.replace(':', '.')));
+}
+
+float IntervalSecondsOf(const TimingEntries& e) {
+    if (!e.minutes) return float(NumericValue(e.interval));
+    float seconds = 0;
+    const qsizetype colon = e.interval.indexOf(':');
+    if (colon >= 0) seconds = float(NumericValue(e.interval.mid(colon + 1)));
+    return float(NumericValue(e.interval)) * 60 + seconds;
+}
+
+float TotalSecondsOf(const QString& total) {
+    const qsizetype colon = total.indexOf(':');
+    if (colon < 0) return float(NumericValue(total)) * 3600;
+    const float hours = colon == 0 ? 0.0f : float(NumericValue(total.left(colon)));
+    const float minutes = float(NumericValue(total.mid(colon + 1)));
+    return hours * 3600 + minutes * 60;
 }
 } // namespace
 
-void MainForm::Text_Time_KeyPress(int index, int& keyAscii) {
-    if (keyAscii == 13) {
-        keyAscii = 0;
-        if (ui->Button_ApplyTime->isEnabled()) Button_ApplyTime_Click();
-        return;
-    }
-    if (keyAscii == 8 || (keyAscii >= '0' && keyAscii <= '9')) return;
-    if (keyAscii == ':' || keyAscii == ',' || keyAscii == '.') {
-        const bool accepted = index == 2 || (index == 0 && Option_Time[1]->isChecked());
-        keyAscii = accepted && !Text_Time[index]->text().contains(':') ? ':' : 0;
-        return;
-    }
-    keyAscii = 0;
+bool CanApplyTiming(const TimingEntries& e) {
+    return ColonValue(e.interval) > 0 &&
+           (float(NumericValue(e.count)) > 0 || ColonValue(e.total) > 0);
 }
 
-void MainForm::Text_Time_Change(int index) {
-    if (TimeChangeGuard) return;
-    QLineEdit* box = Text_Time[index];
-    box->setCursorPosition(int(box->text().size()));
-    if (index == 1 || index == 2) {
-        TimeChangeGuard = true;
-        Text_Time[index == 1 ? 2 : 1]->clear();
-        TimeChangeGuard = false;
-    }
-    const float a = ColonValue(Text_Time[0]->text());
-    const float b = float(NumericValue(Text_Time[1]->text()));
-    const float c = ColonValue(Text_Time[2]->text());
-    if (box->text() == ":") box->setText("0:");
-    ui->Button_ApplyTime->setEnabled(a > 0 && (b > 0 || c > 0));
-    ui->Button_Start->setEnabled(false);
-    ui->Frame3->setTitle(TimingCaption);
-    TimeApplied = false;
-    if (Activated) SettingsChanged = true;
-}
-
-void MainForm::Text_Time_DblClick(int index) {
-    Text_Time[index]->clear();
-}
-
-void MainForm::Option_Time_Click(int) {
-    if (!Activated) return;
-    ui->Frame3->setTitle(TimingCaption);
-    TimeApplied = false;
-    Text_Time[0]->clear();
-    ui->Button_Start->setEnabled(false);
-    Text_Time[0]->setFocus();
-    SettingsChanged = true;
-}
-
-void MainForm::Button_Clear_Click() {
-    for (QLineEdit* box : Text_Time)
-        box->clear();
-    ui->Button_ApplyTime->setEnabled(false);
-    Text_Time[0]->setFocus();
-}
-
-void MainForm::Button_ApplyTime_Click() {
-    const QString interval = Text_Time[0]->text();
-    IntervalSeconds = 0;
-    if (Option_Time[0]->isChecked()) {
-        IntervalSeconds = float(NumericValue(interval));
-    } else {
-        const qsizetype colon = interval.indexOf(':');
-        if (colon >= 0) IntervalSeconds = float(NumericValue(interval.mid(colon + 1)));
-        IntervalSeconds = float(NumericValue(interval)) * 60 + IntervalSeconds;
-    }
+AppliedTiming ApplyTiming(const TimingEntries& e) {
+    AppliedTiming r;
+    r.intervalSeconds = IntervalSecondsOf(e);
     // The key filter keeps a zero interval out, but pasted text does not pass through it; a
     // zero interval would divide by zero below and make a run measure without pause.
-    if (!(IntervalSeconds > 0)) return;
-
-    const QString totalText = Text_Time[2]->text();
-    if (!totalText.isEmpty()) {
-        float total;
-        const qsizetype colon = totalText.indexOf(':');
-        if (colon >= 0) {
-            const float hours = colon == 0 ? 0.0f : float(NumericValue(totalText.left(colon)));
-            const float minutes = float(NumericValue(totalText.mid(colon + 1)));
-            total = hours * 3600 + minutes * 60;
-        } else {
-            total = float(NumericValue(totalText)) * 3600;
-        }
-        total = total + IntervalSeconds;
-        float n = total / IntervalSeconds;
+    if (!(r.intervalSeconds > 0)) return r;
+    r.applied = true;
+    r.count = e.count;
+    if (!e.total.isEmpty()) {
+        const float total = TotalSecondsOf(e.total) + r.intervalSeconds;
+        float n = total / r.intervalSeconds;
         if (n - std::floor(n) > 0) {
             n = std::floor(n) + 1;
-            platform::MsgBox("Time mismatch",
-                             "Total Minutes and Time Interval don't match exactly.\n"
-                             "Number of Sequences will be rounded up to " +
-                                 FormatTime((n - 1) * IntervalSeconds, 1) + ".",
-                             platform::Buttons::Ok, platform::Icon::Information);
+            r.mismatch = "Total Minutes and Time Interval don't match exactly.\n"
+                         "Number of Sequences will be rounded up to " +
+                         FormatTime((n - 1) * r.intervalSeconds, 1) + ".";
         }
-        Text_Time[1]->setText(QString::fromLatin1(NumberText(n)).trimmed());
-        Text_Time[2]->clear();
+        r.count = QString::fromLatin1(NumberText(n)).trimmed();
     }
-
-    TotalSeconds = IntervalSeconds * float(NumericValue(Text_Time[1]->text())) - IntervalSeconds;
-
-    QString unit = Option_Time[0]->isChecked() ? " second" : " minute";
-    if (NumericValue(interval) > 1) unit += "s";
-    unit += " during ";
-    ui->Frame3->setTitle("  Every " + interval.trimmed() + unit + FormatTime(TotalSeconds, 1) +
-                         "  ");
-    TimeApplied = true;
-    ui->Button_ApplyTime->setEnabled(false);
-    if (!ui->Button_Connect->isEnabled() && ui->Button_Test->isEnabled())
-        ui->Button_Start->setEnabled(true);
+    r.totalSeconds = r.intervalSeconds * float(NumericValue(r.count)) - r.intervalSeconds;
+    QString unit = e.minutes ? " minute" : " second";
+    if (NumericValue(e.interval) > 1) unit += "s";
+    r.caption = "  Every " + e.interval.trimmed() + unit + " during " +
+                FormatTime(r.totalSeconds, 1) + "  ";
+    return r;
 }
 
-void MainForm::WaitForTimer(int intervalMs) {
-    // After Stop, TimerFired stays set so every remaining part of the wait ends at once.
-    if (!StopRequested) TimerFired = false;
-    Timer1->setInterval(intervalMs);
-    Timer1->start();
-    emit timerArmed(intervalMs);
-    while (!TimerFired)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    Timer1->stop();
+int TimingKey(int index, int keyAscii, const TimingEntries& e) {
+    if (keyAscii == 8 || (keyAscii >= '0' && keyAscii <= '9')) return keyAscii;
+    if (keyAscii == ':' || keyAscii == ',' || keyAscii == '.') {
+        const bool accepted = index == 2 || (index == 0 && e.minutes);
+        const QString& text = index == 0 ? e.interval : index == 1 ? e.count : e.total;
+        return accepted && !text.contains(':') ? ':' : 0;
+    }
+    return 0;
 }
 
-void MainForm::StartTimer(float seconds) {
-    if (!(seconds > 0)) return;
-    const int minutes = int(seconds / 60);
-    const float rest = std::nearbyint(seconds - float(minutes) * 60);
-    for (int i = 0; i < minutes; ++i)
-        WaitForTimer(60000);
-    if (rest != 0) WaitForTimer(int(std::int64_t(rest) * 1000));
+WaitPlan PlanWait(float seconds) {
+    WaitPlan plan;
+    if (!(seconds > 0)) return plan;
+    // A pasted interval may be absurdly long; the count of minutes must stay defined.
+    const double capped = std::min(double(seconds), 1e15);
+    plan.minutes = qint64(capped / 60);
+    const float rest = std::nearbyint(float(capped - double(plan.minutes) * 60));
+    plan.restMs = int(rest) * 1000;
+    return plan;
 }

@@ -2,14 +2,21 @@
 #include "measure/Processing.h"
 #include "settings/SettingsStore.h"
 
-FormFixture::FormFixture(const QByteArray& benchJson) : bench(benchJson) {
+namespace {
+// The window of a fixture, made after the program-wide values are back at their start.
+std::unique_ptr<MainForm> FreshForm() {
     SettingsChanged = false;
     Exclude1.clear();
     Exclude2.clear();
     DecNotation = false;
-    form = std::make_unique<MainForm>();
-    form->SplashSeconds = 0;
+    auto form = std::make_unique<MainForm>();
+    form->SetSplashSeconds(0);
+    return form;
 }
+} // namespace
+
+FormFixture::FormFixture(const QByteArray& benchJson)
+    : bench(benchJson), form(FreshForm()), p(*form) {}
 
 FormFixture::~FormFixture() {
     form.reset();
@@ -24,11 +31,4 @@ bool FormFixture::start() {
         return false;
     }
     return true;
-}
-
-QByteArray BenchJson(const QByteArray& instruments, const QString& journal, double timeoutScale) {
-    QByteArray json = "{ \"timeout_scale\": " + QByteArray::number(timeoutScale) + ", ";
-    if (!journal.isEmpty()) json += "\"journal\": \"" + journal.toUtf8() + "\", ";
-    json += "\"instruments\": [" + instruments + "] }";
-    return json;
 }

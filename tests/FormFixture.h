@@ -1,9 +1,8 @@
 #pragma once
 // A main window started on a simulated bench, with every box scripted.
+#include "MainFormProbe.h"
 #include "TestBench.h"
-#include "app/MainForm.h"
 #include "platform/ScriptedPlatform.h"
-#include "ui_MainForm.h"
 #include <memory>
 
 struct FormFixture {
@@ -12,13 +11,10 @@ struct FormFixture {
 
     // Loads and first-activates the window (no splash). False when the program ended.
     bool start();
-    Ui::MainForm* ui() const { return form->ui.get(); }
+    Ui::MainForm* ui() const { return p.ui; }
 
     platform::ScriptedPlatform sys;
     BenchGuard bench;
     std::unique_ptr<MainForm> form;
+    MainFormProbe p;
 };
-
-// A bench JSON text with the given instruments array body and a fast timeout scale.
-QByteArray BenchJson(const QByteArray& instruments, const QString& journal = {},
-                     double timeoutScale = 0.001);

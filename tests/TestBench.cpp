@@ -64,3 +64,10 @@ QString JournalText(const QString& path) {
     if (!f.open(QIODevice::ReadOnly)) return {};
     return QString::fromLatin1(f.readAll());
 }
+
+QByteArray BenchJson(const QByteArray& instruments, const QString& journal, double timeoutScale) {
+    QByteArray json = "{ \"timeout_scale\": " + QByteArray::number(timeoutScale) + ", ";
+    if (!journal.isEmpty()) json += "\"journal\": \"" + journal.toUtf8() + "\", ";
+    json += "\"instruments\": [" + instruments + "] }";
+    return json;
+}

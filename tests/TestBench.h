@@ -34,3 +34,7 @@ void ResetBusGlobals();
 
 // The whole journal file a bench wrote, as text.
 QString JournalText(const QString& path);
+
+// A bench JSON text with the given instruments array body and a fast timeout scale.
+QByteArray BenchJson(const QByteArray& instruments, const QString& journal = {},
+                     double timeoutScale = 0.001);

@@ -10,7 +10,7 @@
 // reached through the linux-gpib back-end and its worker thread instead of directly.
 // No box may appear (it would wait for a click): the bench answers every query and each run
 // writes a file of its own name into a fresh folder.
-#include "app/MainForm.h"
+#include "MainFormProbe.h"
 #include "bus/LinuxGpib.h"
 #include "bus/SimBench.h"
 #include "bus/ThreadedDriver.h"
@@ -49,17 +49,17 @@ long ResidentKiB() {
 class Runner {
 public:
     explicit Runner(const QString& folder) {
-        form_.SplashSeconds = 0;
+        form_.SetSplashSeconds(0);
         form_.Form_Load();
         form_.Form_Activate();
         // Controls by name: this program is built without the window's generated header.
         edit("Text_Path")->setText(folder);
-        form_.Option_ID[2]->setChecked(true);
-        form_.Option_ID_Click(2);
+        p_.Option_ID[2]->setChecked(true);
+        p_.Option_ID_Click(2);
         form_.findChild<QComboBox*>("Combo_Addr")->setCurrentText("3");
-        form_.Button_Connect_Click();
+        p_.Button_Connect_Click();
         edit("Text_MeasQuery")->setText("MEAS?");
-        for (QCheckBox* box : form_.Check_Log)
+        for (QCheckBox* box : p_.Check_Log)
             box->setChecked(true);
         QObject::connect(&form_, &MainForm::rowLogged, [this](const QByteArray&) {
             ++rows_;
@@ -67,19 +67,19 @@ public:
         });
     }
 
-    bool ready() const { return form_.Connected; }
+    bool ready() const { return p_.connection.Connected; }
 
     // Runs the given number of sequences; returns the wall time in seconds.
     double run(int sequences, int interval) {
         edit("Text_FileName")->setText(QStringLiteral("Run%1.csv").arg(++runs_));
-        form_.Text_Time[0]->setText(QString::number(std::max(interval, 1)));
-        form_.Text_Time[1]->setText(QString::number(sequences));
-        form_.Button_ApplyTime_Click();
-        if (interval == 0) form_.IntervalSeconds = 0;
+        p_.Text_Time[0]->setText(QString::number(std::max(interval, 1)));
+        p_.Text_Time[1]->setText(QString::number(sequences));
+        p_.Button_ApplyTime_Click();
+        if (interval == 0) p_.timing.IntervalSeconds = 0;
         rows_ = 0;
         QElapsedTimer clock;
         clock.start();
-        form_.Button_Start_Click();
+        p_.Button_Start_Click();
         return double(clock.nsecsElapsed()) / 1e9;
     }
 
@@ -90,6 +90,7 @@ private:
     QLineEdit* edit(const char* name) { return form_.findChild<QLineEdit*>(name); }
 
     MainForm form_;
+    MainFormProbe p_{form_};
     int rows_ = 0;
     int runs_ = 0;
 };

@@ -21,7 +21,7 @@ int main(int argc, char* argv[]) {
     }
     gpib::SetBus(driver.get());
     MainForm form;
-    form.SplashSeconds = 0; // the splash is a deliberate 2 s pause, not start-up work
+    form.SetSplashSeconds(0); // the splash is a deliberate 2 s pause, not start-up work
     form.Form_Load();
     form.show();
     QTimer::singleShot(0, &app, [&] {

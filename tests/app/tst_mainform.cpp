@@ -30,7 +30,8 @@ private slots:
                               "Button_Start", "Button_Stop", "Button_Test", "Menu_OpenExcel_1",
                               "Menu_OpenExcel_2", "Menu_ShowConditional", "Menu_ViewTerm"}));
         // The descriptor is open and the recalled entries come up applied.
-        QVERIFY(DeviceUd != 0 && f.form->TimeApplied && f.form->CsvFile.endsWith("/Test.csv"));
+        QVERIFY(DeviceUd != 0 && f.p.timing.TimeApplied &&
+                f.p.logFile.CsvFile.endsWith("/Test.csv"));
         // The indicator as started, turned on and off again: only the caption turns bold and blue.
         const QGroupBox* frame = f.ui()->Frame4;
         for (bool on : {false, true, false}) {
@@ -40,7 +41,7 @@ private slots:
                               f.ui()->Button_Start->font().bold()}),
                 QVariantList({QString(" Sequence - Conditional Command %1 ").arg(on ? "ON" : "OFF"),
                               on, on, on, false}));
-            f.form->CondOnIndicator(!on);
+            f.p.CondOnIndicator(!on);
         }
     }
 
@@ -60,7 +61,7 @@ private slots:
         if (answer >= 0) f.ui()->Text_MeasQuery->setText("MEAS?");
         if (answer >= 0) f.sys.answerBox(Answer(answer), "Exit");
         f.form->Form_Activate(); // a later activation recalls nothing, so the change stays
-        f.form->Menu_Exit_Click();
+        f.p.Menu_Exit_Click();
         for (const auto& box : f.sys.boxes) // an unexpected box fails the test by itself
             QVERIFY(box.text == "Do you want to save the Startup settings ?" &&
                     box.buttons == Buttons::YesNoCancel && box.icon == Icon::Question);

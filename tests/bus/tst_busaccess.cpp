@@ -1,7 +1,8 @@
 // The bus access layer and discovery against the simulated bench, with scripted boxes.
-#include "FormFixture.h"
+#include "TestBench.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
+#include "platform/ScriptedPlatform.h"
 #include <QtTest>
 #include <ctime>
 #include <optional>

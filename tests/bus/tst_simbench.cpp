@@ -1,7 +1,8 @@
 // The simulated bench must answer the driver calls the way a bus with instruments does,
 // since every other test and the demonstration run on it.
-#include "FormFixture.h"
+#include "TestBench.h"
 #include "bus/BusChoice.h"
+#include "platform/ScriptedPlatform.h"
 #include <QtTest>
 
 using namespace gpib;

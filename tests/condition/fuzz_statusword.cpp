@@ -4,7 +4,6 @@
 #include "condition/CondSettings.h"
 #include <cstdlib>
 
-bool SettingsChanged = false;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString word = QString::fromLatin1(reinterpret_cast<const char*>(data), qsizetype(size));

@@ -1,8 +1,8 @@
 // Feeds arbitrary answers and exclusion patterns through the answer-cleaning functions.
 // Input layout: first byte = pattern length (clipped to what is left), then the pattern, then
 // the answer.
+#include "common/Texts.h"
 #include "measure/Processing.h"
-#include "settings/TimeFormat.h"
 
 #include <cmath>
 #include <cstdlib>

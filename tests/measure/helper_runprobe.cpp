@@ -5,10 +5,9 @@
 // hex-encoded, one per line and at once, so the test knows what must already be on disk.
 //
 // Usage: helper_runprobe [-platform offscreen] <folder>   (the log is <folder>/Test.csv)
-#include "app/MainForm.h"
+#include "MainFormProbe.h"
 #include "bus/SimBench.h"
 #include "measure/Processing.h"
-#include "ui_MainForm.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -19,26 +18,27 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<gpib::SimBus> bus = gpib::SimBus::builtIn();
     gpib::SetBus(bus.get());
     MainForm form;
-    form.SplashSeconds = 0;
+    MainFormProbe p(form);
+    form.SetSplashSeconds(0);
     form.Form_Load();
     form.Form_Activate();
-    form.ui->Text_Path->setText(QString::fromLocal8Bit(argv[1]));
-    for (QCheckBox* box : form.Check_Log)
+    p.ui->Text_Path->setText(QString::fromLocal8Bit(argv[1]));
+    for (QCheckBox* box : p.Check_Log)
         box->setChecked(true);
     DecimalSeparator = ".";
     // The built-in bench's multimeter.
-    form.Option_ID[2]->click();
-    form.ui->Combo_Addr->setCurrentText("3");
-    form.Button_Connect_Click();
-    form.ui->Text_MeasQuery->setText("MEAS?");
-    form.Text_Time[0]->setText("1");
-    form.Text_Time[1]->setText("100");
-    form.Button_ApplyTime_Click();
-    if (!form.Connected || !form.TimeApplied) return 3;
+    p.Option_ID[2]->click();
+    p.ui->Combo_Addr->setCurrentText("3");
+    p.Button_Connect_Click();
+    p.ui->Text_MeasQuery->setText("MEAS?");
+    p.Text_Time[0]->setText("1");
+    p.Text_Time[1]->setText("100");
+    p.Button_ApplyTime_Click();
+    if (!p.connection.Connected || !p.timing.TimeApplied) return 3;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     QObject::connect(&form, &MainForm::rowLogged,
                      [](const QByteArray& row) { std::printf("%s\n", row.toHex().constData()); });
-    form.Button_Start_Click();
+    p.Button_Start_Click();
     gpib::SetBus(nullptr);
     return 0;
 }

@@ -22,7 +22,7 @@ static QString Window(FormFixture& f) {
     const QString flags = QString(u->Button_Connect->isEnabled() ? "K" : "") +
                           (u->Button_Test->isEnabled() ? "T" : "") +
                           (u->Button_Start->isEnabled() ? "S" : "") +
-                          (f.form->Connected ? "C" : "") + (SettingsChanged ? "M" : "");
+                          (f.p.connection.Connected ? "C" : "") + (SettingsChanged ? "M" : "");
     const QWidget* widget = f.form->focusWidget();
     QString focus = widget ? widget->objectName().section('_', 1) : "";
     if (!QStringList{"DeviceID", "MeasQuery", "Connect", "Test"}.contains(focus)) focus = "-";
@@ -102,13 +102,13 @@ private slots:
             for (QString step : QString(QTest::currentDataTag()).section(" (", 0, 0).split(' ')) {
                 const QString value = step.section('=', 1).replace('_', ' ').replace('!', '\r');
                 auto* box = step.startsWith("id") ? f.ui()->Text_DeviceID : f.ui()->Text_MeasQuery;
-                if (step.startsWith("mode")) f.form->Option_ID[step.right(1).toInt()]->click();
-                if (step == "connect") f.form->Button_Connect_Click();
+                if (step.startsWith("mode")) f.p.Option_ID[step.right(1).toInt()]->click();
+                if (step == "connect") f.p.Button_Connect_Click();
                 if (step == "connect") SettingsChanged = false;
                 if (step == "clear") f.ui()->Button_Clear->click();
                 if (step.startsWith("id=") || step.startsWith("q=")) box->setText(value);
                 if (step.startsWith("addr=")) f.ui()->Combo_Addr->setCurrentText(value);
-                if (step.startsWith("addr=")) f.form->Combo_Addr_Click();
+                if (step.startsWith("addr=")) f.p.Combo_Addr_Click();
                 if (step == "dbl") QTest::mouseDClick(f.ui()->Text_DeviceID, Qt::LeftButton);
                 if (step.contains("keys=")) QTest::keyClicks(box, value);
             }

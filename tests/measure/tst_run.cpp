@@ -176,20 +176,20 @@ private slots:
         ui->Text_Path->setText(folder.path());
         if (!c.name.isEmpty()) ui->Text_FileName->setText(c.name);
         const auto log = [&] { return folder.filePath(ui->Text_FileName->text()); };
-        f.form->Option_ID[2]->click();
+        f.p.Option_ID[2]->click();
         ui->Combo_Addr->setCurrentText("3");
-        f.form->Button_Connect_Click();
+        f.p.Button_Connect_Click();
         ui->Text_MeasQuery->setText("MEAS?");
-        f.form->Text_Time[0]->setText(QString::number(std::max(c.interval, 1)));
-        f.form->Text_Time[1]->setText(QString::number(c.sequences));
-        f.form->Button_ApplyTime_Click();
+        f.p.Text_Time[0]->setText(QString::number(std::max(c.interval, 1)));
+        f.p.Text_Time[1]->setText(QString::number(c.sequences));
+        f.p.Button_ApplyTime_Click();
         // Apply refuses an interval of 0; the run reads the value itself.
-        if (c.interval == 0) f.form->IntervalSeconds = f.form->TotalSeconds = 0;
+        if (c.interval == 0) f.p.timing.IntervalSeconds = f.p.timing.TotalSeconds = 0;
         for (int i = 0; i < 3; ++i)
-            f.form->Check_Log[i]->setChecked(c.columns.contains("PTS"[i]));
+            f.p.Check_Log[i]->setChecked(c.columns.contains("PTS"[i]));
         std::tie(DecimalSeparator, Exclude1, Exclude2, DecNotation) =
             std::tie(c.sep, c.exclude1, c.exclude2, c.decimal);
-        f.form->StopRequested = true; // as a stopped run leaves it: the next run starts afresh
+        f.p.run.StopRequested = true; // as a stopped run leaves it: the next run starts afresh
         for (const QString& name : c.files.first(c.existing ? 2 : 0)) {
             QFile old(folder.filePath(name));
             QVERIFY(old.open(QIODevice::WriteOnly) && old.write(Crlf(Old)) == Crlf(Old).size());
@@ -209,7 +209,7 @@ private slots:
         // Waits end at once, but for the one where Stop is clicked or the window closed.
         QObject::connect(f.form.get(), &MainForm::timerArmed, [&](int ms) {
             QTimer::singleShot(0, [&, n = (armed << ms).size()] {
-                if (n != c.stopAtWait) return f.form->Timer1_Timer();
+                if (n != c.stopAtWait) return f.p.Timer1_Timer();
                 c.byClosing ? void(f.form->close()) : ui->Button_Stop->click();
                 askedDuringRun = !f.sys.boxes.isEmpty();
             });
@@ -220,7 +220,7 @@ private slots:
         if (c.limitFile) setrlimit(RLIMIT_FSIZE, &limited);
         const QTime before = QTime::currentTime();
         try {
-            f.form->Button_Start_Click();
+            f.p.Button_Start_Click();
         } catch (const platform::ProgramEnded&) {
         }
         const QTime after = QTime::currentTime();
@@ -243,13 +243,13 @@ private slots:
         QCOMPARE(raw.mid(raw.indexOf("Measured\r\n") + 10), rows.join("\r\n") + "\r\n");
         const QByteArray last = rows.last().split('\n').last().split(';').last().trimmed();
         if (!c.limitFile) QCOMPARE(ui->Text_MeasResponse->text(), QString::fromLatin1(last));
-        QCOMPARE(f.form->CsvFile, log()); // the spreadsheet menus open this run's log
+        QCOMPARE(f.p.logFile.CsvFile, log()); // the spreadsheet menus open this run's log
         if (c.end == Ended) return;
         QCOMPARE(ui->Label_CurrentSequence->text(), c.end);
         const QColor endColour = ui->Label_CurrentSequence->palette().color(QPalette::WindowText);
         QCOMPARE(endColour == QColor(255, 0, 0), c.end == Stopped); // red only for a stop
         QVERIFY(ui->Button_Start->isEnabled() && ui->Frame2->isEnabled());
-        QVERIFY(!f.form->Running && !f.form->Timer1->isActive() && !ui->Button_Stop->isEnabled());
+        QVERIFY(!f.p.run.Running && !f.p.Timer1->isActive() && !ui->Button_Stop->isEnabled());
         // The log was open during the run and is closed; closing asked only after the run.
         QVERIFY(held && !HeldOpen(log()) && !askedDuringRun && !f.form->isVisible());
         // Nothing but the end of the run follows: neither the rest of a 1 s wait nor a query.

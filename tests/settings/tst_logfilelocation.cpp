@@ -1,5 +1,6 @@
 // The Log File frame: the name checks, the key filter, the folder and file dialogs.
 #include "FormFixture.h"
+#include "settings/LogFileLocation.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -25,8 +26,7 @@ private slots:
         QTest::newRow("emptied: restored") << "" << -1 << "Test.csv";
         QTest::newRow("File menu checks first") << "menu:data" << int(Answer::Yes) << "data.csv";
         QTest::newRow("file dialog") << "file dialog" << int(Answer::Yes) << "other/run.csv";
-        QTest::newRow("Path Error")
-            << "folder dialog" << -1 << MainForm::DefaultFolder() + "/Test.csv";
+        QTest::newRow("Path Error") << "folder dialog" << -1 << DefaultFolder() + "/Test.csv";
     }
     void change() {
         QFETCH(QString, input);
@@ -54,7 +54,7 @@ private slots:
             f.sys.answerBox(Answer::Ok, "Path Error");
             f.sys.cancelFileDialog();
             ui->Button_Path->click();
-            QCOMPARE(f.sys.fileDialogs[0].folder, MainForm::DefaultFolder());
+            QCOMPARE(f.sys.fileDialogs[0].folder, DefaultFolder());
         } else {
             ui->Text_FileName->setFocus(Qt::TabFocusReason);
             QTest::mouseDClick(ui->Text_FileName, Qt::LeftButton);
@@ -62,17 +62,17 @@ private slots:
             // Backspace must pass the filter.
             QTest::keyClicks(ui->Text_FileName, input.mid(menu ? 5 : 0) + "x");
             QTest::keyClick(ui->Text_FileName, Qt::Key_Backspace);
-            if (menu) f.form->Menu_File_Click();
+            if (menu) f.p.Menu_File_Click();
             // Typing alone asks nothing; leaving the box or the File menu does.
             QCOMPARE(f.sys.pendingAnswers(), menu || answer < 0 ? 0 : 1);
             ui->Text_MeasQuery->setFocus(Qt::TabFocusReason);
         }
         // With the focus elsewhere the menu checks nothing: an unexpected box fails the test.
-        f.form->Menu_File_Click();
+        f.p.Menu_File_Click();
         QCOMPARE(f.sys.pendingAnswers(), 0);
         csv = QDir(dir.path()).filePath(csv);
         QCOMPARE(ui->Text_Path->text() + "/" + ui->Text_FileName->text(), csv);
-        QCOMPARE(f.form->CsvFile, csv);
+        QCOMPARE(f.p.logFile.CsvFile, csv);
         QCOMPARE(SettingsChanged, csv != dir.filePath("Test.csv"));
     }
 };

@@ -13,14 +13,15 @@ const QByteArray Bench = BenchJson(R"({ "address": 3, "replies": { "ID?": "M401A
 // S Start enabled, C connected, M settings changed, F focus on box 0), IntervalSeconds,
 // TotalSeconds, then every box shown.
 static QString Frame(FormFixture& f) {
-    MainForm* m = f.form.get();
-    const QString flags =
-        QString(m->TimeApplied ? "T" : "") + (m->ui->Button_ApplyTime->isEnabled() ? "A" : "") +
-        (m->ui->Button_Start->isEnabled() ? "S" : "") + (m->Connected ? "C" : "") +
-        (SettingsChanged ? "M" : "") + (m->focusWidget() == m->Text_Time[0] ? "F" : "");
-    QStringList s = {m->Text_Time[0]->text(), m->Text_Time[1]->text(), m->Text_Time[2]->text()};
-    s << m->ui->Frame3->title() << flags << QString::number(m->IntervalSeconds)
-      << QString::number(m->TotalSeconds);
+    const MainFormProbe& m = f.p;
+    const QString flags = QString(m.timing.TimeApplied ? "T" : "") +
+                          (m.ui->Button_ApplyTime->isEnabled() ? "A" : "") +
+                          (m.ui->Button_Start->isEnabled() ? "S" : "") +
+                          (m.connection.Connected ? "C" : "") + (SettingsChanged ? "M" : "") +
+                          (m.form.focusWidget() == m.Text_Time[0] ? "F" : "");
+    QStringList s = {m.Text_Time[0]->text(), m.Text_Time[1]->text(), m.Text_Time[2]->text()};
+    s << m.ui->Frame3->title() << flags << QString::number(m.timing.IntervalSeconds)
+      << QString::number(m.timing.TotalSeconds);
     for (const platform::BoxRecord& box : f.sys.boxes)
         s << box.title + ": " + box.text;
     return s.join('|');
@@ -70,10 +71,10 @@ private slots:
         // Steps: a button's text ("Min" is the unit), "dbl1" (double click on box 1), "N=text"
         // (pasted into box N) and "N+keys" (typed into box N; "<" is Backspace and "!" Enter).
         for (const QString& step : QString(QTest::currentDataTag()).split(' ')) {
-            QLineEdit* box = f.form->Text_Time[qBound(0, step[0].digitValue(), 2)];
+            QLineEdit* box = f.p.Text_Time[qBound(0, step[0].digitValue(), 2)];
             for (QAbstractButton* button : f.form->findChildren<QAbstractButton*>())
                 if (button->text().remove('&') == step) button->click();
-            if (step == "dbl1") QTest::mouseDClick(f.form->Text_Time[1], Qt::LeftButton);
+            if (step == "dbl1") QTest::mouseDClick(f.p.Text_Time[1], Qt::LeftButton);
             if (step[1] == '=') box->setText(step.mid(2));
             if (step[1] == '+')
                 QTest::keyClicks(box, step.mid(2).replace('<', '\b').replace('!', '\r'));
@@ -99,15 +100,16 @@ private slots:
         // at once; with stop, the first part is stopped and later parts get only a late tick.
         QList<int> armed;
         QObject::connect(f.form.get(), &MainForm::timerArmed, f.form.get(), [&](int ms) {
-            armed << (f.form->Timer1->isActive() && f.form->Timer1->interval() == ms ? ms : -ms);
+            armed << (f.p.Timer1->isActive() && f.p.Timer1->interval() == ms ? ms : -ms);
             const bool stopNow = stop && armed.size() == 1;
-            QTimer::singleShot(stop && !stopNow ? 3000 : 0, f.form.get(),
-                               stopNow ? &MainForm::Button_Stop_Click : &MainForm::Timer1_Timer);
+            QTimer::singleShot(stop && !stopNow ? 3000 : 0, f.form.get(), [&f, stopNow] {
+                stopNow ? f.p.Button_Stop_Click() : f.p.Timer1_Timer();
+            });
         });
         const QDeadlineTimer deadline(2000);
-        f.form->StartTimer(tag.section(' ', 0, 0).toFloat());
-        if (stop) f.form->StartTimer(45);
-        QVERIFY(!deadline.hasExpired() && !f.form->Timer1->isActive());
+        f.p.StartTimer(tag.section(' ', 0, 0).toFloat());
+        if (stop) f.p.StartTimer(45);
+        QVERIFY(!deadline.hasExpired() && !f.p.Timer1->isActive());
         QTEST(armed, "armed");
     }
 
@@ -117,7 +119,7 @@ private slots:
         for (const auto& [what, seconds] : {std::pair{"StartTimer(5)", 5}, {"WaitSeconds(2)", 2}}) {
             const std::clock_t cpu0 = std::clock();
             const qint64 t0 = QDeadlineTimer::current().deadline();
-            seconds == 5 ? f.form->StartTimer(5) : WaitSeconds(2);
+            seconds == 5 ? f.p.StartTimer(5) : WaitSeconds(2);
             const qint64 ms = QDeadlineTimer::current().deadline() - t0;
             const double cpu = double(std::clock() - cpu0) / CLOCKS_PER_SEC;
             qInfo("%s: %lld ms elapsed, %.4f s CPU", what, ms, cpu);

@@ -1,6 +1,5 @@
-#include "settings/TimeFormat.h"
-
-#include "measure/Processing.h"
+#include "common/Texts.h"
+#include "common/Numbers.h"
 
 #include <cmath>
 
@@ -79,4 +78,14 @@ QString FormatTime(float seconds, int mode) {
     const QString magnitude = FormatNonNegative(-seconds, mode);
     if (magnitude.isEmpty() || magnitude == QLatin1String("0:00:00")) return magnitude;
     return QLatin1Char('-') + magnitude;
+}
+
+QByteArray TrimSpaces(const QByteArray& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == ' ')
+        ++first;
+    while (last > first && text.at(last - 1) == ' ')
+        --last;
+    return text.mid(first, last - first);
 }

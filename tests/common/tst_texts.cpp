@@ -1,4 +1,4 @@
-#include "settings/TimeFormat.h"
+#include "common/Texts.h"
 
 #include <QTest>
 #include <limits>
@@ -48,4 +48,4 @@ void TestTimeFormat::absurdInputsDoNotCrash() {
 }
 
 QTEST_GUILESS_MAIN(TestTimeFormat)
-#include "tst_timeformat.moc"
+#include "tst_texts.moc"

@@ -1,0 +1,146 @@
+// The connection frame's handlers: by identification answer or by address. What they decide
+// is in Connection.h.
+#include "app/MainForm.h"
+#include "bus/BusAccess.h"
+#include "bus/Discovery.h"
+#include "bus/GpibDriver.h"
+#include "common/Numbers.h"
+#include "measure/Connection.h"
+#include "platform/Platform.h"
+#include "settings/SettingsStore.h"
+#include "ui_MainForm.h"
+#include <QCoreApplication>
+#include <QScopedValueRollback>
+
+void MainForm::DropConnection() {
+    ui->Frame1->setTitle(NotConnectedCaption);
+    connection.Connected = false;
+    ui->Button_Test->setEnabled(false);
+    UpdateStartButton();
+}
+
+void MainForm::Button_Connect_Click() {
+    // The search yields to window events inside each query; a second click must not start a
+    // second search inside the first.
+    if (connection.Searching) return;
+    const QScopedValueRollback searching(connection.Searching, true);
+
+    const int mode = Option_ID[2]->isChecked() ? 2 : Option_ID[1]->isChecked() ? 1 : 0;
+    if (mode == 2) {
+        // "None" names no instrument; a recalled identification text can enable Connect here.
+        if (ui->Combo_Addr->currentIndex() < 1) return;
+        DeviceAddress = std::int16_t(NumericValue(ui->Combo_Addr->currentText()));
+        gpib::Bus().ibpad(DeviceUd, DeviceAddress);
+        ui->Frame1->setTitle(AddressCaption(DeviceAddress));
+    } else {
+        const QByteArray query = IdentificationQuery(mode);
+        const QString typed = ui->Text_DeviceID->text();
+        std::int16_t found = -1;
+        QByteArray answer;
+        for (int i = 1; i <= ListenerList[0]; ++i) {
+            gpib::Bus().ibpad(DeviceUd, ListenerList[i]);
+            answer = GpibQuery(DeviceUd, query);
+            if (IdentificationMatches(answer, typed)) {
+                found = ListenerList[i];
+                break;
+            }
+        }
+        if (found < 0) {
+            // Keep the descriptor on the instrument the window is connected to, if any.
+            gpib::Bus().ibpad(DeviceUd, DeviceAddress);
+            platform::MsgBox("Device Error", "No response that matched " + typed + " was found.",
+                             platform::Buttons::Ok, platform::Icon::Information);
+            ui->Text_DeviceID->setFocus();
+            return;
+        }
+        QCoreApplication::processEvents();
+        DeviceAddress = found;
+        ui->Text_IDResponse->setText(QString::fromLatin1(answer.toUpper()));
+        ui->Frame1->setTitle(ConnectedCaption(typed, found));
+    }
+    connection.Connected = true;
+    ui->Button_Connect->setEnabled(false);
+    const bool query = HoldsMoreThanSpaces(ui->Text_MeasQuery->text());
+    ui->Button_Test->setEnabled(query);
+    UpdateStartButton();
+    if (query)
+        ui->Button_Test->setFocus();
+    else
+        ui->Text_MeasQuery->setFocus();
+}
+
+void MainForm::Option_ID_Click(int index) {
+    if (index == 2) {
+        ui->Text_DeviceID->hide();
+        ui->Label10->hide();
+        ui->Text_IDResponse->hide();
+        ui->Combo_Addr->show();
+        ui->Label5->setText("Select GPIB Address:");
+        ui->Button_Connect->setEnabled(ui->Combo_Addr->currentIndex() >= 1);
+        DropConnection();
+    } else {
+        const QString text = ui->Text_DeviceID->text();
+        if (!text.isEmpty()) {
+            // Putting the same text back runs the change handling, which drops the connection.
+            ui->Text_DeviceID->clear();
+            ui->Text_DeviceID->setText(text);
+        }
+        if (connection.LastIdOption == 2) {
+            ui->Text_DeviceID->show();
+            ui->Label10->show();
+            ui->Text_IDResponse->show();
+            ui->Combo_Addr->hide();
+            ui->Label5->setText("Device ID:");
+            ui->Button_Connect->setEnabled(!ui->Text_DeviceID->text().isEmpty());
+        }
+    }
+    connection.LastIdOption = index;
+    SettingsChanged = true;
+}
+
+void MainForm::Combo_Addr_Click() {
+    if (!Option_ID[2]->isChecked()) return;
+    ui->Button_Connect->setEnabled(ui->Combo_Addr->currentText() != "None");
+    DropConnection();
+    SettingsChanged = true;
+}
+
+void MainForm::Text_DeviceID_Change() {
+    ui->Button_Connect->setEnabled(!ui->Text_DeviceID->text().isEmpty());
+    ui->Text_IDResponse->clear();
+    DropConnection();
+    if (startup.Activated) SettingsChanged = true;
+}
+
+void MainForm::Text_MeasQuery_Change() {
+    ui->Button_Test->setEnabled(connection.Connected &&
+                                HoldsMoreThanSpaces(ui->Text_MeasQuery->text()));
+    UpdateStartButton();
+    if (startup.Activated) SettingsChanged = true;
+}
+
+void MainForm::Text_DeviceID_DblClick() {
+    ui->Text_DeviceID->clear();
+}
+
+void MainForm::Text_MeasQuery_DblClick() {
+    ui->Text_MeasQuery->clear();
+}
+
+namespace {
+// Upper case while typed; Enter moves on to the other box or to Connect.
+void MoveOnKey(int& keyAscii, QLineEdit* own, QLineEdit* other, QWidget* connect) {
+    const IdentificationKeyResult r = IdentificationKey(keyAscii, own->text(), other->text());
+    keyAscii = r.keyAscii;
+    if (r.focus == IdentificationKeyResult::Focus::OtherBox) other->setFocus();
+    if (r.focus == IdentificationKeyResult::Focus::Connect) connect->setFocus();
+}
+} // namespace
+
+void MainForm::Text_DeviceID_KeyPress(int& keyAscii) {
+    MoveOnKey(keyAscii, ui->Text_DeviceID, ui->Text_MeasQuery, ui->Button_Connect);
+}
+
+void MainForm::Text_MeasQuery_KeyPress(int& keyAscii) {
+    MoveOnKey(keyAscii, ui->Text_MeasQuery, ui->Text_DeviceID, ui->Button_Connect);
+}
