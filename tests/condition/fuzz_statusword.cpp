@@ -4,7 +4,6 @@
 #include "condition/CondSettings.h"
 #include <cstdlib>
 
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString word = QString::fromLatin1(reinterpret_cast<const char*>(data), qsizetype(size));
     const CondFields byChar = FieldsByChar(word);
