@@ -4,9 +4,9 @@
 #include <QString>
 
 struct TimingEntries {
-    QString interval; // Text_Time(0): seconds, or minutes with an optional ":seconds"
-    QString count;    // Text_Time(1): number of sequences
-    QString total;    // Text_Time(2): hours with an optional ":minutes"
+    QString interval{}; // Text_Time(0): seconds, or minutes with an optional ":seconds"
+    QString count{};    // Text_Time(1): number of sequences
+    QString total{};    // Text_Time(2): hours with an optional ":minutes"
     bool minutes = false;
 };
 
@@ -14,7 +14,7 @@ struct AppliedTiming {
     bool applied = false; // false: the interval is not above 0 and nothing changes
     float intervalSeconds = 0;
     float totalSeconds = 0;
-    QString count;    // the number of sequences the count box is to show
+    QString count{};  // the number of sequences the count box is to show
     QString mismatch; // the "Time mismatch" box text; empty when none is due
     QString caption;  // the timing frame's caption
 };

@@ -2,7 +2,9 @@
 #include "FormFixture.h"
 #include "app/Program.h"
 #include "bus/BusAccess.h"
+#include "settings/IntroForm.h"
 #include "settings/frmAbout.h"
+#include <QMenu>
 #include <QtTest>
 
 using namespace platform;
@@ -68,6 +70,147 @@ private slots:
         QVERIFY(f.sys.pendingAnswers() == 0 &&
                 f.form->isVisible() == (answer == int(Answer::Cancel)) &&
                 f.ui()->Text_MeasQuery->text() == (answer >= 0 ? "MEAS?" : ""));
+    }
+
+    // However showing and activating arrive, and even when an activation comes while the
+    // splash is up, the first activation (and its splash) runs exactly once.
+    void firstActivationRunsOnce() {
+        FormFixture f(BenchJson(Instruments));
+        f.form->Form_Load();
+        f.form->SetSplashSeconds(1);
+        QSet<QWidget*> splashes;
+        int mostAtOnce = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            int open = 0;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<IntroForm*>(w) && w->isVisible()) {
+                    splashes.insert(w);
+                    ++open;
+                }
+            mostAtOnce = std::max(mostAtOnce, open);
+            // The window manager activates the main window while the splash is up.
+            if (open) QApplication::setActiveWindow(f.form.get());
+        });
+        poll.start(20);
+        f.form->show();
+        QTRY_VERIFY_WITH_TIMEOUT(f.p.startup.Activated, 5000);
+        QTest::qWait(300); // a second activation would queue its splash now
+        QCOMPARE(mostAtOnce, 1);
+        QCOMPARE(splashes.size(), 1);
+        QCOMPARE(f.ui()->Text_FileName->text(), QString("Test.csv"));
+    }
+
+    // A second About click brings the open about box forward instead of opening another.
+    void oneAboutBox() {
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        f.form->show();
+        const auto aboutBoxes = [&] {
+            int n = 0;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                n += qobject_cast<frmAbout*>(w) && w->isVisible();
+            return n;
+        };
+        f.ui()->Menu_AboutSequor->trigger();
+        f.ui()->Menu_AboutSequor->trigger();
+        QCOMPARE(aboutBoxes(), 1);
+        // Once closed, the next click opens a new one.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<frmAbout*>(w)) w->close();
+        QCOMPARE(aboutBoxes(), 0);
+        f.ui()->Menu_AboutSequor->trigger();
+        QCOMPARE(aboutBoxes(), 1);
+    }
+
+    // Switching to the address mode hides the ID answer row, but nothing below it moves.
+    void addressModeKeepsLayout() {
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        const auto positions = [&] {
+            QList<QPoint> at;
+            for (QWidget* w : {static_cast<QWidget*>(f.ui()->Text_MeasQuery),
+                               static_cast<QWidget*>(f.ui()->Button_Connect),
+                               static_cast<QWidget*>(f.ui()->Frame3)})
+                at << w->mapTo(f.form.get(), QPoint(0, 0));
+            return at;
+        };
+        const QList<QPoint> before = positions();
+        f.p.Option_ID[2]->click();
+        QApplication::processEvents();
+        QVERIFY(!f.ui()->Text_IDResponse->isVisible() && f.ui()->Combo_Addr->isVisible());
+        QCOMPARE(positions(), before);
+        f.p.Option_ID[0]->click();
+        QApplication::processEvents();
+        QCOMPARE(positions(), before);
+    }
+
+    // The main window's boxes go through the shared translation: Delete edits, and what Alt or
+    // AltGr types meets each box's filter.
+    void boxesEditAndFilter_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("mods");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("text");
+        const int alt = Qt::AltModifier, altGr = Qt::GroupSwitchModifier;
+        QTest::newRow("count: Delete") << "Text_Time_1" << int(Qt::Key_Delete) << 0 << "\x7f"
+                                       << "1";
+        QTest::newRow("count: Alt+Z") << "Text_Time_1" << int(Qt::Key_Z) << alt << "z"
+                                      << "21";
+        QTest::newRow("name: Delete") << "Text_FileName" << int(Qt::Key_Delete) << 0 << "\x7f"
+                                      << "est.csv";
+        QTest::newRow("name: Alt+/") << "Text_FileName" << int(Qt::Key_Slash) << alt << "/"
+                                     << "Test.csv";
+        QTest::newRow("name: AltGr+\\")
+            << "Text_FileName" << int(Qt::Key_Backslash) << altGr << "\\"
+            << "Test.csv";
+        QTest::newRow("device ID: Alt+z") << "Text_DeviceID" << int(Qt::Key_Z) << alt << "z"
+                                          << "Z";
+    }
+    void boxesEditAndFilter() {
+        QFETCH(QString, box);
+        QFETCH(int, key);
+        QFETCH(int, mods);
+        QFETCH(QString, typed);
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        auto* edit = f.form->findChild<QLineEdit*>(box);
+        QVERIFY(edit);
+        edit->setCursorPosition(0);
+        typed = typed == "\\x7f" ? QString(QChar(0x7f)) : typed == "\\\\" ? "\\" : typed;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(mods), typed);
+        QApplication::sendEvent(edit, &press);
+        QTEST(edit->text(), "text");
+    }
+
+    // A menu's access key opens its menu, even where a button's caption has the same key.
+    void menuAccessKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("menu");
+        QTest::newRow("Alt+L: Too&ls, not C&lear") << int(Qt::Key_L) << "Menu_Tools";
+        QTest::newRow("Alt+F: &File") << int(Qt::Key_F) << "Menu_File";
+    }
+    void menuAccessKeys() {
+        QFETCH(int, key);
+        QFETCH(QString, menu);
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        f.form->show();
+        QApplication::setActiveWindow(f.form.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        f.p.Text_Time[0]->setFocus();
+        QMenu* opened = nullptr;
+        QTimer::singleShot(0, [&] {
+            opened = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (opened) opened->close();
+        });
+        QTest::keyClick(f.form.get(), Qt::Key(key), Qt::AltModifier);
+        QTRY_VERIFY(opened != nullptr);
+        QCOMPARE(opened->objectName(), menu);
+        QVERIFY(QApplication::focusWidget() != f.ui()->Button_Clear);
     }
 
     // "?" anywhere after the program name shows only the about box; otherwise the driver is

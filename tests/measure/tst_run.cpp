@@ -2,8 +2,10 @@
 // byte.
 #include "FormFixture.h"
 #include "bus/BusAccess.h"
+#include "measure/Conditions.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
+#include "platform/Process.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -13,7 +15,6 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
-#include <csignal>
 #include <sys/resource.h>
 
 using platform::Answer;
@@ -41,12 +42,13 @@ bool HeldOpen(const QString& path) {
 }
 
 // columns: P for PC time, T for time from start, S for sequence number. replies: instrument 3's
-// answers. box: the title of every box expected; answers: one per box. folder, name: else the
-// temporary folder and Test.csv. end: Completed, Stopped, NoRun or Ended (the program). Stop is
-// clicked, or the window closed with byClosing, as wait stopAtWait begins. existing: Test.csv and
-// Test_1.csv hold Old before the run. limitFile: the system refuses to make the log larger than
-// expected. pads: the instrument addressed after each row. armed: the waits in ms; {-1}: not
-// checked. files: the folder afterwards. file: the log named in the box, PC times shown as T.
+// answers. box: the title of every box expected; answers: one per box. folder: a plain file
+// made in the temporary folder and used as the folder; name: else Test.csv. end: Completed,
+// Stopped, NoRun or Ended (the program). Stop is clicked, or the window closed with byClosing, as
+// wait stopAtWait begins. existing: Test.csv and Test_1.csv hold Old before the run. limitFile: the
+// system refuses to make the log larger than expected. pads: the instrument addressed after each
+// row. armed: the waits in ms; {-1}: not checked. files: the folder afterwards. file: the log named
+// in the box, PC times shown as T.
 struct Case {
     QByteArray columns = "S", exclude1 = {}, exclude2 = {};
     QByteArray replies = R"(["+1.000E+01VDC", "+1.050E+01VDC"])";
@@ -58,13 +60,36 @@ struct Case {
     QStringList files = {"Test.csv"};
     QByteArray file = {};
 };
+// Conditions that answer from a list and note every call the run makes, with whether the log
+// file was open then.
+struct ListedConditions : RunConditions {
+    bool allow = true, part = true;
+    QList<AnswerVerdict> verdicts;
+    QStringList* calls = nullptr;
+    std::function<bool()> logOpen;
+
+    QString state() const { return logOpen() ? " (log open)" : ""; }
+    bool begin(const RunHooks& hooks) override {
+        *calls << "begin" + state() + (hooks.isListener(3) && !hooks.isListener(9) ? "" : " ?");
+        return allow;
+    }
+    bool takesPart() const override { return part; }
+    AnswerVerdict answer(const QByteArray& a, const RunHooks&) override {
+        *calls << "answer " + a + state();
+        return verdicts.value(calls->count() - 2);
+    }
+    void end(const RunHooks&) override { *calls << "end" + state(); }
+    QString terminationReport(const QByteArray& last) const override { return "report " + last; }
+};
 } // namespace
 Q_DECLARE_METATYPE(Case)
+Q_DECLARE_METATYPE(AnswerVerdict)
 
 class TestRun : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { std::signal(SIGXFSZ, SIG_IGN); } // a refused write is an error only
+    // As the program does at its start: a refused write is an error, not the end of the process.
+    void initTestCase() { platform::KeepRunningPastFileSizeLimit(); }
 
     void run_data() {
         QTest::addColumn<Case>("c");
@@ -158,8 +183,9 @@ private slots:
             << Case{.columns = "", .box = "X-data Error", .end = NoRun, .files = {}};
         QTest::newRow("a name that climbs out of the folder")
             << Case{.box = "File Error", .name = "../escape.csv", .end = NoRun, .files = {}};
-        QTest::newRow("/sys refuses new files")
-            << Case{.box = "File Error", .folder = "/sys", .end = NoRun, .files = {}};
+        // The folder is a file, so no log can be made in it, whoever runs the test.
+        QTest::newRow("a folder that is a file") << Case{
+            .box = "File Error", .folder = "plain file", .end = NoRun, .files = {"plain file"}};
     }
 
     void run() {
@@ -172,7 +198,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(f.bench.ok() && dir.isValid() && QDir(dir.path()).mkdir("log") && f.start());
         Ui::MainForm* ui = f.ui();
-        const QDir folder(c.folder.isEmpty() ? dir.filePath("log") : c.folder);
+        const QDir folder(dir.filePath(c.folder.isEmpty() ? "log" : c.folder));
+        if (!c.folder.isEmpty()) QVERIFY(QFile(folder.path()).open(QIODevice::WriteOnly));
         ui->Text_Path->setText(folder.path());
         if (!c.name.isEmpty()) ui->Text_FileName->setText(c.name);
         const auto log = [&] { return folder.filePath(ui->Text_FileName->text()); };
@@ -254,6 +281,76 @@ private slots:
         QVERIFY(held && !HeldOpen(log()) && !askedDuringRun && !f.form->isVisible());
         // Nothing but the end of the run follows: neither the rest of a 1 s wait nor a query.
         if (c.stopAtWait) QVERIFY(before.msecsTo(after) < 500);
+    }
+
+    // The run asks its conditions before the log opens, after each answer's exclusions and after
+    // the log closes; it shows their highlight only while they take part, and a met condition
+    // that ends the run ends it after logging that row.
+    void conditions_data() {
+        QTest::addColumn<bool>("allow");
+        QTest::addColumn<bool>("part");
+        QTest::addColumn<QList<AnswerVerdict>>("verdicts");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QString>("shown"); // per row: G light green, W window colour
+        const QString begin = "begin", a1 = "answer +1.000E+01", a2 = "answer +1.050E+01";
+        QTest::newRow("part-way, then met: ends after that row")
+            << true << true << QList<AnswerVerdict>{{true, false}, {false, true}} << "Terminated"
+            << QStringList{begin, a1 + " (log open)", a2 + " (log open)", "end"} << "GW";
+        QTest::newRow("met without ending the run")
+            << true << true << QList<AnswerVerdict>{{false, false}, {true, false}, {false, false}}
+            << "Completed"
+            << QStringList{begin, a1 + " (log open)", a2 + " (log open)",
+                           "answer +1.100E+01 (log open)", "end"}
+            << "WGW";
+        QTest::newRow("not taking part: never asked, nothing coloured")
+            << true << false << QList<AnswerVerdict>{{true, true}} << "Completed"
+            << QStringList{begin, "end"} << "WWW";
+        QTest::newRow("begin refuses: no run")
+            << false << true << QList<AnswerVerdict>{} << "" << QStringList{begin} << "";
+    }
+    void conditions() {
+        QFETCH(QList<AnswerVerdict>, verdicts);
+        FormFixture f(BenchJson(R"({ "address": 3, "replies": { "MEAS?":
+            ["+1.000E+01VDC", "+1.050E+01VDC", "+1.100E+01VDC"] } })"));
+        QTemporaryDir dir;
+        QVERIFY(f.bench.ok() && dir.isValid() && f.start());
+        Ui::MainForm* ui = f.ui();
+        const QString log = dir.filePath("Test.csv");
+        QStringList calls;
+        auto conditions = std::make_unique<ListedConditions>();
+        QFETCH(bool, allow);
+        QFETCH(bool, part);
+        conditions->allow = allow;
+        conditions->part = part;
+        conditions->verdicts = verdicts;
+        conditions->calls = &calls;
+        conditions->logOpen = [&] { return HeldOpen(log); };
+        f.form->SetRunConditions(std::move(conditions));
+        ui->Text_Path->setText(dir.path());
+        f.p.Option_ID[2]->click();
+        ui->Combo_Addr->setCurrentText("3");
+        f.p.Button_Connect_Click();
+        ui->Text_MeasQuery->setText("MEAS?");
+        f.p.Text_Time[0]->setText("1");
+        f.p.Text_Time[1]->setText("3");
+        f.p.Button_ApplyTime_Click();
+        Exclude1 = "VDC"; // the conditions see the answer after its exclusions
+        const QColor window = ui->Text_MeasResponse->palette().color(QPalette::Base);
+        QString shown;
+        QObject::connect(f.form.get(), &MainForm::rowLogged, [&] {
+            const QColor c = ui->Text_MeasResponse->palette().color(QPalette::Base);
+            shown += c == QColor(192, 255, 192) ? "G" : c == window ? "W" : "?";
+        });
+        QObject::connect(f.form.get(), &MainForm::timerArmed,
+                         [&] { QTimer::singleShot(0, [&] { f.p.Timer1_Timer(); }); });
+        f.p.Button_Start_Click();
+        QTEST(calls, "calls");
+        QTEST(shown, "shown");
+        QTEST(QFileInfo::exists(log) ? ui->Label_CurrentSequence->text() : QString(), "end");
+        QFETCH(QString, end);
+        QCOMPARE(TermReason, end == "Terminated" ? QString("report +1.050E+01") : QString());
+        QCOMPARE(ui->Button_Start->isEnabled(), true);
     }
 };
 

@@ -1,0 +1,138 @@
+// The one translation of key, double-click, focus and click events every window uses.
+#include "app/ControlEvents.h"
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+struct Stroke {
+    int key;
+    Qt::KeyboardModifiers mods;
+    QString text; // as the desktop delivers it (X11 gives Delete "\x7f", Ctrl+A "\x01")
+};
+
+void Send(QWidget* w, const Stroke& s) {
+    QKeyEvent press(QEvent::KeyPress, s.key, s.mods, s.text);
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, s.key, s.mods, s.text);
+    QApplication::sendEvent(w, &release);
+}
+
+const Qt::KeyboardModifiers None = Qt::NoModifier, Alt = Qt::AltModifier,
+                            Ctrl = Qt::ControlModifier, AltGr = Qt::GroupSwitchModifier,
+                            WinAltGr = Qt::ControlModifier | Qt::AltModifier;
+const Stroke Delete{Qt::Key_Delete, None, "\x7f"}, Home{Qt::Key_Home, None, ""},
+    End{Qt::Key_End, None, ""}, Left{Qt::Key_Left, None, ""},
+    Backspace{Qt::Key_Backspace, None, "\b"}, SelectAll{Qt::Key_A, Ctrl, "\x01"},
+    Undo{Qt::Key_Z, Ctrl, "\x1a"}, AltZ{Qt::Key_Z, Alt, "z"}, AltSlash{Qt::Key_Slash, Alt, "/"},
+    AltGrAt{Qt::Key_At, AltGr, "@"}, WinAltGrBackslash{Qt::Key_Backslash, WinAltGr, "\\"},
+    Five{Qt::Key_5, None, "5"}, LowerA{Qt::Key_A, None, "a"};
+} // namespace
+Q_DECLARE_METATYPE(Stroke)
+
+class TestControlEvents : public QObject {
+    Q_OBJECT
+private slots:
+    void keyAscii_data() {
+        QTest::addColumn<Stroke>("stroke");
+        QTest::addColumn<int>("code");
+        QTest::newRow("Enter") << Stroke{Qt::Key_Return, None, "\r"} << 13;
+        QTest::newRow("keypad Enter") << Stroke{Qt::Key_Enter, Qt::KeypadModifier, "\r"} << 13;
+        QTest::newRow("Backspace") << Backspace << 8;
+        QTest::newRow("Tab") << Stroke{Qt::Key_Tab, None, "\t"} << 9;
+        QTest::newRow("Escape") << Stroke{Qt::Key_Escape, None, "\x1b"} << 27;
+        QTest::newRow("Delete types nothing") << Delete << 0;
+        QTest::newRow("arrow") << Left << 0;
+        QTest::newRow("F1") << Stroke{Qt::Key_F1, None, ""} << 0;
+        QTest::newRow("Ctrl+A") << SelectAll << 0;
+        QTest::newRow("Ctrl+V with a letter as text") << Stroke{Qt::Key_V, Ctrl, "v"} << 0;
+        QTest::newRow("Meta+a") << Stroke{Qt::Key_A, Qt::MetaModifier, "a"} << 0;
+        QTest::newRow("Alt+Z types z") << AltZ << int('z');
+        QTest::newRow("AltGr (X11) types @") << AltGrAt << int('@');
+        QTest::newRow("AltGr (Ctrl+Alt) types \\") << WinAltGrBackslash << int('\\');
+        QTest::newRow("Shift+A") << Stroke{Qt::Key_A, Qt::ShiftModifier, "A"} << int('A');
+        QTest::newRow("e acute") << Stroke{Qt::Key_Eacute, None, "\u00e9"} << 0xe9;
+    }
+    void keyAscii() {
+        QFETCH(Stroke, stroke);
+        const QKeyEvent e(QEvent::KeyPress, stroke.key, stroke.mods, stroke.text);
+        QTEST(ctl::KeyAsciiOf(&e), "code");
+    }
+
+    // A box that takes digits only (as the timing boxes do) and one that forces upper case:
+    // typed characters pass the filter whatever modifiers typed them; editing keys keep their
+    // usual meaning. The cursor starts after "12" in "123".
+    void filteredBox_data() {
+        QTest::addColumn<bool>("digitsOnly");
+        QTest::addColumn<QList<Stroke>>("strokes");
+        QTest::addColumn<QString>("text"); // the box afterwards, '|' at the cursor, [] selected
+        QTest::newRow("digit") << true << QList<Stroke>{Five} << "125|3";
+        QTest::newRow("letter dropped") << true << QList<Stroke>{LowerA} << "12|3";
+        QTest::newRow("Delete") << true << QList<Stroke>{Delete} << "12|";
+        QTest::newRow("Backspace") << true << QList<Stroke>{Backspace} << "1|3";
+        QTest::newRow("Home, Delete") << true << QList<Stroke>{Home, Delete} << "|23";
+        QTest::newRow("End") << true << QList<Stroke>{End} << "123|";
+        QTest::newRow("Left") << true << QList<Stroke>{Left} << "1|23";
+        QTest::newRow("Ctrl+A") << true << QList<Stroke>{SelectAll} << "[123]|";
+        QTest::newRow("Ctrl+Z") << true << QList<Stroke>{Five, Undo} << "12|3";
+        QTest::newRow("Alt+Z") << true << QList<Stroke>{AltZ} << "12|3";
+        QTest::newRow("Alt+/") << true << QList<Stroke>{AltSlash} << "12|3";
+        QTest::newRow("AltGr @") << true << QList<Stroke>{AltGrAt} << "12|3";
+        QTest::newRow("AltGr \\ as Ctrl+Alt") << true << QList<Stroke>{WinAltGrBackslash} << "12|3";
+        QTest::newRow("upper: a") << false << QList<Stroke>{LowerA} << "12A|3";
+        QTest::newRow("upper: Alt+Z") << false << QList<Stroke>{AltZ} << "12Z|3";
+        QTest::newRow("upper: AltGr @") << false << QList<Stroke>{AltGrAt} << "12@|3";
+        QTest::newRow("upper: Delete") << false << QList<Stroke>{Delete} << "12|";
+    }
+    void filteredBox() {
+        QFETCH(bool, digitsOnly);
+        QFETCH(QList<Stroke>, strokes);
+        QLineEdit box("123");
+        box.setCursorPosition(2);
+        QList<int> seen;
+        ctl::Attach(&box, {.keyPress = [&](int& k) {
+            seen << k;
+            if (digitsOnly && k != 8 && (k < '0' || k > '9')) k = 0;
+            if (!digitsOnly && k >= 'a' && k <= 'z') k -= 'a' - 'A';
+        }});
+        for (const Stroke& s : strokes)
+            Send(&box, s);
+        QString shown = box.text();
+        if (box.hasSelectedText())
+            shown.insert(box.selectionEnd(), ']').insert(box.selectionStart(), '[');
+        shown.insert(box.cursorPosition() + (box.hasSelectedText() ? 2 : 0), '|');
+        QTEST(shown, "text");
+        // The handler hears typed characters only, never an editing key.
+        for (int k : seen)
+            QVERIFY2(k >= 32 || k == 8, qPrintable(QString::number(k)));
+    }
+
+    // Enter reaches the handler but never the control; a double click is the handler's alone.
+    void enterAndDoubleClick() {
+        QLineEdit box("x");
+        int enters = 0, doubles = 0, returnPressed = 0;
+        QObject::connect(&box, &QLineEdit::returnPressed, [&] { ++returnPressed; });
+        ctl::Attach(
+            &box, {.keyPress = [&](int& k) { enters += k == 13; }, .dblClick = [&] { ++doubles; }});
+        Send(&box, {Qt::Key_Return, None, "\r"});
+        QTest::mouseDClick(&box, Qt::LeftButton);
+        QCOMPARE(QList<int>({enters, returnPressed, doubles}), QList<int>({1, 0, 1}));
+        QCOMPARE(box.text(), QString("x"));
+    }
+
+    // A label reports left clicks only.
+    void labelClick() {
+        QLabel label("Label1");
+        int clicks = 0;
+        ctl::Attach(&label, {.click = [&] { ++clicks; }});
+        QTest::mouseClick(&label, Qt::LeftButton);
+        QTest::mouseClick(&label, Qt::RightButton);
+        QTest::mouseClick(&label, Qt::LeftButton);
+        QCOMPARE(clicks, 2);
+    }
+};
+
+QTEST_MAIN(TestControlEvents)
+#include "tst_controlevents.moc"
