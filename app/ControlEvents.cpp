@@ -83,9 +83,11 @@ protected:
             h_.dblClick();
             return true;
         case QEvent::MouseButtonRelease:
-            if (h_.click && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-                h_.click();
-            return false;
+            // The click is the handler's alone: it does not reach the window behind a label.
+            if (!h_.click || static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+                return false;
+            h_.click();
+            return true;
         case QEvent::FocusIn:
         case QEvent::FocusOut: {
             // Focus that only follows a window change (a box appearing, another program) is

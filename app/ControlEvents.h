@@ -23,7 +23,7 @@ struct Handlers {
     std::function<void()> dblClick{}; // the control's own double-click action is suppressed
     std::function<void()> gotFocus{}; // focus that only follows a window change does not count
     std::function<void()> lostFocus{};
-    std::function<void()> click{}; // a mouse click, for controls without a clicked signal
+    std::function<void()> click{}; // a left click, for controls without a clicked signal
 };
 
 // Attaches the translation to a control; it lives as long as the control.

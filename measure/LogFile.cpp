@@ -48,7 +48,7 @@ QByteArray HeaderLine(const std::array<bool, 3>& columns) {
 }
 
 QByteArray RowPrefix(const std::array<bool, 3>& columns, const QTime& pcTime, float elapsed,
-                     int sequence) {
+                     qint64 sequence) {
     QByteArray prefix;
     if (columns[0]) prefix += PcTimeText(pcTime).toLocal8Bit() + ';';
     if (columns[1]) prefix += FormatTime(elapsed, 2).toLatin1() + ';';

@@ -14,7 +14,7 @@ QString ProposeFreeName(const QString& fileName);
 QByteArray HeaderLine(const std::array<bool, 3>& columns);
 // The x-axis fields of one row, each followed by ";".
 QByteArray RowPrefix(const std::array<bool, 3>& columns, const QTime& pcTime, float elapsed,
-                     int sequence);
+                     qint64 sequence);
 // Time of day in the user's locale, with seconds and without a time zone.
 QString PcTimeText(const QTime& time);
 // A locale's long time format made fit for a log column: no time zone, seconds present.

@@ -179,7 +179,7 @@ bool MainForm::WriteRow(RunPlan& plan, const QByteArray& line) {
 bool MainForm::RunSequence(RunPlan& plan, double seq) {
     const float elapsed = float(seq - 1) * timing.IntervalSeconds;
     ui->ProgressBar1->setValue(plan.progress.valueAt(seq));
-    QByteArray row = RowPrefix(plan.columns, QTime::currentTime(), elapsed, int(seq));
+    QByteArray row = RowPrefix(plan.columns, QTime::currentTime(), elapsed, qint64(seq));
 
     const QByteArray excluded =
         ApplyExclusions(GpibQuery(DeviceUd, plan.query), Exclude1, Exclude2);

@@ -1,4 +1,5 @@
 #include "settings/IntroForm.h"
+#include "app/ControlEvents.h"
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTimer>
@@ -9,11 +10,6 @@ constexpr int LabelMarginTwips = 600; // window width beyond the label's own
 
 int twipsToPixels(int twips, int dpi) {
     return (twips * dpi + TwipsPerInch / 2) / TwipsPerInch;
-}
-
-bool isLeftRelease(QEvent* event) {
-    if (event->type() != QEvent::MouseButtonRelease) return false;
-    return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
 }
 } // namespace
 
@@ -42,7 +38,7 @@ IntroForm::IntroForm(QWidget* parent)
 void IntroForm::ConnectHandlers() {
     connect(Timer1, &QTimer::timeout, this, &IntroForm::Timer1_Timer);
     // A label has no click signal of its own.
-    ui.Label1->installEventFilter(this);
+    ctl::Attach(ui.Label1, {.click = [this] { Label1_Click(); }});
 }
 
 void IntroForm::Prepare(const QString& text, int seconds) {
@@ -70,14 +66,6 @@ void IntroForm::Form_Activate() {
 void IntroForm::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) Form_Click();
     QDialog::mouseReleaseEvent(event);
-}
-
-bool IntroForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui.Label1 && isLeftRelease(event)) {
-        Label1_Click();
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void IntroForm::Timer1_Timer() {

@@ -1,4 +1,5 @@
 #include "settings/frmAbout.h"
+#include "app/ControlEvents.h"
 #include "platform/Platform.h"
 #include <QMouseEvent>
 #include <QPainter>
@@ -99,8 +100,8 @@ void frmAbout::ConnectHandlers() {
     connect(ui.cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(ui.cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
     // Labels have no click signal of their own.
-    ui.lblWebsite->installEventFilter(this);
-    ui.lblEmail->installEventFilter(this);
+    ctl::Attach(ui.lblWebsite, {.click = [this] { lblWebsite_Click(); }});
+    ctl::Attach(ui.lblEmail, {.click = [this] { lblEmail_Click(); }});
 }
 
 void frmAbout::Form_Load() {
@@ -118,21 +119,6 @@ void frmAbout::Form_Load() {
     MakeLink(ui.lblEmail);
     ui.picIcon->setPixmap(ProgramIcon());
     setWindowIcon(QIcon(ProgramIcon()));
-}
-
-bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == ui.lblWebsite) {
-            lblWebsite_Click();
-            return true;
-        }
-        if (watched == ui.lblEmail) {
-            lblEmail_Click();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void frmAbout::cmdOK_Click() {

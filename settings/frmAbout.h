@@ -32,9 +32,6 @@ public:
     void lblWebsite_Click();
     void lblEmail_Click();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void ConnectHandlers();
     void Form_Load();

@@ -160,10 +160,6 @@ private slots:
                                        << "1";
         QTest::newRow("count: Alt+Z") << "Text_Time_1" << int(Qt::Key_Z) << alt << "z"
                                       << "21";
-        QTest::newRow("name: Delete") << "Text_FileName" << int(Qt::Key_Delete) << 0 << "\x7f"
-                                      << "est.csv";
-        QTest::newRow("name: Alt+/") << "Text_FileName" << int(Qt::Key_Slash) << alt << "/"
-                                     << "Test.csv";
         QTest::newRow("name: AltGr+\\")
             << "Text_FileName" << int(Qt::Key_Backslash) << altGr << "\\"
             << "Test.csv";

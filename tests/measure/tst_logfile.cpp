@@ -44,6 +44,8 @@ private slots:
         QCOMPARE(RowPrefix({true, true, true}, t, 3725.0f, 12), pc + ";1:02:05;12;");
         QCOMPARE(RowPrefix({false, true, false}, t, 0.0f, 1), "0:00:00;"_ba);
         QCOMPARE(RowPrefix({false, false, true}, t, 30.0f, 2), "2;"_ba);
+        // A run may pass 2^31 sequences; the count goes on, it does not wrap.
+        QCOMPARE(RowPrefix({false, false, true}, t, 0.0f, 2147483648), "2147483648;"_ba);
     }
 
     void logFilePath() {

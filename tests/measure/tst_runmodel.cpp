@@ -86,11 +86,6 @@ private slots:
         QTEST(scale.valueAt(seq), "value");
     }
 
-    void labelTimes() {
-        const ProgressLabels l = LabelsAfter(3, 10, 60, 3725);
-        QCOMPARE(QStringList({l.elapsed, l.remainingTime}), QStringList({"1 m ", "1 h 1 m 5 s "}));
-    }
-
     void identification_data() {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("typed");

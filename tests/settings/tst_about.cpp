@@ -26,6 +26,13 @@ private slots:
         QVERIFY(frmAbout::OpenEmail("MAILTO:a@b", "Sequor", "Hi") &&
                 frmAbout::OpenEmail("a@b", {}, "Hi"));
         QCOMPARE(sp.opened.join(' '), "MAILTO:a@b?subject=Sequor&body=Hi mailto:a@b?body=Hi");
+        // A left click on the website label opens it; another button does nothing.
+        sp.opened.clear();
+        auto* website = box.findChild<QLabel*>("lblWebsite");
+        website->setText("https://sequor.invalid/");
+        QTest::mouseClick(website, Qt::RightButton);
+        QTest::mouseClick(website, Qt::LeftButton);
+        QCOMPARE(sp.opened, QStringList{website->text()});
         // Only programs linked into an empty folder can be found (this process needs no other
         // PATH afterwards).
         QTemporaryDir bin;
