@@ -27,6 +27,10 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm) 
     Option_Time = {ui->Option_Time_0, ui->Option_Time_1};
     Check_Log = {ui->Check_Log_0, ui->Check_Log_1, ui->Check_Log_2};
     Menu_OpenExcel = {nullptr, ui->Menu_OpenExcel_1, ui->Menu_OpenExcel_2};
+    Menu_Recall = {ui->Menu_RecallStartUp, ui->Menu_Recall1, ui->Menu_Recall2,
+                   ui->Menu_Recall3,       ui->Menu_Recall4, ui->Menu_Recall5};
+    Menu_Save = {ui->Menu_SaveStartUp, ui->Menu_Save1, ui->Menu_Save2,
+                 ui->Menu_Save3,       ui->Menu_Save4, ui->Menu_Save5};
     // Only the sequence frame's caption turns bold with the indicator, not its controls.
     for (QWidget* child : ui->Frame4->findChildren<QWidget*>()) {
         QFont font = child->font();
@@ -98,6 +102,21 @@ void MainForm::ConnectHandlers() {
             &MainForm::Menu_ShowConditional_Click);
     connect(ui->Menu_ViewTerm, &QAction::triggered, this, &MainForm::Menu_ViewTerm_Click);
 
+    // Settings sets
+    for (int i = 0; i <= 5; ++i) {
+        connect(Menu_Recall[i], &QAction::triggered, this, [this, i] { Menu_Recall_Click(i); });
+        connect(Menu_Save[i], &QAction::triggered, this, [this, i] { Menu_Save_Click(i); });
+    }
+    connect(ui->Menu_RecallDefault, &QAction::triggered, this, &MainForm::Menu_RecallDefault_Click);
+
+    // The query test dialog and the spreadsheet hand-off
+    connect(ui->Button_Test, &QPushButton::clicked, this, &MainForm::Button_Test_Click);
+    connect(ui->Menu_ExcelPath, &QAction::triggered, this, &MainForm::Menu_ExcelPath_Click);
+    connect(ui->Menu_PlotbookPath, &QAction::triggered, this, &MainForm::Menu_PlotbookPath_Click);
+    for (int i = 1; i <= 2; ++i)
+        connect(Menu_OpenExcel[i], &QAction::triggered, this,
+                [this, i] { Menu_OpenExcel_Click(i); });
+
     // The run
     connect(ui->Button_Start, &QPushButton::clicked, this, &MainForm::Button_Start_Click);
     connect(ui->Button_Stop, &QPushButton::clicked, this, &MainForm::Button_Stop_Click);
@@ -123,7 +142,7 @@ void MainForm::Form_Load() {
                              .arg(SEQUOR_VERSION_MINOR)
                              .arg(SEQUOR_VERSION_PATCH);
     VersionDate = "July 2009 rev. March 2023";
-    setWindowTitle(startup.AppTitle + ", v" + startup.AppVersion + " - " + VersionDate);
+    setWindowTitle(TitleLine());
     IoTimeout = 12;
     FindListeners();
     DeviceUd = FindDevice();
@@ -157,20 +176,11 @@ void MainForm::Form_Activate() {
     // Set before the splash: an activation that arrives while the splash is up is no first one.
     if (startup.ActivationStarted) return;
     startup.ActivationStarted = true;
-    // Until named settings sets exist, the entries start as an empty store recalls them.
-    ui->Text_Path->setText(DefaultFolder());
-    ui->Text_FileName->setText("Test.csv");
-    Option_Time[0]->setChecked(true);
-    Text_Time[0]->setText("30");
-    Text_Time[1]->setText("21");
-    Check_Log[0]->setChecked(false);
-    Check_Log[1]->setChecked(false);
-    Check_Log[2]->setChecked(true);
-    CondOnIndicator(false);
-    if (ui->Button_ApplyTime->isEnabled()) Button_ApplyTime_Click();
-    SettingsChanged = false;
-
+    settingsSets.TitleLine = windowTitle();
+    ReadSetNames();
+    RecallSettings(0);
     DecimalSeparator = SystemDecimalSeparator();
+    ReadExcelPaths();
     UpdateCsvFile();
     Intro(startup.SplashSeconds, startup.AppTitle, startup.AppVersion, VersionDate);
     startup.Activated = true;
@@ -226,7 +236,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        // Yes saves the start-up set once named settings sets exist; now it just closes.
+        if (a == Answer::Yes) SaveSettings(0);
     }
     event->accept();
 }

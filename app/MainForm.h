@@ -19,6 +19,9 @@ class QTimer;
 class LogWriter;
 class frmAbout;
 struct MainFormProbe;
+namespace settings {
+enum class Field;
+}
 namespace Ui {
 class MainForm;
 }
@@ -141,6 +144,32 @@ private:
     void Menu_About_Click();
     void SetCsvMenus();
     void UpdateCsvFile();
+
+    // Settings sets: the start-up set (0) and the five named ones.
+    struct SettingsSetsState {
+        std::array<QString, 6> SetNames; // 1 to 5, as read at the first activation
+        QString TitleLine;               // the title as loading left it, bus name included
+    } settingsSets;
+    std::array<QAction*, 6> Menu_Recall{}; // 0 is the start-up item
+    std::array<QAction*, 6> Menu_Save{};
+    QString TitleLine() const;
+    QString FieldValue(settings::Field field) const;
+    void ApplyField(settings::Field field, const QString& value, bool recall);
+    void FinishLoading();
+    void ReadSetNames();
+    void SaveSettings(int index);
+    void RecallSettings(int index);
+    void RestoreDefaults();
+    void Menu_Recall_Click(int index);
+    void Menu_Save_Click(int index);
+    void Menu_RecallDefault_Click();
+
+    // The query test dialog and the spreadsheet hand-off.
+    void Button_Test_Click();
+    void ReadExcelPaths();
+    void Menu_ExcelPath_Click();
+    void Menu_PlotbookPath_Click();
+    void Menu_OpenExcel_Click(int index);
 
     // The measurement run.
     struct RunState {

@@ -6,6 +6,7 @@
 #include "bus/GpibDriver.h"
 #include "common/Numbers.h"
 #include "measure/Connection.h"
+#include "measure/TestForm.h"
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
@@ -143,4 +144,9 @@ void MainForm::Text_DeviceID_KeyPress(int& keyAscii) {
 
 void MainForm::Text_MeasQuery_KeyPress(int& keyAscii) {
     MoveOnKey(keyAscii, ui->Text_MeasQuery, ui->Text_DeviceID, ui->Button_Connect);
+}
+
+void MainForm::Button_Test_Click() {
+    TestForm dialog({ui->Text_MeasQuery, ui->Text_DeviceID}, this);
+    dialog.exec();
 }

@@ -84,6 +84,7 @@ Answer ScriptedPlatform::messageBox(const QString& title, const QString& text, B
 QString ScriptedPlatform::inputBox(const QString& title, const QString& prompt,
                                    const QString& defaultText) {
     inputs.append(title);
+    inputDefaults.append(defaultText);
     if (inputAnswers_.isEmpty()) {
         fail(QStringLiteral("Unexpected input prompt \"%1\": %2 [%3]")
                  .arg(title, prompt, defaultText));

@@ -41,6 +41,7 @@ public:
     QList<FileDialogRequest> fileDialogs; // every file dialog, in order
     QStringList fileDialogKinds;          // "open", "save" or "folder" per dialog
     QStringList inputs;                   // titles of the input prompts
+    QStringList inputDefaults;            // the text each prompt proposed
     QList<StartRecord> started;           // programs started
     QStringList opened;                   // documents and links opened
     QMap<QString, QString> settings;      // "application/section/key" -> value

@@ -1,23 +1,15 @@
 #include "settings/SettingsRecord.h"
+#include "common/Numbers.h"
 #include "condition/CondSettings.h"
 #include "measure/LogFile.h"
-#include "measure/Processing.h"
-#include <QDir>
+#include "settings/LogFileLocation.h"
 #include <cmath>
 
 namespace settings {
 
-QString DefaultLogFolder() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("c:\\");
-#else
-    return QDir::homePath();
-#endif
-}
-
 const std::array<FieldDef, FieldCount>& Fields() {
     static const std::array<FieldDef, FieldCount> fields = {{
-        {Field::LogFilePath, "LogFilePath", "Text_Path", DefaultLogFolder(), DefaultLogFolder()},
+        {Field::LogFilePath, "LogFilePath", "Text_Path", DefaultFolder(), DefaultFolder()},
         {Field::LogFileName, "LogFileName", "Text_FileName", "Test.csv", "test.csv"},
         {Field::Interval, "Interval", "Text_Time(0)", "30", "30"},
         {Field::Sequence, "Sequence", "Text_Time(1)", "21", "21"},

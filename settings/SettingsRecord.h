@@ -63,9 +63,6 @@ inline const QString AppName = QStringLiteral("Sequor");
 inline const QString SetNameKey = QStringLiteral("SetName");
 inline const QString NotSaved = QStringLiteral("Not Saved");
 
-// The log folder of an empty store: "c:\" where drives exist, the home folder elsewhere.
-QString DefaultLogFolder();
-
 // "Settings" for the start-up set (0), "Settings1" to "Settings5" for the named sets.
 QString SectionName(int index);
 

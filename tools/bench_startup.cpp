@@ -3,6 +3,7 @@
 // that notes the time before starting the process gets the whole start-up including loading.
 #include "app/MainForm.h"
 #include "bus/BusChoice.h"
+#include "platform/QtPlatform.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -13,6 +14,8 @@ int main(int argc, char* argv[]) {
     QElapsedTimer inMain;
     inMain.start();
     QApplication app(argc, argv);
+    platform::QtPlatform desktop; // the store XDG_CONFIG_HOME points at
+    platform::SetPlatform(&desktop);
     QString error;
     auto driver = gpib::CreateDriverFromEnvironment(&error);
     if (!driver) {
@@ -25,6 +28,7 @@ int main(int argc, char* argv[]) {
     form.Form_Load();
     form.show();
     QTimer::singleShot(0, &app, [&] {
+        form.Form_Activate(); // the start-up recall counts (done already where it ran first)
         const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::system_clock::now().time_since_epoch())
                              .count();

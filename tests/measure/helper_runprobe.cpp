@@ -8,6 +8,7 @@
 #include "MainFormProbe.h"
 #include "bus/SimBench.h"
 #include "measure/Processing.h"
+#include "platform/QtPlatform.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -15,6 +16,10 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc != 2) return 2;
+    // The start-up set comes from an empty store of the probe's own, never the user's.
+    qputenv("XDG_CONFIG_HOME", QByteArray(argv[1]) + "/config");
+    platform::QtPlatform desktop;
+    platform::SetPlatform(&desktop);
     const std::unique_ptr<gpib::SimBus> bus = gpib::SimBus::builtIn();
     gpib::SetBus(bus.get());
     MainForm form;

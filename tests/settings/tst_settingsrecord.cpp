@@ -181,6 +181,9 @@ private slots:
         QTest::newRow("not utf-8")
             << QByteArray("[Settings]\nDevice=\xff\xfe\x80\nLogFileName=ru\xe9n.csv\nID=2\n")
             << QStringList({"ID=2", "Device=\ufffd\ufffd\ufffd", "LogFileName=ru\ufffdn.csv"});
+        // A key holding the empty text is kept empty, not taken as missing.
+        QTest::newRow("empty values") << QByteArray("[Settings]\nInterval=\nDevice=\n")
+                                      << QStringList({"Interval="});
         QTest::newRow("binary") << QByteArray("\x00\x01\x02[\xff]\n=\n\x00", 11) << QStringList();
     }
     void damagedStoreFile() {

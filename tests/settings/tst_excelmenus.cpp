@@ -1,0 +1,97 @@
+// The spreadsheet menus of the main window: setting both paths with their confirmations and
+// refusals, when the Open items are enabled, the three "could not be found" checks and what is
+// started.
+#include "FormFixture.h"
+#include <QtTest>
+
+using namespace platform;
+
+namespace {
+bool Touch(const QString& path, bool executable = false) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write("sep=;\r\n") != 7) return false;
+    if (executable) f.setPermissions(f.permissions() | QFile::ExeOwner);
+    return true;
+}
+} // namespace
+
+class TestExcelMenus : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pathsAndOpening() {
+        QTemporaryDir dir;
+        const QString office = dir.filePath("soffice"), book = dir.filePath("My Plotbook.xlsm");
+        QVERIFY(Touch(office, true) && Touch(book) && Touch(dir.filePath("notes.txt")));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", dir.path().toLocal8Bit());
+        FormFixture f(BenchJson(R"({ "address": 3, "replies": {} })"));
+        QVERIFY(f.start());
+        auto open = [&] {
+            return QString("%1%2")
+                .arg(f.p.Menu_OpenExcel[1]->isEnabled())
+                .arg(f.p.Menu_OpenExcel[2]->isEnabled());
+        };
+        QCOMPARE(open(), "00");
+
+        // No path yet: straight to the dialog, which starts where the spreadsheet program is.
+        f.sys.answerFileDialog(dir.filePath("notes.txt"));
+        f.sys.answerBox(Answer::Ok, "Excel Path Error");
+        f.ui()->Menu_ExcelPath->trigger();
+        QCOMPARE(f.sys.boxes.last().text,
+                 "This is not a valid path to Excel.exe.\n\nIt will not be saved.");
+        const FileDialogRequest& asked = f.sys.fileDialogs.last();
+        QCOMPARE(QStringList({asked.title, asked.folder, QString::number(asked.flags)}),
+                 QStringList({"Define the path to Excel Main Program", dir.path(), "12"}));
+        f.sys.answerFileDialog(office);
+        f.ui()->Menu_ExcelPath->trigger();
+        QCOMPARE(f.sys.settings.value("Sequor/Settings/ExcelPath"), office);
+
+        // The log appears in the chosen folder: the plain Open item only, until a workbook.
+        QVERIFY(Touch(dir.filePath("Test.csv")));
+        f.ui()->Text_Path->setText(dir.path());
+        QCOMPARE(open(), "10");
+        f.sys.answerFileDialog(dir.filePath("Plotbook (2).xlsm"));
+        f.sys.answerBox(Answer::Ok, "Plotbook Path Error");
+        f.ui()->Menu_PlotbookPath->trigger();
+        QCOMPARE(f.sys.boxes.last().text,
+                 "This is not a valid path to Plotbook.xlsm\n\nIt will not be saved.");
+        f.sys.answerFileDialog(book);
+        f.ui()->Menu_PlotbookPath->trigger();
+        QCOMPARE(f.sys.fileDialogs.last().title, "Define path to Plotbook Macro File");
+        QCOMPARE(open(), "11");
+
+        // Set paths are shown first; No keeps them without a dialog.
+        const int dialogs = int(f.sys.fileDialogs.size());
+        f.sys.answerBox(Answer::No, "Excel Path");
+        f.ui()->Menu_ExcelPath->trigger();
+        QCOMPARE(f.sys.boxes.last().text,
+                 "Current Path to Excel is:\n\n" + office + "\n\nDo you want to change it?");
+        QCOMPARE(int(f.sys.fileDialogs.size()), dialogs);
+
+        f.ui()->Menu_OpenExcel_2->trigger();
+        QCOMPARE(f.sys.started.size(), 2);
+        QCOMPARE(f.sys.started[0].program + "|" + f.sys.started[0].arguments.join('|'),
+                 office + "|" + book);
+        QCOMPARE(f.sys.started[1].arguments.last(), dir.filePath("Test.csv"));
+
+        // Files gone since the menus were set: each check names what is missing.
+        QVERIFY(QFile::remove(book));
+        f.sys.answerBox(Answer::Ok, "Plotbook path Error");
+        f.ui()->Menu_OpenExcel_2->trigger();
+        QCOMPARE(f.sys.boxes.last().text, book + " could not be found.");
+        QVERIFY(QFile::remove(office));
+        f.sys.answerBox(Answer::Ok, "Excel Path Error");
+        f.ui()->Menu_OpenExcel_1->trigger();
+        QCOMPARE(f.sys.boxes.last().text, office + " could not be found.");
+        QVERIFY(QFile::remove(dir.filePath("Test.csv")));
+        f.sys.answerBox(Answer::Ok, "Open csv-file Error");
+        f.ui()->Menu_OpenExcel_1->trigger();
+        QCOMPARE(f.sys.boxes.last().text, "Test.csv could not be found.");
+        QCOMPARE(f.sys.started.size(), 2);
+        qputenv("PATH", path);
+    }
+};
+
+QTEST_MAIN(TestExcelMenus)
+#include "tst_excelmenus.moc"

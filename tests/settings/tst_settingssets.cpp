@@ -1,0 +1,280 @@
+// The main window's settings sets: the first start, save and restart, the named sets'
+// questions, Recall Default, the exit question and damaged stored values.
+#include "FormFixture.h"
+#include "condition/CondSettings.h"
+#include "measure/Processing.h"
+#include "settings/LogFileLocation.h"
+#include "settings/SettingsStore.h"
+#include <QtTest>
+
+using namespace platform;
+
+namespace {
+const QByteArray Instruments = R"({ "address": 3, "replies": { "ID?": "M401A" } },
+    { "address": 9, "replies": {} })";
+
+// The entries a set holds, as one text: path, name, interval, unit, sequences, applied,
+// ticked x-axis columns, address, identification mode, device, query, exclusions,
+// conversion, then the conditional command's three values.
+QString Entries(FormFixture& f) {
+    Ui::MainForm* u = f.ui();
+    QString id, columns;
+    for (int i = 0; i < 3; ++i) {
+        if (f.p.Option_ID[i]->isChecked()) id = QString::number(i);
+        columns += f.p.Check_Log[i]->isChecked() ? "PTS"[i] : '-';
+    }
+    return QStringList({u->Text_Path->text(), u->Text_FileName->text(), f.p.Text_Time[0]->text(),
+                        f.p.Option_Time[1]->isChecked() ? "Min" : "Sec", f.p.Text_Time[1]->text(),
+                        f.p.timing.TimeApplied ? "applied" : "-", columns,
+                        u->Combo_Addr->currentText(), "ID" + id, u->Text_DeviceID->text(),
+                        u->Text_MeasQuery->text(), QString::fromLatin1(Exclude1),
+                        QString::fromLatin1(Exclude2), DecNotation ? "dec" : "raw",
+                        ConditionStatusWord, ConditionTargetValue[0], ConditionTargetValue[1],
+                        ConditionGPIBCommand})
+        .join('|');
+}
+
+// The five recall captions, then the five save captions.
+QString Menus(FormFixture& f) {
+    QStringList out;
+    for (QAction* a :
+         {f.ui()->Menu_Recall1, f.ui()->Menu_Recall2, f.ui()->Menu_Recall3, f.ui()->Menu_Recall4,
+          f.ui()->Menu_Recall5, f.ui()->Menu_Save1, f.ui()->Menu_Save2, f.ui()->Menu_Save3,
+          f.ui()->Menu_Save4, f.ui()->Menu_Save5})
+        out << a->text();
+    return out.join('|');
+}
+
+const QString Fresh =
+    DefaultFolder() + "|Test.csv|30|Sec|21|applied|--S|None|ID0|||||raw|3000A0A0AC1|10|10|";
+const QString Title = "Sequor, v2.10 - July 2009 rev. March 2023";
+
+// Edits every entry a set holds, as a user would.
+void EditEverything(FormFixture& f, const QString& folder) {
+    Ui::MainForm* u = f.ui();
+    u->Text_Path->setText(folder);
+    u->Text_FileName->setText("Bench run.csv");
+    f.p.Option_Time[1]->click();
+    f.p.Text_Time[0]->setText("1:30");
+    f.p.Text_Time[1]->setText("400");
+    f.p.Check_Log[0]->click();
+    f.p.Check_Log[2]->click();
+    u->Combo_Addr->setCurrentIndex(u->Combo_Addr->findText("9"));
+    u->Text_DeviceID->setText("M401A");
+    u->Text_MeasQuery->setText("MEAS?");
+    f.p.Option_ID[1]->click();
+    Exclude1 = "VDC";
+    Exclude2 = "E\xb5";
+    DecNotation = true;
+    ConditionStatusWord = "4101A0A0AC1";
+    ConditionTargetValue = {"5.5", "2"};
+    ConditionGPIBCommand = "OUT OFF";
+}
+} // namespace
+
+class TestSettingsSets : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstStart() {
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        QCOMPARE(Entries(f), Fresh);
+        QCOMPARE(Menus(f), "Not Saved|Not Saved|Not Saved|Not Saved|Not Saved|"
+                           "Save Setting1: (EMPTY)|Save Setting2: (EMPTY)|Save Setting3: (EMPTY)|"
+                           "Save Setting4: (EMPTY)|Save Setting5: (EMPTY)");
+        QCOMPARE(f.form->windowTitle(), Title);
+        QVERIFY(!SettingsChanged && f.sys.settings.isEmpty());
+        QVERIFY(f.p.logFile.CsvFile.endsWith("/Test.csv"));
+    }
+
+    // A named set survives a restart: new captions after the save, the start-up captions
+    // after the restart, and a recall that brings every entry back, applied.
+    void saveRestartRecall() {
+        QTemporaryDir dir;
+        QMap<QString, QString> store;
+        QString saved;
+        {
+            FormFixture f(BenchJson(Instruments));
+            QVERIFY(f.start());
+            EditEverything(f, dir.path());
+            saved = Entries(f);
+            f.sys.answerInput("Warm-up & soak");
+            f.ui()->Menu_Save1->trigger();
+            QCOMPARE(f.sys.inputDefaults, QStringList{"Test #1"});
+            QCOMPARE(f.ui()->Menu_Recall1->text(), "Recall: Warm-up && soak");
+            QCOMPARE(f.ui()->Menu_Save1->text(), "Save Setting1 (Warm-up && soak)");
+            f.sys.answerInput("Other");
+            f.ui()->Menu_Save3->trigger();
+            QCOMPARE(f.ui()->Menu_Save3->text(), "Save Setting3: (Other)");
+            store = f.sys.settings;
+        }
+        QCOMPARE(store.value("Sequor/Settings1/SetName"), "Warm-up & soak");
+        QCOMPARE(store.value("Sequor/Settings1/Exclude2"), QString::fromLatin1("E\xb5"));
+        QCOMPARE(store.value("Sequor/Settings1/IntervalTime") +
+                     store.value("Sequor/Settings1/PCTime") + store.value("Sequor/Settings1/ID"),
+                 "111");
+        QVERIFY(!store.contains("Sequor/Settings/Query")); // the start-up set is not touched
+
+        FormFixture f(BenchJson(Instruments));
+        f.sys.settings = store;
+        QVERIFY(f.start());
+        QCOMPARE(Entries(f), Fresh);
+        QCOMPARE(Menus(f), "Recall: Warm-up && soak|Not Saved|Recall: Other|Not Saved|Not Saved|"
+                           "Save Setting 1: (Warm-up && soak)|Save Setting2: (EMPTY)|"
+                           "Save Setting 3: (Other)|Save Setting4: (EMPTY)|Save Setting5: (EMPTY)");
+        f.sys.answerBox(Answer::Yes, "Recall Saved Setting 1");
+        f.ui()->Menu_Recall1->trigger();
+        QCOMPARE(f.sys.boxes.last().text,
+                 "Settings Name: Warm-up & soak\nDo you want to continue loading ?");
+        QCOMPARE(Entries(f), saved.replace("|-|", "|applied|"));
+        QCOMPARE(QVariantList({DeviceID, MeasQuery, f.ui()->Frame4->title(), SettingsChanged,
+                               f.form->windowTitle()}),
+                 QVariantList({"M401A", "MEAS?", " Sequence - Conditional Command ON ", true,
+                               Title + " - Using Saved Setting: Warm-up & soak"}));
+        QCOMPARE(f.p.logFile.CsvFile, dir.filePath("Bench run.csv"));
+
+        f.ui()->Menu_RecallStartUp->trigger();
+        QCOMPARE(Entries(f), Fresh);
+        QVERIFY(!SettingsChanged && f.form->windowTitle() == Title);
+    }
+
+    // Every question of the named sets, with the store checked after each answer.
+    void namedSetQuestions() {
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        auto name = [&](int n) {
+            return f.sys.settings.value(QString("Sequor/Settings%1/SetName").arg(n), "-");
+        };
+        f.ui()->Text_MeasQuery->setText("READ?");
+
+        f.sys.answerInput(""); // Cancel
+        f.ui()->Menu_Save2->trigger();
+        QCOMPARE(name(2), "-");
+        f.sys.answerInput("Bench A");
+        f.ui()->Menu_Save2->trigger();
+        QCOMPARE(name(2), "Bench A");
+
+        f.sys.answerBox(Answer::No, "Save Settings");
+        f.ui()->Menu_Save2->trigger();
+        QCOMPARE(f.sys.boxes.last().text, "Settings 2 has already been saved under the name "
+                                          "Bench A.\nDo you want to replace it ?");
+        f.sys.answerBox(Answer::Yes, "Save Settings");
+        f.sys.answerInput("Bench B");
+        f.ui()->Menu_Save2->trigger();
+        QCOMPARE(name(2), "Bench B");
+        QCOMPARE(f.sys.inputDefaults, QStringList({"Test #2", "Test #2", "Bench A"}));
+        QCOMPARE(f.sys.inputs.last(), "Save Settings 2");
+
+        // "No" reads as never saved to the save, "Not Saved" to the recall.
+        f.sys.answerInput("No");
+        f.ui()->Menu_Save3->trigger();
+        f.sys.answerInput("Again");
+        f.ui()->Menu_Save3->trigger();
+        QCOMPARE(f.sys.inputDefaults.last(), "Test #3");
+        f.sys.answerInput("Not Saved");
+        f.ui()->Menu_Save4->trigger();
+        for (QAction* recall : {f.ui()->Menu_Recall4, f.ui()->Menu_Recall5}) {
+            f.sys.answerBox(Answer::Ok, "Recall Settings Error");
+            recall->trigger();
+        }
+        QCOMPARE(f.sys.boxes.last().text, "Setting 5 has not been saved.\nRecall Cancelled.");
+        QCOMPARE(f.sys.boxes[f.sys.boxes.size() - 2].icon, Icon::Warning);
+
+        f.ui()->Text_MeasQuery->setText("OTHER?");
+        f.sys.answerBox(Answer::No, "Recall Saved Setting 2");
+        f.ui()->Menu_Recall2->trigger();
+        QCOMPARE(f.ui()->Text_MeasQuery->text(), "OTHER?");
+        QCOMPARE(f.sys.pendingAnswers(), 0);
+    }
+
+    // Recall Default puts the built-in values in (the file name in lower case) and leaves the
+    // store, the spreadsheet paths and the recalled device and query alone.
+    void recallDefault_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("yes") << true;
+        QTest::newRow("no") << false;
+    }
+    void recallDefault() {
+        QFETCH(bool, yes);
+        QTemporaryDir dir;
+        FormFixture f(BenchJson(Instruments));
+        f.sys.settings["Sequor/Settings/ExcelPath"] = "/usr/bin/soffice";
+        f.sys.settings["Sequor/Settings/Device"] = "K2000";
+        f.sys.settings["Sequor/Settings/Query"] = "READ?";
+        QVERIFY(f.start());
+        EditEverything(f, dir.path());
+        const QString edited = Entries(f);
+        const auto store = f.sys.settings;
+        f.sys.answerBox(yes ? Answer::Yes : Answer::No, "Restore Default");
+        f.ui()->Menu_RecallDefault->trigger();
+        QCOMPARE(f.sys.boxes.last().text, "This will reset all parameters except the Path to "
+                                          "Excel and Plotbook.xlsm to default.\n\nAre you sure ?");
+        QCOMPARE(Entries(f), yes ? QString(Fresh).replace("Test.csv", "test.csv") : edited);
+        QCOMPARE(QVariantList({DeviceID, MeasQuery, f.p.logFile.ExcelPath}),
+                 QVariantList({"K2000", "READ?", "/usr/bin/soffice"}));
+        QCOMPARE(f.sys.settings, store);
+    }
+
+    // The exit question's answers, with the store looked at afterwards.
+    void exitQuestion_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("stored"); // the start-up set's query and name afterwards
+        QTest::newRow("Yes") << int(Answer::Yes) << "MEAS?|";
+        QTest::newRow("No") << int(Answer::No) << "-|-";
+        QTest::newRow("Cancel") << int(Answer::Cancel) << "-|-";
+    }
+    void exitQuestion() {
+        QFETCH(int, answer);
+        QFETCH(QString, stored);
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        f.form->show();
+        f.ui()->Text_MeasQuery->setText("MEAS?");
+        f.sys.answerBox(Answer(answer), "Exit");
+        f.ui()->Menu_Exit->trigger();
+        QCOMPARE(f.sys.settings.value("Sequor/Settings/Query", "-") + "|" +
+                     f.sys.settings.value("Sequor/Settings/SetName", "-"),
+                 stored);
+        QCOMPARE(f.form->isVisible(), answer == int(Answer::Cancel));
+    }
+
+    // Odd or damaged stored values give defaults or are skipped; a set with "Min" keeps its
+    // interval though "Sec" was selected, and is applied.
+    void damagedValues() {
+        FormFixture f(BenchJson(Instruments));
+        const QString big(100000, 'Q');
+        const QMap<QString, QString> values = {{"LogFileName", "../../x.csv"},
+                                               {"Interval", "1:30"},
+                                               {"IntervalTime", "Min"},
+                                               {"PCTime", "x"},
+                                               {"TimeFromStart", "-1"},
+                                               {"SequenceNumber", "0"},
+                                               {"ManualGPIBAddress", "31"},
+                                               {"ID", "7"},
+                                               {"Query", big},
+                                               {"Device", big.left(10)},
+                                               {"DecNotation", "abc"},
+                                               {"Exclude1", "\u03a9"},
+                                               {"ConditionStatusWord", "3A0C"},
+                                               {"ConditionTargetValue0", big}};
+        for (auto it = values.begin(); it != values.end(); ++it)
+            f.sys.settings["Sequor/Settings/" + it.key()] = it.value();
+        QVERIFY(f.start());
+        QCOMPARE(Entries(f), DefaultFolder() + "|Test.csv|1:30|Sec|21|applied|-T-|None|ID0|" +
+                                 big.left(10) + "||||raw|3000A0A0AC1|10|10|");
+        f.sys.settings["Sequor/Settings1/SetName"] = "Slow";
+        f.sys.settings["Sequor/Settings1/Interval"] = "2:00";
+        f.sys.settings["Sequor/Settings1/IntervalTime"] = "1";
+        f.sys.answerBox(Answer::Yes, "Recall Saved Setting 1");
+        f.ui()->Menu_Recall1->trigger();
+        QVERIFY(Entries(f).startsWith(DefaultFolder() + "|Test.csv|2:00|Min|21|applied|"));
+        // The old status word is saved in today's form.
+        f.ui()->Menu_SaveStartUp->trigger();
+        QCOMPARE(f.sys.settings["Sequor/Settings/ConditionStatusWord"], "3000A0A0AC1");
+        QVERIFY(!SettingsChanged);
+    }
+};
+
+QTEST_MAIN(TestSettingsSets)
+#include "tst_settingssets.moc"
