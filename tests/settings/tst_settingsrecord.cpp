@@ -92,81 +92,14 @@ private slots:
         QCOMPARE(fresh[Field::SequenceNumber] + fresh[Field::PCTime] + fresh[Field::IntervalTime],
                  "100");
         QCOMPARE(Differences(BuiltInDefaults()), QStringList({"LogFileName=test.csv"}));
-    }
-
-    // A save writes every key once, in the store's order, the set's name last; what it wrote
-    // reads back as the same record.
-    void saveThenRecall() {
-        Record record = BuiltInDefaults();
-        for (const FieldDef& def : Fields())
-            record[def.field] = QString::number(int(def.field) % 2) + "x" + def.key;
-        record[Field::LogFileName] = "run.csv";
+        // A save writes every key once, in the store's order, the set's name last.
         QStringList keys;
-        QMap<QString, QString> store;
-        WriteRecord(
-            [&](const QString& k, const QString& v) {
-                keys << k;
-                store[k] = v;
-            },
-            record, "Warm-up");
+        WriteRecord([&](const QString& k, const QString&) { keys << k; }, fresh, "Warm-up");
         QCOMPARE(keys.join(','),
                  "LogFilePath,LogFileName,Interval,Sequence,IntervalTime,PCTime,TimeFromStart,"
                  "SequenceNumber,ManualGPIBAddress,ID,Device,Query,Exclude1,Exclude2,DecNotation,"
                  "ConditionStatusWord,ConditionTargetValue0,ConditionTargetValue1,"
                  "ConditionGPIBCommand,SetName");
-        QCOMPARE(store["SetName"], "Warm-up");
-        const Record back = ReadRecord([&](const QString& k) { return store.value(k); });
-        // Flags and the mode come back in their clean form; texts exactly.
-        for (const FieldDef& def : Fields())
-            QCOMPARE(back[def.field], RecalledValue(def.field, record[def.field]));
-        QCOMPARE(back[Field::Query], record[Field::Query]);
-    }
-
-    // Every field is written once and recalled once, and the two window orders differ only
-    // where the identification mode goes.
-    void orders() {
-        for (const auto* order : {&RecallOrder(), &DefaultsOrder()}) {
-            QSet<int> seen;
-            for (Field f : *order)
-                seen.insert(int(f));
-            QCOMPARE(seen.size(), int(FieldCount));
-        }
-        auto keys = [](const std::array<Field, FieldCount>& order) {
-            QStringList out;
-            for (Field f : order)
-                out << Def(f).key;
-            return out.join(',');
-        };
-        QVERIFY(keys(RecallOrder()).contains("ManualGPIBAddress,Device,Query,ID,Exclude1"));
-        QVERIFY(keys(DefaultsOrder()).contains("SequenceNumber,ID,ManualGPIBAddress,Device"));
-    }
-
-    void captions_data() {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("atStart"); // recall | save, as read at first activation
-        QTest::addColumn<QString>("afterSave");
-        QTest::newRow("1 empty") << 1 << "Not Saved"
-                                 << "Not Saved|Save Setting1: (EMPTY)"
-                                 << "Recall: Not Saved|Save Setting1 (Not Saved)";
-        QTest::newRow("1 named") << 1 << "Warm-up"
-                                 << "Recall: Warm-up|Save Setting 1: (Warm-up)"
-                                 << "Recall: Warm-up|Save Setting1 (Warm-up)";
-        QTest::newRow("3 named") << 3 << "%1 & %2"
-                                 << "Recall: %1 & %2|Save Setting 3: (%1 & %2)"
-                                 << "Recall: %1 & %2|Save Setting3: (%1 & %2)";
-        QTest::newRow("5 empty") << 5 << "Not Saved"
-                                 << "Not Saved|Save Setting5: (EMPTY)"
-                                 << "Recall: Not Saved|Save Setting5: (Not Saved)";
-    }
-    void captions() {
-        QFETCH(int, index);
-        QFETCH(QString, name);
-        QFETCH(QString, atStart);
-        QFETCH(QString, afterSave);
-        QCOMPARE(RecallCaptionAtStart(name) + "|" + SaveCaptionAtStart(index, name), atStart);
-        QCOMPARE(RecallCaption(name) + "|" + SaveCaptionAfterSave(index, name), afterSave);
-        QCOMPARE(SectionName(index), "Settings" + QString::number(index));
     }
 
     // A store file cut short or holding bytes that are no UTF-8 gives what it can and defaults
@@ -182,8 +115,8 @@ private slots:
             << QByteArray("[Settings]\nDevice=\xff\xfe\x80\nLogFileName=ru\xe9n.csv\nID=2\n")
             << QStringList({"ID=2", "Device=\ufffd\ufffd\ufffd", "LogFileName=ru\ufffdn.csv"});
         // A key holding the empty text is kept empty, not taken as missing.
-        QTest::newRow("empty values") << QByteArray("[Settings]\nInterval=\nDevice=\n")
-                                      << QStringList({"Interval="});
+        QTest::newRow("empty values")
+            << QByteArray("[Settings]\nInterval=\nDevice=\n") << QStringList({"Interval="});
         QTest::newRow("binary") << QByteArray("\x00\x01\x02[\xff]\n=\n\x00", 11) << QStringList();
     }
     void damagedStoreFile() {
