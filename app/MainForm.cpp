@@ -2,6 +2,7 @@
 #include "app/ControlEvents.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
+#include "bus/GpibDriver.h"
 #include "condition/CondTracker.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
@@ -10,6 +11,7 @@
 #include "settings/LogFileLocation.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmAbout.h"
+#include "terminal/ManualForm.h"
 #include "ui_MainForm.h"
 #include <QCloseEvent>
 #include <QTimer>
@@ -65,6 +67,7 @@ void MainForm::ConnectHandlers() {
     connect(Timer1, &QTimer::timeout, this, &MainForm::Timer1_Timer);
     connect(ui->Menu_Exit, &QAction::triggered, this, &MainForm::Menu_Exit_Click);
     connect(ui->Menu_AboutSequor, &QAction::triggered, this, &MainForm::Menu_AboutSequor_Click);
+    connect(ui->Menu_GPIB, &QAction::triggered, this, &MainForm::Menu_GPIB_Click);
     for (int i = 0; i < 3; ++i)
         connect(Check_Log[i], &QCheckBox::clicked, this, [this, i] { Check_Log_Click(i); });
 
@@ -208,6 +211,16 @@ void MainForm::Menu_Exit_Click() {
 
 void MainForm::Check_Log_Click(int) {
     SettingsChanged = true;
+}
+
+void MainForm::Menu_GPIB_Click() {
+    const std::int16_t remembered = DeviceAddress;
+    // A fresh terminal each time: it opens as it did the first time, from its stored options.
+    ManualForm terminal(this);
+    terminal.ShowModal();
+    // The terminal re-addressed the shared descriptor to whatever it talked to last.
+    if (DeviceAddress != remembered && remembered != 0) gpib::Bus().ibpad(DeviceUd, remembered);
+    DeviceAddress = remembered;
 }
 
 void MainForm::Menu_AboutSequor_Click() {

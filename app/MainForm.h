@@ -88,6 +88,8 @@ private:
     void Menu_Exit_Click();
     void Check_Log_Click(int index);
     void Menu_AboutSequor_Click();
+    // Opens the bus terminal modally; the measuring instrument's address is kept across it.
+    void Menu_GPIB_Click();
 
     // Connection to the measuring instrument.
     struct ConnectionState {

@@ -33,6 +33,7 @@ struct MainFormProbe {
     void Button_Start_Click() { form.Button_Start_Click(); }
     void Button_Stop_Click() { form.Button_Stop_Click(); }
     void Timer1_Timer() { form.Timer1_Timer(); }
+    void Menu_GPIB_Click() { form.Menu_GPIB_Click(); }
     void Combo_Addr_Click() { form.Combo_Addr_Click(); }
     void Menu_File_Click() { form.Menu_File_Click(); }
     void Menu_Exit_Click() { form.Menu_Exit_Click(); }

@@ -3,6 +3,7 @@
 #include "bus/BusChoice.h"
 #include "bus/Discovery.h"
 #include "bus/LinuxGpib.h"
+#include "bus/Selection.h"
 #include <QFile>
 #include <QLibrary>
 
@@ -56,6 +57,8 @@ void ResetBusGlobals() {
     IoTimeout = 12;
     GpibErrorFlag = false;
     ListenerList.fill(0);
+    SelectedButton = 0;
+    SyntaxMethod.fill(0);
     ResetDevice();
 }
 

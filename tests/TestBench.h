@@ -28,8 +28,8 @@ private:
     QString error_;
 };
 
-// Puts DeviceUd, DeviceAddress, IoTimeout, GpibErrorFlag and ListenerList back to their
-// start values and forgets the opened descriptor.
+// Puts DeviceUd, DeviceAddress, IoTimeout, GpibErrorFlag, ListenerList and the terminal's
+// selection back to their start values and forgets the opened descriptor.
 void ResetBusGlobals();
 
 // The whole journal file a bench wrote, as text.

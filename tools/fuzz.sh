@@ -47,6 +47,10 @@ JSON
         printf '8FF00FF1F61' >"$corpus/outside"
         printf '7' >"$corpus/short"
         ;;
+    fuzz_busmate)
+        printf '\003ID?\r\n*IDN?\r\n  INIT \r\n\r\n<Help>\rFAC\nSET?' >"$corpus/list"
+        printf '\026SIMLAB,M401A,0,1.0,and a longer answer that takes two lines\r\n' >"$corpus/answer"
+        ;;
     fuzz_recall)
         # A saved set: the values in save order, separated by 0xFF.
         printf '/home/a\377Test.csv\3771:30\37721\3771\3770\3770\3771\377None\3770\377M401A\377MEAS?\377VDC\377\3771\3773000A0A0AC1\37710\37710\377' \

@@ -1,0 +1,274 @@
+// Syntax checking after each write, and the transfers between files and instruments.
+#include "bus/BusAccess.h"
+#include "bus/Discovery.h"
+#include "bus/GpibDriver.h"
+#include "bus/Selection.h"
+#include "measure/Processing.h"
+#include "platform/Platform.h"
+#include "terminal/ManualForm.h"
+#include "ui_ManualForm.h"
+#include <QApplication>
+#include <QFile>
+#include <QPalette>
+#include <QTimer>
+
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
+
+namespace {
+
+constexpr int CheckTimeout = 10;    // 300 ms for the service request after a write
+constexpr int TransferTimeout = 15; // 100 s for a file transfer
+constexpr int StatusPolls = 25;
+constexpr qint64 ShowLimit = 1 << 20; // a data file beyond this is shown in part
+
+const QString DataFilter = QStringLiteral("Data Files (*.dat)|*.dat");
+const QString DataOrAllFilter = QStringLiteral("Data Files (*.dat)|*.dat|All Files (*.*)|*.*");
+
+// The descriptor's timeout raised for a transfer and set back whatever happens.
+struct TransferTimeoutScope {
+    explicit TransferTimeoutScope(int ud) : ud_(ud) {
+        gpib::Bus().ibask(ud_, gpib::IbaTMO, &previous_);
+        gpib::Bus().ibtmo(ud_, TransferTimeout);
+    }
+    ~TransferTimeoutScope() { gpib::Bus().ibtmo(ud_, previous_); }
+    TransferTimeoutScope(const TransferTimeoutScope&) = delete;
+    TransferTimeoutScope& operator=(const TransferTimeoutScope&) = delete;
+
+private:
+    int ud_;
+    int previous_ = 12;
+};
+
+QString AddressText(int address) {
+    return QString::fromLatin1(NumberText(double(address)));
+}
+
+void TransferError(int iberr) {
+    platform::MsgBox("File Transfer Error",
+                     "The transfer failed: " + QString::fromLatin1(GpibErrorMessage(iberr)),
+                     Buttons::Ok, Icon::Warning);
+}
+
+} // namespace
+
+// ---- Syntax checking
+
+void ManualForm::ApplySyntaxMethod(int method) {
+    gpib::Driver& bus = gpib::Bus();
+    if (method == 1) {
+        bus.DevClear(0, gpib::Addr4882_t(DeviceAddress));
+        for (const QByteArray command : {"DESE 32", "*ESE 32", "*SRE 48"})
+            bus.ibwrt(TerminalUd, command.constData(), command.size());
+    }
+    SyntaxMethod[SelectedButton] = std::int16_t(method);
+    SetAddressColour(SelectedButton - 1, method != 0);
+}
+
+void ManualForm::SetAddressColour(int index, bool checking) {
+    if (index < 0 || index >= int(AddressButton.size())) return;
+    QPalette palette = AddressButton[index]->palette();
+    palette.setColor(QPalette::ButtonText,
+                     checking ? QColor(0, 0, 255)
+                              : QApplication::palette().color(QPalette::ButtonText));
+    AddressButton[index]->setPalette(palette);
+}
+
+void ManualForm::PrepareSyntaxCheck(int method) {
+    gpib::Driver& bus = gpib::Bus();
+    if (method == 1) bus.ibwrt(TerminalUd, "*CLS", 4);
+    for (int i = 0; i < StatusPolls; ++i) {
+        char status = 0;
+        // A failing poll would fail 25 times over; one is enough to stop.
+        if (bus.ibrsp(TerminalUd, &status) & gpib::ERR) break;
+        if (status == 0) break;
+    }
+}
+
+void ManualForm::CheckSyntax(std::int16_t dev) {
+    if (dev == 0) DeviceNotConfigured();
+    gpib::Driver& bus = gpib::Bus();
+    int previous = CheckTimeout;
+    bus.ibask(dev, gpib::IbaTMO, &previous);
+    if (previous != CheckTimeout) bus.ibtmo(dev, CheckTimeout);
+    bus.ibwait(dev, gpib::TIMO | gpib::RQS);
+    if (previous != CheckTimeout) bus.ibtmo(dev, previous);
+    char status = 0;
+    bus.ibrsp(dev, &status);
+    if (term::IsSyntaxError(SyntaxMethod[SelectedButton], static_cast<unsigned char>(status))) {
+        ShowSyntaxErrorMessage();
+        GpibErrorFlag = true;
+    }
+}
+
+void ManualForm::ShowSyntaxErrorMessage() {
+    Timer1->start();
+}
+
+void ManualForm::Timer1_Timer() {
+    ++BlinkCount;
+    ui->SyntaxErrorMessage->setVisible(!ui->SyntaxErrorMessage->isVisibleTo(this));
+    if (BlinkCount >= 7) {
+        BlinkCount = 0;
+        Timer1->stop();
+        ui->SyntaxErrorMessage->setVisible(true);
+    }
+}
+
+// ---- Receiving into files
+
+void ManualForm::SendtoFileOnce_Click() {
+    const bool mark = !ui->SendtoFileOnce->isChecked();
+    ui->SendtoFileOnce->setChecked(mark);
+    if (mark) ui->SendToFile->setChecked(false);
+    ui->AutoClear->setEnabled(!mark);
+    FocusOutgoing();
+}
+
+void ManualForm::SendToFile_Click() {
+    const bool mark = !ui->SendToFile->isChecked();
+    ui->SendToFile->setChecked(mark);
+    if (mark) ui->SendtoFileOnce->setChecked(false);
+    ui->AutoClear->setEnabled(!mark);
+    OptionChanged[9] = true;
+    FocusOutgoing();
+}
+
+void ManualForm::ReceiveToFile(const QByteArray& msg) {
+    if (!ReceiveWarningShown) {
+        if (platform::MsgBox(
+                "Warning",
+                "NOTE!  For incoming data transfer to a file the timeout will be set to 100 secs "
+                "which means that\nin case of a syntax error in the query the computer will "
+                "appear locked for this amount of time.\nYou may prevent this by enabling the "
+                "Syntax Check feature. Also be aware of that the incoming\ndata will not be "
+                "displayed in the Incoming Data list.\n\nThis message will be displayed only "
+                "once.\n\nDo you wish to continue ?",
+                Buttons::YesNo, Icon::Warning, Answer::Yes) != Answer::Yes)
+            return;
+        ReceiveWarningShown = true;
+    }
+    const QString path =
+        ChooseFile(Dialog::Save, "Save Incoming Message to File", DataFilter, "Data");
+    if (path.isEmpty()) return;
+
+    GpibWrite(TerminalUd, msg);
+    if (SyntaxMethod[SelectedButton] != 0) CheckSyntax(TerminalUd);
+    if (GpibErrorFlag) return;
+
+    ManualForm::WaitCursor wait;
+    QCoreApplication::processEvents();
+    gpib::Driver& bus = gpib::Bus();
+    // The answer goes to a file of its own first: a driver that appends finds it empty, and an
+    // interrupted transfer never stands under the chosen name looking complete.
+    const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
+    int sta = 0;
+    long count = 0;
+    int err = 0;
+    {
+        TransferTimeoutScope timeout(TerminalUd);
+        bus.ibwait(TerminalUd, gpib::TIMO | gpib::CMPL);
+        sta = bus.ibrdf(TerminalUd, QFile::encodeName(part).constData());
+        count = bus.ibcntl();
+        err = bus.iberr();
+    }
+    if (sta & gpib::TIMO) {
+        platform::MsgBox(
+            "Timeout Has Occured",
+            "This may be due to either a syntax error or a transfer longer than 100 secs. In the "
+            "latter case the\ndata transfer may be incomplete and there is probably remaining "
+            "data in the device's output buffer.\nTo clear, uncheck \"Send Received Data to "
+            "File\" and send a single questionmark (?).",
+            Buttons::Ok, Icon::Warning);
+    } else if (sta & gpib::ERR) {
+        TransferError(err);
+    } else {
+        QFile::remove(path);
+        if (!QFile::rename(part, path))
+            platform::MsgBox("File Write error",
+                             "Can't write to the file " + path +
+                                 ". It is probably write protected.",
+                             Buttons::Ok, Icon::Warning);
+    }
+    // What a failed transfer brought is kept under the partial name only when there is any.
+    if (QFile::exists(part) && QFile(part).size() == 0) QFile::remove(part);
+    ui->ReceivedCharacters->setText(term::CountCaption(count));
+    if (!ui->ClearIncoming->isEnabled()) EnableClearIncoming();
+}
+
+// ---- Sending files and showing them
+
+void ManualForm::SendToDevice_Click() {
+    if (!SendWarningShown) {
+        if (platform::MsgBox("Warning",
+                             "NOTE!  For this data transfer to a device the timeout will be set "
+                             "to 100 secs which means that\nin case of an error in the transfer "
+                             "the computer will appear locked for this amount of time.\n\nThis "
+                             "message will be displayed only once.\n\nDo you wish to continue ?",
+                             Buttons::YesNo, Icon::Warning, Answer::Yes) != Answer::Yes)
+            return;
+        SendWarningShown = true;
+    }
+    if (SelectedButton < 1 || Busy) return;
+    const int address = ListenerList[SelectedButton];
+    QString path;
+    for (;;) {
+        path = ChooseFile(Dialog::Open,
+                          "Send Data from File to the Device at Address" + AddressText(address),
+                          DataOrAllFilter);
+        if (path.isEmpty()) return;
+        if (platform::MsgBox("Send Datafile to Device",
+                             "Are you sure you want to send the content of the file: " +
+                                 path.mid(path.lastIndexOf(u'/') + 1) +
+                                 "\nto the device at address" + AddressText(address) + ".",
+                             Buttons::YesNo, Icon::Question, Answer::Yes) == Answer::Yes)
+            break;
+    }
+    Busy = true;
+    int sta = 0;
+    int err = 0;
+    {
+        ManualForm::WaitCursor wait;
+        QCoreApplication::processEvents();
+        TransferTimeoutScope timeout(TerminalUd);
+        gpib::Driver& bus = gpib::Bus();
+        bus.ibwait(TerminalUd, gpib::TIMO | gpib::CMPL);
+        sta = bus.ibwrtf(TerminalUd, QFile::encodeName(path).constData());
+        err = bus.iberr();
+    }
+    Busy = false;
+    if (sta & gpib::TIMO)
+        platform::MsgBox("Timeout Has Occured",
+                         "This may be due to either the device doesn't accept the data or a "
+                         "transfer longer than 100 secs.\nIn the latter case the data transfer "
+                         "may be incomplete. Try to split the datafile into two.",
+                         Buttons::Ok, Icon::Warning);
+    else if (sta & gpib::ERR)
+        TransferError(err);
+    if (CloseRequested) close();
+}
+
+void ManualForm::DisplayFile_Click() {
+    const QString path = ChooseFile(Dialog::Open, "Show Data File", DataOrAllFilter);
+    if (path.isEmpty()) return;
+    QFile file(path);
+    // A file that cannot be read leaves the incoming box as it was.
+    if (!file.open(QIODevice::ReadOnly)) return;
+    const qint64 size = file.size();
+    const QByteArray bytes = file.read(ShowLimit);
+    if (file.error() != QFileDevice::NoError) return;
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    SetIncoming(term::DataFileBegin(name) + term::DataFileText(bytes) + term::DataFileEnd +
+                Incoming);
+    if (!ui->ClearIncoming->isEnabled()) EnableClearIncoming();
+    if (size > ShowLimit)
+        platform::MsgBox("Show Data File",
+                         QStringLiteral("The file %1 holds %2 bytes.\nOnly its first %3 bytes are "
+                                        "shown.")
+                             .arg(name)
+                             .arg(size)
+                             .arg(ShowLimit),
+                         Buttons::Ok, Icon::Information);
+}

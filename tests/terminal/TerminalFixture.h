@@ -1,0 +1,55 @@
+#pragma once
+// A Busmate window loaded on a simulated bench in a fresh working folder, with every box
+// scripted.
+#include "FormFixture.h"
+#include "terminal/ManualForm.h"
+#include "ui_ManualForm.h"
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+// A terminal window loaded and first activated on a bench, in a fresh working folder.
+struct Terminal {
+    explicit Terminal(const QByteArray& instruments, const QMap<QString, QString>& options = {})
+        : bench(BenchJson(instruments, dir.filePath("journal"))) {
+        QDir::setCurrent(dir.path());
+        for (auto it = options.begin(); it != options.end(); ++it)
+            sys.settings["Busmate/Settings/" + it.key()] = it.value();
+        form = std::make_unique<ManualForm>();
+    }
+    bool start() {
+        try {
+            form->Form_Load();
+            form->Form_Activate();
+        } catch (const platform::ProgramEnded&) {
+            return false;
+        }
+        return true;
+    }
+    Ui::ManualForm* ui() const { return form->ui.get(); }
+    // Types a message into the outgoing box and sends it.
+    void send(const QString& text) {
+        ui()->SendMessageList->setEditText(text);
+        form->SendMessage_Click();
+    }
+    // The journal's lines since the last call, without the start-up's.
+    QStringList journal() {
+        const QStringList all =
+            JournalText(dir.filePath("journal")).split('\n', Qt::SkipEmptyParts);
+        const QStringList fresh = all.mid(seen);
+        seen = int(all.size());
+        return fresh;
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    platform::ScriptedPlatform sys;
+    BenchGuard bench;
+    std::unique_ptr<ManualForm> form;
+    int seen = 0;
+};
+
+inline QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}

@@ -1,0 +1,463 @@
+// The Busmate window against the simulated bench: device selection, Id All, sending every
+// kind of message, the incoming box's limits, the message lists on real files, the options
+// and the help.
+#include "TerminalFixture.h"
+#include "bus/BusAccess.h"
+#include "bus/Discovery.h"
+#include "bus/Selection.h"
+#include "terminal/ManualForm.h"
+#include "terminal/MessageList.h"
+#include "ui_ManualForm.h"
+#include <QtTest>
+
+using namespace platform;
+
+namespace {
+
+const QByteArray Three = R"({ "address": 22, "replies": {} },
+    { "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0" } },
+    { "address": 9, "status": "serial-poll", "terminator": "\r\n", "replies": { "ID?": "OLD 9" } })";
+
+} // namespace
+
+class TestManualForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    // One listener: selected at once; a fresh folder gets the default start-up list.
+    void oneListener() {
+        Terminal t(R"({ "address": 5, "replies": {} })");
+        QVERIFY(t.start());
+        QCOMPARE(t.form->windowTitle(), QString("Busmate, v1.91 - Jan 2017"));
+        QCOMPARE(QVariantList({SelectedButton, DeviceAddress, t.ui()->AddressButton_0->text(),
+                               t.ui()->AddressButton_0->font().bold(),
+                               t.ui()->SendMessageList->isEnabled(),
+                               t.ui()->History->menuAction()->isEnabled(),
+                               t.ui()->EnableSyntaxCheck->isEnabled(),
+                               t.ui()->AddressButton_1->isEnabled(), t.ui()->IdAll->isEnabled()}),
+                 QVariantList({1, 5, "5", true, true, true, true, false, true}));
+        QCOMPARE(t.form->Entries(), QStringList({"<Help>", "ID?", "*IDN?", "INIT", "FAC", "SET?"}));
+        QCOMPARE(FileBytes(t.path("StartUp.gmg")),
+                 QByteArray("ID?\r\n*IDN?\r\nINIT\r\nFAC\r\nSET?\r\n"));
+        QCOMPARE(t.ui()->OutGoingFile->text(), t.path("StartUp.gmg"));
+        // The defaults of a first run: ID?, *IDN? and capitals ticked, nothing else.
+        QStringList ticked;
+        for (QCheckBox* box : t.form->OptionBox)
+            if (box->isChecked()) ticked << box->objectName();
+        QCOMPARE(ticked, QStringList({"bmID", "bmIDN", "Caps"}));
+        QVERIFY(!t.ui()->AutoClear->isChecked() && !t.ui()->SendToFile->isChecked());
+    }
+
+    // Opened from the main window: afterwards the main window's address and descriptor are
+    // its own again, whatever the terminal talked to.
+    void fromMainWindow() {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        FormFixture f(BenchJson(Three, dir.filePath("journal")));
+        QVERIFY(f.start());
+        DeviceAddress = 22;
+        gpib::Bus().ibpad(DeviceUd, 22);
+        QString caption;
+        // Driver calls may yield to events while the window loads: act once it is shown.
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* terminal = qobject_cast<ManualForm*>(w);
+                if (!terminal || !terminal->isVisible() || !terminal->WindowInitialised) continue;
+                poll.stop();
+                caption = terminal->windowTitle();
+                terminal->AddressButton[1]->click();
+                terminal->ui->SendMessageList->setEditText("ID?");
+                terminal->SendMessage_Click();
+                QVERIFY(terminal->isModal());
+                terminal->ui->Quit->trigger();
+            }
+        });
+        poll.start(10);
+        f.p.Menu_GPIB_Click();
+        QCOMPARE(caption, QString("Busmate, v1.91 - Jan 2017"));
+        QCOMPARE(DeviceAddress, 22);
+        GpibWrite(DeviceUd, "OUT ON");
+        const QStringList journal =
+            JournalText(dir.filePath("journal")).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(journal.mid(journal.size() - 3),
+                 QStringList({"9 W ID?", "9 R OLD 9\\r\\n", "22 W OUT ON"}));
+        QCOMPARE(f.sys.pendingAnswers(), 0);
+    }
+
+    // Three listeners: nothing selected until a click; the click selects and shows it bold.
+    void threeListeners() {
+        Terminal t(Three);
+        QVERIFY(t.start());
+        QStringList captions;
+        for (QPushButton* b : t.form->AddressButton)
+            if (b->isEnabled()) captions << b->text();
+        QCOMPARE(captions, QStringList({"3", "9", "22"}));
+        QVERIFY(!t.ui()->SendMessageList->isEnabled() &&
+                !t.ui()->History->menuAction()->isEnabled() && !t.ui()->SendToDevice->isEnabled() &&
+                SelectedButton == 0);
+        QVERIFY(!t.ui()->AddressButton_0->isChecked());
+        // Enter in the incoming box is not swallowed while nothing can be sent... it moves on.
+        int key = 13;
+        t.form->ReceivedMessages_KeyPress(key);
+        QCOMPARE(key, 0);
+        t.ui()->AddressButton_1->click();
+        QCOMPARE(
+            QVariantList(
+                {SelectedButton, DeviceAddress, t.ui()->AddressButton_1->font().bold(),
+                 t.ui()->AddressButton_0->font().bold(), t.ui()->SendMessageList->isEnabled(),
+                 t.ui()->History->menuAction()->isEnabled(), t.ui()->SendToDevice->isEnabled()}),
+            QVariantList({2, 9, true, false, true, true, true}));
+        // Unticking both identification boxes disables Id All; either one enables it.
+        t.ui()->bmID->click();
+        t.ui()->bmIDN->click();
+        QVERIFY(!t.ui()->IdAll->isEnabled());
+        t.ui()->bmIDN->click();
+        QVERIFY(t.ui()->IdAll->isEnabled());
+    }
+
+    // Id All with both boxes: ID? first, *IDN? only after a timeout, "No response" for the
+    // silent one; the list reads in ascending order and the selection is as before.
+    void idAll() {
+        Terminal t(Three);
+        QVERIFY(t.start());
+        t.ui()->AddressButton_1->click(); // address 9
+        t.journal();
+        t.ui()->bmAddLF->click();
+        t.form->IdAll_Click();
+        QCOMPARE(t.form->Incoming,
+                 QString("03: SIMLAB,M401A,0,1.0\r\n09: OLD 9\r\n22: No response\r\n"));
+        QCOMPARE(t.journal(),
+                 QStringList({"22 W ID?\\n", "22 W *IDN?\\n", "9 W ID?\\n", "9 R OLD 9\\r\\n",
+                              "3 W ID?\\n", "3 W *IDN?\\n", "3 R SIMLAB,M401A,0,1.0\\n"}));
+        QCOMPARE(DeviceAddress, 9);
+        QCOMPARE(t.ui()->ReceivedCharacters->text(), QString());
+        // The descriptor talks to address 9 again, with its own timeout back.
+        t.ui()->bmAddLF->click();
+        t.send("ID?");
+        QCOMPARE(t.journal(), QStringList({"9 W ID?", "9 R OLD 9\\r\\n"}));
+        int tmo = 0;
+        gpib::Bus().ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
+        QCOMPARE(tmo, 12);
+    }
+
+    // Each kind of message: what goes on the bus and what the incoming box shows on top.
+    void messages_data() {
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QStringList>("journal");
+        QTest::addColumn<QString>("incoming");
+        QTest::newRow("*IDN?") << QStringList{"*IDN?"}
+                               << QStringList{"3 W *IDN?", "3 R SIMLAB,M401A,0,1.0\\n"}
+                               << "03: SIMLAB,M401A,0,1.0\r\n";
+        QTest::newRow("CURVE??") << QStringList{"CURVE??"}
+                                 << QStringList{"3 W CURVE", "3 R 1,2,3\\n"} << "03: 1,2,3\r\n";
+        QTest::newRow("?? alone reads what is held")
+            << QStringList{"HOLD", "??"} << QStringList{"3 W HOLD", "3 R held\\n"}
+            << "03: held\r\n";
+        QTest::newRow("HEADER OFF;VOLT?")
+            << QStringList{"HEADER OFF;VOLT?"}
+            << QStringList{"3 W HEADER OFF;VOLT?", "3 R VOLT 1.5\\n"} << "03: VOLT 1.5\r\n";
+        QTest::newRow("command") << QStringList{"OUT ON"} << QStringList{"3 W OUT ON"} << QString();
+        QTest::newRow("NUL inside an answer")
+            << QStringList{"BIN?"} << QStringList{"3 W BIN?", "3 R A\\x00B\\x01C\\n"}
+            << QString::fromLatin1("03: A\0B\x01"
+                                   "C\r\n",
+                                   11);
+        QTest::newRow("newest on top")
+            << QStringList{"*IDN?", "CURVE??"}
+            << QStringList{"3 W *IDN?", "3 R SIMLAB,M401A,0,1.0\\n", "3 W CURVE", "3 R 1,2,3\\n"}
+            << "03: 1,2,3\r\n03: SIMLAB,M401A,0,1.0\r\n";
+    }
+    void messages() {
+        QFETCH(QStringList, sent);
+        QFETCH(QStringList, journal);
+        QFETCH(QString, incoming);
+        Terminal t(R"({ "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0",
+            "CURVE": "1,2,3", "HOLD": "held", "HEADER OFF;VOLT?": "VOLT 1.5",
+            "BIN?": "A\u0000B\u0001C" }, "accepts": ["OUT ON"] })");
+        QVERIFY(t.start());
+        t.journal();
+        for (const QString& s : sent)
+            t.send(s);
+        QCOMPARE(t.journal(), journal);
+        QCOMPARE(t.form->Incoming, incoming);
+        // The last message is in the list and selected: added at its end when it was new.
+        QCOMPARE(t.form->Entries().at(t.form->ListIndex()), sent.last());
+        QCOMPARE(t.form->ListChanged, !term::DefaultMessages().contains(sent.last()));
+    }
+
+    // CR and LF as ticked; a typed message equal to an entry selects it instead of adding one,
+    // unless multiple entries are allowed; the next entry follows a send when asked.
+    void recording() {
+        Terminal t(R"({ "address": 3, "replies": { "*IDN?": "X", "ID?": "Y" } })");
+        QVERIFY(t.start());
+        t.journal();
+        t.ui()->bmAddCR->click();
+        t.ui()->bmAddLF->click();
+        t.send("*idn?");
+        QCOMPARE(t.journal().first(), QString("3 W *idn?\\r\\n"));
+        QCOMPARE(t.form->Entries().size(), 6);
+        QCOMPARE(t.form->ListIndex(), 2);
+        QVERIFY(!t.form->ListChanged && t.ui()->DeleteOutgoingMessageEntry->isEnabled());
+        t.ui()->AllowMultipleCommands->click();
+        t.send("*idn?");
+        QCOMPARE(t.form->Entries().size(), 7);
+        QVERIFY(t.form->ListChanged && t.ui()->ClearHistory->isEnabled());
+        // Next entry after send; the last entry stays selected.
+        t.ui()->bmSelectNextListItem->click();
+        t.form->SelectEntry(1);
+        t.form->SendMessage_Click();
+        QCOMPARE(t.form->ListIndex(), 2);
+        t.form->SelectEntry(6);
+        t.form->SendMessage_Click();
+        QCOMPARE(t.form->ListIndex(), 6);
+    }
+
+    // 120 characters take three lines with one prefix, 50 exactly one.
+    void longAnswers_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("120") << 120 << 3;
+        QTest::newRow("50") << 50 << 1;
+    }
+    void longAnswers() {
+        QFETCH(int, length);
+        QFETCH(int, lines);
+        QByteArray answer;
+        for (int i = 0; i < length; ++i)
+            answer += char('a' + i % 26);
+        Terminal t(R"({ "address": 14, "replies": { "LONG?": ")" + answer + R"(" } })");
+        QVERIFY(t.start());
+        t.send("LONG?");
+        const QStringList shown = t.form->Incoming.split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(shown.size(), lines);
+        QCOMPARE(shown.join("").remove("14: "), QString::fromLatin1(answer));
+        QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" %1 ").arg(length));
+    }
+
+    // The two size boxes: too large ever, and too large for what the box holds already.
+    void sizeBoxes_data() {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("second");
+        QTest::addColumn<int>("answer");      // to the second box; -1 none expected
+        QTest::addColumn<QList<int>>("kept"); // lengths of the answers left in the box
+        QTest::newRow("30000 never fits") << 30000 << 0 << -1 << QList<int>{};
+        QTest::newRow("300000 never fits") << 300000 << 0 << -1 << QList<int>{};
+        QTest::newRow("clear: OK") << 20000 << 10000 << int(Answer::Ok) << QList<int>{10000};
+        QTest::newRow("clear: Cancel")
+            << 20000 << 10000 << int(Answer::Cancel) << QList<int>{20000};
+        QTest::newRow("both fit") << 20000 << 8000 << -1 << QList<int>{8000, 20000};
+    }
+    void sizeBoxes() {
+        QFETCH(int, first);
+        QFETCH(int, second);
+        QFETCH(int, answer);
+        QFETCH(QList<int>, kept);
+        Terminal t(R"({ "address": 3, "replies": {} })");
+        QVERIFY(t.start());
+        const QString title = "Too large string - 30k list limit exceeded";
+        if (second == 0) t.sys.answerBox(Answer::Ok, title);
+        t.form->PrintMessageList(QByteArray(first, 'a'));
+        if (second) {
+            if (answer >= 0) t.sys.answerBox(Answer(answer), title);
+            t.form->PrintMessageList(QByteArray(second, 'b'));
+        }
+        QCOMPARE(t.sys.pendingAnswers(), 0);
+        if (!t.sys.boxes.isEmpty())
+            QCOMPARE(t.sys.boxes.last().icon, second == 0 ? Icon::Critical : Icon::Warning);
+        // The answers from the top, each as its length.
+        QList<int> lengths;
+        QChar last;
+        for (const QString& line : t.form->Incoming.split("\r\n", Qt::SkipEmptyParts)) {
+            QVERIFY(line.startsWith("03: "));
+            if (line.at(4) != last) lengths << 0;
+            last = line.at(4);
+            lengths.last() += int(line.size() - 4);
+        }
+        QCOMPARE(lengths, kept);
+    }
+
+    // The help goes on top once; again only after the box was cleared.
+    void helpOnce() {
+        Terminal t(R"({ "address": 3, "replies": { "*IDN?": "X" } })");
+        QVERIFY(t.start());
+        t.send("*IDN?");
+        t.ui()->Help->trigger();
+        const QString help = term::HelpText(t.path("StartUp.gmg"));
+        QCOMPARE(t.form->Incoming, help + "\r\n03: X\r\n");
+        QVERIFY(!t.ui()->Help->isEnabled());
+        t.send("<Help>");
+        QCOMPARE(t.form->Incoming, help + "\r\n03: X\r\n");
+        QCOMPARE(t.ui()->SendMessageList->currentText(), QString());
+        t.ui()->ClearIncoming->click();
+        QVERIFY(t.form->Incoming.isEmpty() && t.ui()->Help->isEnabled());
+        t.send("<Help>");
+        QCOMPARE(t.form->Incoming, help + "\r\n");
+    }
+
+    // The list operations on real files.
+    void listFiles() {
+        Terminal t(R"({ "address": 3, "replies": {} })");
+        QVERIFY(t.start());
+        // Save an alternate list: proposes "Message", then the file's own name.
+        t.send("VSET 1");
+        t.sys.answerFileDialog(t.path("alt.gmg"));
+        t.form->SaveAlternateMessageList_Click();
+        QCOMPARE(t.sys.fileDialogs.last().proposedName, QString("Message"));
+        QCOMPARE(FileBytes(t.path("alt.gmg")),
+                 QByteArray("ID?\r\n*IDN?\r\nINIT\r\nFAC\r\nSET?\r\nVSET 1\r\n"));
+        QVERIFY(!t.form->ListChanged);
+        t.sys.answerFileDialog(t.path("alt.gmg"));
+        t.form->SaveAlternateMessageList_Click();
+        QCOMPARE(t.sys.fileDialogs.last().proposedName, QString("alt.gmg"));
+
+        // A changed list names the alternate file when closing.
+        t.send("OUT OFF");
+        t.sys.answerBox(Answer::Cancel, "Exit");
+        QVERIFY(!t.form->Form_QueryUnload());
+        QVERIFY(t.sys.boxes.last().text.contains("(" + t.path("alt.gmg") + ")?"));
+
+        // Loading another file asks first; an unreadable one changes nothing.
+        QDir(t.dir.path()).mkdir("dir.gmg");
+        t.sys.answerBox(Answer::Yes, "Load Alternate Outgoing Messages");
+        t.sys.answerFileDialog(t.path("dir.gmg"));
+        t.sys.answerBox(Answer::Ok, "File Read error");
+        t.form->ImportAlternateMessageList_Click();
+        QVERIFY(t.form->ListChanged && t.form->Entries().last() == "OUT OFF");
+        // A damaged file loads what it holds.
+        QFile damaged(t.path("damaged.gmg"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray("  A  \r\n\r\n\0\xff\n<Help>\rb", 20));
+        damaged.close();
+        t.sys.answerBox(Answer::Yes, "Load Alternate Outgoing Messages");
+        t.sys.answerFileDialog(t.path("damaged.gmg"));
+        t.form->ImportAlternateMessageList_Click();
+        QCOMPARE(t.form->Entries(),
+                 QStringList({"<Help>", "A", "", QString::fromLatin1("\0\xff", 2), "<Help>", "b"}));
+        QVERIFY(!t.form->ListChanged && t.form->CurrentListFile == t.path("damaged.gmg") &&
+                t.ui()->ClearHistory->isEnabled() && !t.ui()->SendMessage->isEnabled());
+
+        // Sort: help first, the rest ignoring case; a second help entry goes.
+        t.sys.answerBox(Answer::Yes, "Sort Outgoing Messages");
+        t.form->SortMessageList_Click();
+        QCOMPARE(t.form->Entries(),
+                 QStringList({"<Help>", "", QString::fromLatin1("\0\xff", 2), "A", "b"}));
+        // Delete entry 3 of five selects entry 2; "No" keeps it.
+        t.form->SelectEntry(3);
+        t.sys.answerBox(Answer::No, "Delete Entry");
+        t.form->DeleteOutgoingMessageEntry_Click();
+        QCOMPARE(t.form->Entries().size(), 5);
+        t.sys.answerBox(Answer::Yes, "Delete Entry");
+        t.form->DeleteOutgoingMessageEntry_Click();
+        QCOMPARE(t.form->ListIndex(), 2);
+        // Clear leaves the help entry alone.
+        t.sys.answerBox(Answer::Yes, "Clear Outgoing Messages");
+        t.form->ClrMessageList_Click();
+        QCOMPARE(t.form->Entries(), QStringList({"<Help>"}));
+        QVERIFY(t.sys.boxes.last().text.contains("Select the Clear Messages button [X]"));
+        // Reload the start-up list; then restore the defaults over a changed start-up file.
+        t.sys.answerBox(Answer::Yes, "Reload Start Up Outgoing Messages");
+        t.form->LoadStartupMessageList_Click();
+        QCOMPARE(t.form->Entries().size(), 6);
+        QVERIFY(!t.form->ListChanged && t.form->CurrentListFile == t.form->StartupListFile &&
+                !t.ui()->ClearHistory->isEnabled());
+        t.send("EXTRA");
+        t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
+        t.form->SaveMessageList_Click();
+        QVERIFY(FileBytes(t.path("StartUp.gmg")).endsWith("SET?\r\nEXTRA\r\n"));
+        t.sys.answerBox(Answer::Yes, "Restore Outgoing Messages");
+        t.form->RestoreMessageList_Click();
+        QCOMPARE(FileBytes(t.path("StartUp.gmg")),
+                 QByteArray("ID?\r\n*IDN?\r\nINIT\r\nFAC\r\nSET?\r\n"));
+        // A file that cannot be written: the box, and nothing else changes.
+        t.send("LATER");
+        t.sys.answerFileDialog(t.path("missing/x.gmg"));
+        t.sys.answerBox(Answer::Ok, "File Write error");
+        t.form->SaveAlternateMessageList_Click();
+        QVERIFY(t.form->ListChanged && t.form->CurrentListFile == t.form->StartupListFile);
+        QVERIFY(t.sys.pendingAnswers() == 0);
+    }
+
+    // A start-up file that exists but cannot be read is reported, never replaced.
+    void unreadableStartupFile() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("StartUp.gmg"));
+        ScriptedPlatform sys;
+        BenchGuard bench(BenchJson(R"({ "address": 3, "replies": {} })"));
+        QDir::setCurrent(dir.path());
+        ManualForm form;
+        sys.answerBox(Answer::Ok, "File Read error");
+        form.Form_Load();
+        QVERIFY(QFileInfo(dir.filePath("StartUp.gmg")).isDir());
+        QCOMPARE(form.Entries(), QStringList());
+        QCOMPARE(sys.pendingAnswers(), 0);
+    }
+
+    // Typing with matching on selects the first entry that begins so and highlights the rest;
+    // deleting a character does not bring it back.
+    void matching() {
+        Terminal t(R"({ "address": 3, "replies": {} })", {{"Find Matching Commands", "1"}});
+        QVERIFY(t.start());
+        QLineEdit* edit = t.ui()->SendMessageList->lineEdit();
+        t.ui()->SendMessageList->setEditText({});
+        t.form->SendMessageList_Typed("*");
+        t.form->SendMessageList_Typed("*i");
+        QCOMPARE(edit->text(), QString("*IDN?"));
+        QCOMPARE(edit->selectedText(), QString("DN?"));
+        QCOMPARE(t.form->ListIndex(), 2);
+        edit->setText("*");
+        t.form->SendMessageList_Typed("*");
+        QCOMPARE(edit->text(), QString("*"));
+    }
+
+    // The Caps question converts on Yes; either answer records the option.
+    void caps_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("Yes") << int(Answer::Yes) << "*idn?";
+        QTest::newRow("No") << int(Answer::No) << "*IDN?";
+    }
+    void caps() {
+        QFETCH(int, answer);
+        QFETCH(QString, entry);
+        Terminal t(R"({ "address": 3, "replies": {} })");
+        QVERIFY(t.start());
+        t.sys.answerBox(Answer(answer), "CAPS");
+        t.ui()->Caps->click();
+        QCOMPARE(
+            t.sys.boxes.last().text,
+            QString("Do you want to change the current Outgoing Message List to lower case ?"));
+        QCOMPARE(t.form->Entries().at(2), entry);
+        QCOMPARE(t.form->ListChanged, answer == int(Answer::Yes));
+        t.sys.answerBox(Answer::No, "Exit");
+        if (answer == int(Answer::Yes)) QVERIFY(t.form->Form_QueryUnload());
+        t.form->Form_Unload();
+        QCOMPARE(t.sys.settings, (QMap<QString, QString>{{"Busmate/Settings/Caps Only", "0"}}));
+        if (answer != int(Answer::Yes)) t.sys.clearQueues();
+    }
+
+    // Options are written at unload only when changed; what was read is not written back.
+    void optionsWritten() {
+        Terminal t(R"({ "address": 3, "replies": {} })",
+                   {{"Add CR", "1"}, {"Send To File", "1"}, {"Auto Clear", "1"}});
+        QVERIFY(t.start());
+        QVERIFY(t.ui()->bmAddCR->isChecked() && t.ui()->SendToFile->isChecked() &&
+                t.ui()->AutoClear->isChecked() && !t.ui()->AutoClear->isEnabled());
+        const auto before = t.sys.settings;
+        t.form->Form_Unload();
+        QCOMPARE(t.sys.settings, before);
+        t.ui()->bmAddCR->click();
+        t.ui()->SendToFile->trigger();
+        t.ui()->bmAddLF->click();
+        t.ui()->bmAddLF->click();
+        t.form->Form_Unload();
+        QCOMPARE(t.sys.settings.value("Busmate/Settings/Add CR"), QString("0"));
+        QCOMPARE(t.sys.settings.value("Busmate/Settings/Send To File"), QString("0"));
+        QCOMPARE(t.sys.settings.value("Busmate/Settings/Add LF"), QString("0"));
+        QCOMPARE(t.sys.settings.size(), before.size() + 1);
+        QVERIFY(t.ui()->AutoClear->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestManualForm)
+#include "tst_manualform.moc"
