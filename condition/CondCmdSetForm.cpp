@@ -11,8 +11,8 @@ const QSize DesignClient(434, 240);
 } // namespace
 
 CondCmdSetForm::CondCmdSetForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
     ui.setupUi(this);
     ConnectHandlers();
     Form_Load();

@@ -16,8 +16,8 @@ const QSize DesignClient(483, 327);
 } // namespace
 
 CondForm::CondForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
     ui.setupUi(this);
     Option_CondOption_CondOption_Cond = {ui.Option_CondOption_CondOption_Cond_0,
                                          ui.Option_CondOption_CondOption_Cond_1};

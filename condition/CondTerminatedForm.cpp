@@ -7,8 +7,8 @@ const QSize DesignClient(229, 121);
 } // namespace
 
 CondTerminatedForm::CondTerminatedForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
     ui.setupUi(this);
     ConnectHandlers();
     Form_Load();
