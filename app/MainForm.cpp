@@ -3,6 +3,7 @@
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
 #include "bus/GpibDriver.h"
+#include "condition/CondTracker.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
 #include "platform/Platform.h"
@@ -52,7 +53,7 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm) 
         w->setSizePolicy(policy);
     }
     ctl::PreferMenuAccessKeys(ui->menubar, this);
-    SetRunConditions(nullptr);
+    SetRunConditions(std::make_unique<CondTracker>());
     ConnectHandlers();
 }
 
@@ -95,6 +96,14 @@ void MainForm::ConnectHandlers() {
     connect(ui->Menu_File, &QMenu::aboutToShow, this, &MainForm::Menu_File_Click);
     connect(ui->Menu_Tools, &QMenu::aboutToShow, this, &MainForm::Menu_Tools_Click);
     connect(ui->Menu_About, &QMenu::aboutToShow, this, &MainForm::Menu_About_Click);
+
+    // The conditional command
+    connect(ui->Button_CondCommand, &QPushButton::clicked, this,
+            &MainForm::Button_CondCommand_Click);
+    connect(ui->Menu_Conditional, &QAction::triggered, this, &MainForm::Menu_Conditional_Click);
+    connect(ui->Menu_ShowConditional, &QAction::triggered, this,
+            &MainForm::Menu_ShowConditional_Click);
+    connect(ui->Menu_ViewTerm, &QAction::triggered, this, &MainForm::Menu_ViewTerm_Click);
 
     // Settings sets
     for (int i = 0; i <= 5; ++i) {

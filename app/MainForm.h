@@ -192,4 +192,12 @@ private:
     bool ChooseLogFile();
     void LockWindow(bool locked);
     RunHooks MakeRunHooks();
+
+    // The conditional command: its dialog, its reports.
+    void Button_CondCommand_Click();
+    void Menu_Conditional_Click();
+    void Menu_ShowConditional_Click();
+    void Menu_ViewTerm_Click();
+    // After a run a condition ended: the report window, and the menu item that shows it again.
+    void ShowTermination();
 };

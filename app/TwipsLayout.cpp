@@ -45,6 +45,14 @@ double FitScale(const QWidget* window) {
     return std::ceil(scale * 20) / 20;
 }
 
+double FitWrapped(const QLabel* label, QSize design, double scale) {
+    // Wider means fewer lines, so growing the factor always ends.
+    while (label->heightForWidth(int(std::lround(design.width() * scale))) >
+           int(std::lround(design.height() * scale)))
+        scale += 0.05;
+    return scale;
+}
+
 namespace {
 // Controls inside a frame are placed relative to it; the parts a control is built of are not
 // placed at all.

@@ -168,6 +168,7 @@ CondControls ControlsFromFields(const CondFields& f) {
 }
 
 QString MergeStatusWord(const QString& stored, const QString& atLoad, const QString& built) {
+    if (InRange(stored)) return built;
     if (stored.size() != StatusWordLength || atLoad.size() != StatusWordLength ||
         built.size() != StatusWordLength)
         return built;

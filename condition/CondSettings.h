@@ -70,7 +70,8 @@ void SwitchCondOff();
 // mode bit, none when no bit is set.
 CondControls ControlsFromFields(const CondFields& f);
 
-// The word the dialog's OK stores. `built` is written from the controls now, `atLoad` from
+// The word the dialog's OK stores. A word in range is written from the controls. For one out of
+// range, `built` is written from the controls now, `atLoad` from
 // the controls as loading left them. A field whose controls the user left as loaded keeps its
 // stored characters, so a hand-made word is not rewritten behind the user's back. The address
 // is always written: one no longer on the bus is dropped, as the dialog showed "None".

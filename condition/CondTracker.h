@@ -11,6 +11,7 @@ public:
     AnswerVerdict answer(const QByteArray& answer, const RunHooks& hooks) override;
     void end(const RunHooks& hooks) override;
     QString terminationReport(const QByteArray& lastAnswer) const override;
+    bool takesPart() const override { return condActive_; }
 
     bool active() const { return condActive_; }
     // A condition has been met in this run.

@@ -233,6 +233,7 @@ void MainForm::RunFinish(RunPlan& plan) {
     }
     run.Running = false;
     LockWindow(false);
+    if (!TermReason.isEmpty()) ShowTermination();
 
     if (startup.CloseAfterRun) {
         startup.CloseAfterRun = false;

@@ -46,6 +46,12 @@ JSON
         printf '\077AR488 GPIB controller, ver. 0.51.29\r\nA\r\nB\033+\n3,7,9\r\n0\r\n' >"$corpus/ar488"
         printf '\200x' >"$corpus/endless"
         ;;
+    fuzz_statusword)
+        printf '3000A0A0AC1' >"$corpus/default"
+        printf '71E1E1E1E93' >"$corpus/largest"
+        printf '8FF00FF1F61' >"$corpus/outside"
+        printf '7' >"$corpus/short"
+        ;;
     fuzz_busmate)
         printf '\003ID?\r\n*IDN?\r\n  INIT \r\n\r\n<Help>\rFAC\nSET?' >"$corpus/list"
         printf '\026SIMLAB,M401A,0,1.0,and a longer answer that takes two lines\r\n' >"$corpus/answer"

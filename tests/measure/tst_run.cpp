@@ -2,12 +2,14 @@
 // byte.
 #include "FormFixture.h"
 #include "bus/BusAccess.h"
+#include "condition/CondTerminatedForm.h"
 #include "measure/Conditions.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
 #include "platform/Process.h"
 #include "settings/SettingsStore.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -347,7 +349,19 @@ private slots:
         });
         QObject::connect(f.form.get(), &MainForm::timerArmed,
                          [&] { QTimer::singleShot(0, [&] { f.p.Timer1_Timer(); }); });
+        // A run a condition ended shows its report modally; read it and close it.
+        QString reported;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* w = qobject_cast<CondTerminatedForm*>(QApplication::activeModalWidget())) {
+                reported = w->ui.Label1->text();
+                w->ui.Button_OK->click();
+            }
+        });
+        closer.start(10);
         f.p.Button_Start_Click();
+        closer.stop();
+        QCOMPARE(reported, TermReason);
         QTEST(calls, "calls");
         QTEST(shown, "shown");
         QTEST(QFileInfo::exists(log) ? ui->Label_CurrentSequence->text() : QString(), "end");

@@ -1,0 +1,34 @@
+// The main window's side of the conditional command: opening its dialog and its reports.
+#include "app/MainForm.h"
+#include "condition/CondCmdSetForm.h"
+#include "condition/CondForm.h"
+#include "condition/CondSettings.h"
+#include "condition/CondTerminatedForm.h"
+#include "measure/Conditions.h"
+#include "platform/Platform.h"
+#include "ui_MainForm.h"
+
+void MainForm::Button_CondCommand_Click() {
+    CondForm::Open(this);
+    // OK or Cancel: the indicator follows whatever the word now says.
+    CondOnIndicator(IsCondOn(ConditionStatusWord));
+}
+
+void MainForm::Menu_Conditional_Click() {
+    Button_CondCommand_Click();
+}
+
+void MainForm::Menu_ShowConditional_Click() {
+    CondCmdSetForm::ShowFor(this);
+}
+
+void MainForm::Menu_ViewTerm_Click() {
+    platform::MsgBox("Reason for Termination: Condition met", TermReason, platform::Buttons::Ok,
+                     platform::Icon::Information);
+}
+
+void MainForm::ShowTermination() {
+    // Left enabled until the next run, so the reason can be read again after this window.
+    ui->Menu_ViewTerm->setEnabled(true);
+    CondTerminatedForm::Open(this);
+}
