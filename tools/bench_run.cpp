@@ -18,6 +18,7 @@
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
 #include "bus/SimBench.h"
+#include "platform/QtPlatform.h"
 #include "bus/ThreadedDriver.h"
 
 #include <QApplication>
@@ -105,6 +106,11 @@ private:
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The start-up recall reads the store: give the run a store of its own.
+    QTemporaryDir store;
+    qputenv("XDG_CONFIG_HOME", store.path().toLocal8Bit());
+    platform::QtPlatform desktop;
+    platform::SetPlatform(&desktop);
     const int memorySequences = argc > 1 ? std::max(11, atoi(argv[1])) : 1000;
 
     const QByteArray bench = R"({ "timeout_scale": 0.001, "instruments": [
