@@ -4,8 +4,8 @@
 #include "bus/Discovery.h"
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
-#include "bus/ThreadedDriver.h"
 #include "bus/Selection.h"
+#include "bus/ThreadedDriver.h"
 #include <QFile>
 #include <QLibrary>
 

@@ -18,8 +18,8 @@
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
 #include "bus/SimBench.h"
-#include "platform/QtPlatform.h"
 #include "bus/ThreadedDriver.h"
+#include "platform/QtPlatform.h"
 
 #include <QApplication>
 #include <QCheckBox>
