@@ -15,8 +15,8 @@ std::unique_ptr<MainForm> FreshForm() {
 }
 } // namespace
 
-FormFixture::FormFixture(const QByteArray& benchJson)
-    : bench(benchJson), form(FreshForm()), p(*form) {}
+FormFixture::FormFixture(const QByteArray& benchJson, bool worker)
+    : bench(benchJson, worker), form(FreshForm()), p(*form) {}
 
 FormFixture::~FormFixture() {
     form.reset();

@@ -6,7 +6,7 @@
 #include <memory>
 
 struct FormFixture {
-    explicit FormFixture(const QByteArray& benchJson);
+    explicit FormFixture(const QByteArray& benchJson, bool worker = false);
     ~FormFixture();
 
     // Loads and first-activates the window (no splash). False when the program ended.

@@ -60,7 +60,7 @@ std::unique_ptr<gpib::Driver> OverAdapter(const FakeAdapter& fake, double timeSc
 
 } // namespace
 
-BenchGuard::BenchGuard(const QByteArray& json) {
+BenchGuard::BenchGuard(const QByteArray& json, bool worker) {
     const QString backend = qEnvironmentVariable("SEQUOR_TEST_BACKEND");
     if (backend == "linuxgpib") {
         gpib::Driver* driver = LinuxGpibOverStandIn(&error_);
@@ -75,6 +75,10 @@ BenchGuard::BenchGuard(const QByteArray& json) {
             own_ = OverAdapter(*adapter_, bench_->timeoutScale(), &error_);
             driver_ = own_.get();
         }
+    } else if (worker) {
+        if (auto bench = gpib::SimBus::fromJson(json, &error_))
+            own_ = std::make_unique<gpib::ThreadedDriver>(std::move(bench));
+        driver_ = own_.get();
     } else {
         bench_ = gpib::SimBus::fromJson(json, &error_);
         driver_ = bench_.get();

@@ -14,7 +14,9 @@
 
 class BenchGuard {
 public:
-    explicit BenchGuard(const QByteArray& json);
+    // worker: the plain bench's calls run on a worker thread, as the program runs them, so
+    // that the window thread handles events while an instrument is slow to answer.
+    explicit BenchGuard(const QByteArray& json, bool worker = false);
     ~BenchGuard();
     BenchGuard(const BenchGuard&) = delete;
     BenchGuard& operator=(const BenchGuard&) = delete;

@@ -1,0 +1,261 @@
+// Never the wrong instrument: while one window's bus transaction is under way, no window starts
+// other traffic or re-addresses the shared descriptor, and closing waits for it. The benches
+// answer slowly on the worker thread, as the program's do; the scenarios click and pick menu
+// items as a user does, and the bench journal shows where every message went.
+#include "FormFixture.h"
+#include "bus/BusAccess.h"
+#include "bus/Discovery.h"
+#include "bus/Selection.h"
+#include "settings/SettingsStore.h"
+#include "terminal/ManualForm.h"
+#include "ui_ManualForm.h"
+#include <QMenu>
+#include <QtTest>
+#include <functional>
+
+using platform::Answer;
+
+namespace {
+
+// Identification answers of 7 and 12 take 300 ms; a read waits up to 1 s.
+const QByteArray MainBench = R"(
+    { "address": 3, "replies": { "ID?": "METER 3", "TEMP?": "3.3" } },
+    { "address": 7, "replies": { "ID?": { "answer": "SWITCH 7", "delay_ms": 300 } } },
+    { "address": 12, "replies": { "ID?": { "answer": "PROBE 12", "delay_ms": 300 },
+                                  "TEMP?": "21.5" } })";
+const QByteArray TerminalBench = R"(
+    { "address": 3, "replies": { "ID?": "METER 3" } },
+    { "address": 9, "replies": { "ID?": "SWITCH 9" } },
+    { "address": 22, "replies": { "ID?": { "answer": "PROBE 22", "delay_ms": 300 },
+                                  "SLOW?": { "answer": "LATE", "delay_ms": 300 } } })";
+
+QByteArray SlowBench(const QByteArray& instruments, const QString& journal) {
+    return BenchJson(instruments, journal, 0.1);
+}
+
+// The messages written, in order, as "address W text".
+QStringList Written(const QString& journal) {
+    return JournalText(journal).split('\n', Qt::SkipEmptyParts).filter(" W ");
+}
+
+// Runs an action once, as soon as the journal holds a line: while that message's answer is
+// still awaited.
+struct OnJournal {
+    OnJournal(const QString& journal, const QString& line, std::function<void()> act) {
+        QObject::connect(&timer, &QTimer::timeout, [this, journal, line, act] {
+            if (!JournalText(journal).split('\n').contains(line)) return;
+            timer.stop();
+            act();
+        });
+        timer.start(5);
+    }
+    QTimer timer;
+};
+
+// Closes every modal window that opens, and notes its class.
+struct ModalCloser {
+    ModalCloser() {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) return;
+            const QString name = modal->metaObject()->className();
+            if (!opened.contains(name)) opened << name;
+            modal->close();
+        });
+        timer.start(10);
+    }
+    QStringList opened;
+    QTimer timer;
+};
+
+// Picks a menu item with the mouse. A disabled item leaves its menu open; it is closed then.
+void Choose(QAction* item) {
+    QMenu* menu = nullptr;
+    for (QObject* o : item->associatedObjects())
+        if ((menu = qobject_cast<QMenu*>(o))) break;
+    QVERIFY(menu);
+    menu->popup(QPoint(0, 0));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    menu->hide();
+}
+
+void Click(QWidget* control) {
+    QTest::mouseClick(control, Qt::LeftButton);
+}
+
+// The main window on the slow bench, recalled to look for PROBE (or to address 12 by hand) and
+// to measure TEMP? once.
+struct Main {
+    explicit Main(bool byAddress = false) : f(SlowBench(MainBench, dir.filePath("journal")), true) {
+        const QMap<QString, QString> set = {
+            {"Device", "PROBE"},        {"Query", "TEMP?"},          {"Interval", "1"},
+            {"Sequence", "1"},          {"LogFilePath", dir.path()}, {"ID", byAddress ? "2" : "0"},
+            {"ManualGPIBAddress", "12"}};
+        for (auto it = set.begin(); it != set.end(); ++it)
+            f.sys.settings["Sequor/Settings/" + it.key()] = it.value();
+    }
+    bool start() {
+        if (!f.start()) return false;
+        f.form->show();
+        return true;
+    }
+    QString journal() const { return dir.filePath("journal"); }
+
+    QTemporaryDir dir;
+    FormFixture f;
+};
+
+// Busmate on the slow bench, shown as the main window would show it.
+struct Terminal {
+    Terminal() : bench(SlowBench(TerminalBench, dir.filePath("journal")), true) {
+        QDir::setCurrent(dir.path());
+        form = std::make_unique<ManualForm>();
+        form->Form_Load();
+        form->show();
+        form->Form_Activate();
+    }
+    Ui::ManualForm* ui() const { return form->ui.get(); }
+    QString journal() const { return dir.filePath("journal"); }
+
+    QTemporaryDir dir;
+    platform::ScriptedPlatform sys;
+    BenchGuard bench;
+    std::unique_ptr<ManualForm> form;
+};
+
+// Something the user does to the main window.
+using MainAct = std::function<void(Ui::MainForm*)>;
+
+} // namespace
+Q_DECLARE_METATYPE(MainAct)
+
+class TestBusGate : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Busmate opened and closed without a click: the run still measures the window's instrument.
+    void terminalGivesBack() {
+        Main m(true);
+        QVERIFY(m.start());
+        Click(m.f.ui()->Button_Connect);
+        QCOMPARE(m.f.ui()->Frame1->title(), QString("  Connected to address 12  "));
+        ModalCloser closer;
+        Choose(m.f.ui()->Menu_GPIB);
+        QCOMPARE(closer.opened, QStringList({"ManualForm"}));
+        Click(m.f.ui()->Button_Start);
+        QCOMPARE(Written(m.journal()), QStringList({"12 W TEMP?"}));
+    }
+
+    // Whatever is clicked or chosen while Connect waits for the last listener's answer, Connect
+    // ends addressed to the instrument it reports, as the window shows it, and the run measures
+    // that one.
+    void duringConnect_data() {
+        QTest::addColumn<MainAct>("act");
+        QTest::newRow("Tools > Busmate")
+            << MainAct([](Ui::MainForm* ui) { Choose(ui->Menu_GPIB); });
+        QTest::newRow("Tools > Conditional Command")
+            << MainAct([](Ui::MainForm* ui) { Choose(ui->Menu_Conditional); });
+        QTest::newRow("Conditional Command button")
+            << MainAct([](Ui::MainForm* ui) { Click(ui->Button_CondCommand); });
+        QTest::newRow("Manual GPIB Address")
+            << MainAct([](Ui::MainForm* ui) { Click(ui->Option_ID_2); });
+        QTest::newRow("File > Recall Default")
+            << MainAct([](Ui::MainForm* ui) { Choose(ui->Menu_RecallDefault); });
+        QTest::newRow("Alt+C: Connect again") << MainAct([](Ui::MainForm* ui) {
+            QTest::keyClick(ui->Button_Connect->window(), Qt::Key_C, Qt::AltModifier);
+        });
+    }
+    void duringConnect() {
+        QFETCH(MainAct, act);
+        Main m;
+        QVERIFY(m.start());
+        ModalCloser closer;
+        OnJournal during(m.journal(), "12 W ID?", [&] { act(m.f.ui()); });
+        Click(m.f.ui()->Button_Connect);
+        QVERIFY(!during.timer.isActive());
+        QCOMPARE(QVariantList({m.f.ui()->Frame1->title(), m.f.ui()->Text_DeviceID->text(),
+                               m.f.p.Option_ID[0]->isChecked(), closer.opened.join(' ')}),
+                 QVariantList({"  Connected to PROBE at address 12  ", "PROBE", true, ""}));
+        Click(m.f.ui()->Button_Start);
+        QCOMPARE(Written(m.journal()),
+                 QStringList({"3 W ID?", "7 W ID?", "12 W ID?", "12 W TEMP?"}));
+    }
+
+    // Exit during Connect: the window stays until the answer awaited has come, the search ends
+    // there, and the window closes as usual, asking its question after the bus call.
+    void exitDuringConnect_data() {
+        QTest::addColumn<bool>("byMenu");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("File > Exit") << true << false;
+        QTest::newRow("close box, settings changed") << false << true;
+    }
+    void exitDuringConnect() {
+        QFETCH(bool, byMenu);
+        QFETCH(bool, changed);
+        Main m;
+        QVERIFY(m.start());
+        SettingsChanged = changed;
+        if (changed) m.f.sys.answerBox(Answer::No, "Exit");
+        bool shownAfterExit = false;
+        OnJournal during(m.journal(), "7 W ID?", [&] {
+            byMenu ? Choose(m.f.ui()->Menu_Exit) : void(m.f.form->close());
+            shownAfterExit = m.f.form->isVisible() && m.f.sys.boxes.isEmpty();
+        });
+        Click(m.f.ui()->Button_Connect);
+        QVERIFY(shownAfterExit);
+        QTRY_VERIFY(!m.f.form->isVisible());
+        QCOMPARE(Written(m.journal()), QStringList({"3 W ID?", "7 W ID?"}));
+        QCOMPARE(m.f.sys.boxes.size(), changed ? 1 : 0);
+    }
+
+    // An address button clicked while Id All or a send awaits an answer: the answer keeps the
+    // address it came from, the selection stays, and the next message goes where it shows.
+    void clickDuring_data() {
+        QTest::addColumn<bool>("idAll");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("incoming");
+        QTest::newRow("Id All") << true << 1 << "03: METER 3\r\n09: SWITCH 9\r\n22: PROBE 22\r\n";
+        QTest::newRow("send") << false << 2 << "22: LATE\r\n";
+    }
+    void clickDuring() {
+        QFETCH(bool, idAll);
+        QFETCH(int, selected);
+        Terminal t;
+        Click(t.form->AddressButton[selected]);
+        OnJournal during(t.journal(), idAll ? "22 W ID?" : "22 W SLOW?",
+                         [&] { Click(t.form->AddressButton[0]); });
+        if (idAll) {
+            Click(t.ui()->IdAll);
+        } else {
+            t.ui()->SendMessageList->setEditText("SLOW?");
+            Click(t.ui()->SendMessage);
+        }
+        QVERIFY(!during.timer.isActive());
+        QTEST(t.form->Incoming, "incoming");
+        QCOMPARE(QVariantList({SelectedButton, t.form->AddressButton[0]->isChecked(),
+                               t.form->AddressButton[selected]->isChecked()}),
+                 QVariantList({selected + 1, false, true}));
+        t.ui()->SendMessageList->setEditText("ID?");
+        Click(t.ui()->SendMessage);
+        QCOMPARE(Written(t.journal()).constLast(),
+                 QString("%1 W ID?").arg(ListenerList[selected + 1]));
+    }
+
+    // Busmate's Exit during Id All: the window stays for the answer awaited, the sweep ends
+    // there, and the window closes.
+    void exitDuringIdAll() {
+        Terminal t;
+        bool shownAfterExit = false;
+        OnJournal during(t.journal(), "22 W ID?", [&] {
+            Choose(t.ui()->Quit);
+            shownAfterExit = t.form->isVisible();
+        });
+        Click(t.ui()->IdAll);
+        QVERIFY(shownAfterExit);
+        QTRY_VERIFY(!t.form->isVisible());
+        QCOMPARE(Written(t.journal()), QStringList({"22 W ID?"}));
+    }
+};
+
+QTEST_MAIN(TestBusGate)
+#include "tst_busgate.moc"
