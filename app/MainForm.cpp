@@ -1,6 +1,8 @@
 #include "app/MainForm.h"
+#include "app/BusGate.h"
 #include "app/ControlEvents.h"
 #include "bus/BusAccess.h"
+#include "bus/BusActivity.h"
 #include "bus/Discovery.h"
 #include "bus/GpibDriver.h"
 #include "condition/CondTracker.h"
@@ -136,6 +138,20 @@ void MainForm::ConnectHandlers() {
     for (int i = 0; i < 3; ++i)
         ctl::Attach(Text_Time[i], {.keyPress = [this, i](int& k) { Text_Time_KeyPress(i, k); },
                                    .dblClick = [this, i] { Text_Time_DblClick(i); }});
+
+    // What starts bus traffic or changes the instrument a search or run talks to waits while
+    // one is under way, in any window; closing waits for it too.
+    QList<QAction*> busItems = {ui->Menu_GPIB, ui->Menu_Conditional, ui->Menu_RecallDefault};
+    busItems.append(QList<QAction*>(Menu_Recall.begin(), Menu_Recall.end()));
+    ctl::RefuseDuringBus(this, {ui->Frame1, ui->Button_Start}, busItems);
+    connect(
+        &gpib::BusActivity::instance(), &gpib::BusActivity::busyChanged, this,
+        [this](bool busy) {
+            if (busy || !startup.CloseAfterBus) return;
+            startup.CloseAfterBus = false;
+            close();
+        },
+        Qt::QueuedConnection);
 }
 
 void MainForm::Form_Load() {
@@ -214,13 +230,10 @@ void MainForm::Check_Log_Click(int) {
 }
 
 void MainForm::Menu_GPIB_Click() {
-    const std::int16_t remembered = DeviceAddress;
+    const DeviceLoan loan;
     // A fresh terminal each time: it opens as it did the first time, from its stored options.
     ManualForm terminal(this);
     terminal.ShowModal();
-    // The terminal re-addressed the shared descriptor to whatever it talked to last.
-    if (DeviceAddress != remembered && remembered != 0) gpib::Bus().ibpad(DeviceUd, remembered);
-    DeviceAddress = remembered;
 }
 
 void MainForm::Menu_AboutSequor_Click() {
@@ -239,6 +252,14 @@ void MainForm::closeEvent(QCloseEvent* event) {
         // and ask the exit question once it has ended.
         startup.CloseAfterRun = true;
         Button_Stop_Click();
+        event->ignore();
+        return;
+    }
+    if (gpib::BusBusy()) {
+        // A bus call cannot be taken back: the window closes once it has ended, and a search
+        // ends before its next step. Until then every box is shown and answered as usual.
+        startup.CloseAfterBus = true;
+        gpib::BusActivity::instance().requestEnd();
         event->ignore();
         return;
     }

@@ -81,6 +81,7 @@ private:
         QString AppVersion;
         int SplashSeconds = 2;
         bool CloseAfterRun = false; // the window was closed during a run
+        bool CloseAfterBus = false; // ... or during a bus transaction
         QPointer<frmAbout> About;   // the open about box, brought forward by a second click
     } startup;
     void CondOnIndicator(bool turnOn);
@@ -94,7 +95,6 @@ private:
     // Connection to the measuring instrument.
     struct ConnectionState {
         bool Connected = false;
-        bool Searching = false; // a search yields to events; a second click must not nest
         int LastIdOption = 0;
     } connection;
     void Button_Connect_Click();

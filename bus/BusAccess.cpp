@@ -1,4 +1,5 @@
 #include "bus/BusAccess.h"
+#include "bus/BusActivity.h"
 #include "bus/GpibDriver.h"
 #include "common/Texts.h"
 #include "platform/Platform.h"
@@ -126,6 +127,7 @@ QByteArray GpibRead(std::int16_t ud) {
 }
 
 QByteArray GpibQuery(std::int16_t ud, const QByteArray& text) {
+    const gpib::Transaction transaction; // the pause between write and read handles events
     if (ud == 0) DeviceNotConfigured();
     GpibWrite(ud, text);
     WaitSeconds(0.1f);
@@ -150,8 +152,17 @@ void WaitSeconds(float seconds) {
 }
 
 void SendToAddress(std::int16_t address, const QByteArray& command) {
+    const gpib::Transaction transaction;
     const std::int16_t remembered = DeviceAddress;
     gpib::Bus().ibpad(DeviceUd, address);
     GpibWrite(DeviceUd, command);
     gpib::Bus().ibpad(DeviceUd, remembered);
+}
+
+DeviceLoan::DeviceLoan() : address_(DeviceAddress) {}
+
+DeviceLoan::~DeviceLoan() {
+    DeviceAddress = address_;
+    if (address_ == 0 || DeviceUd == 0) return; // no instrument of the window's yet
+    gpib::Bus().ibpad(DeviceUd, address_);
 }

@@ -17,6 +17,20 @@ void CheckGpibError();
 [[noreturn]] void DeviceNotConfigured();
 void SendToAddress(std::int16_t address, const QByteArray& command);
 
+// The main window's descriptor lent to the terminal, which re-addresses it to whatever it talks
+// to: when the loan ends, DeviceAddress is the window's again and, once the window has an
+// instrument, the descriptor is addressed to it.
+class DeviceLoan {
+public:
+    DeviceLoan();
+    ~DeviceLoan();
+    DeviceLoan(const DeviceLoan&) = delete;
+    DeviceLoan& operator=(const DeviceLoan&) = delete;
+
+private:
+    std::int16_t address_;
+};
+
 // Trims an answer as a read returns it: outer spaces, then up to three line ends.
 QByteArray CleanAnswer(QByteArray answer);
 // The driver error's message for an iberr code.

@@ -1,4 +1,5 @@
 #include "bus/ThreadedDriver.h"
+#include "bus/BusActivity.h"
 #include <QCoreApplication>
 #include <QThread>
 #include <algorithm>
@@ -80,6 +81,7 @@ template <class Pred> void ThreadedDriver::waitUntil(Pred ready) {
 }
 
 int ThreadedDriver::call(std::function<int(Driver&)> work) {
+    const Transaction transaction; // the windows handle events meanwhile, and must know it
     auto job = std::make_shared<Job>();
     job->call = std::move(work);
     // The worker is free once the earlier call finished, even when that call's caller is

@@ -1,4 +1,5 @@
 #include "condition/CondForm.h"
+#include "app/BusGate.h"
 #include "app/ControlEvents.h"
 #include "app/TwipsLayout.h"
 #include "bus/BusAccess.h"
@@ -72,6 +73,8 @@ void CondForm::ConnectHandlers() {
     connect(ui.Button_Test, &QPushButton::clicked, this, &CondForm::Button_Test_Click);
     connect(ui.Button_OK, &QPushButton::clicked, this, &CondForm::Button_OK_Click);
     connect(ui.Button_Cancel, &QPushButton::clicked, this, &CondForm::Button_Cancel_Click);
+    // The command, its address and Test wait while a bus call is under way.
+    ctl::RefuseDuringBus(this, {ui.Button_Test, ui.Combo_GPIBaddr, ui.Text_Command});
 }
 
 void CondForm::SelectValue(QComboBox* combo, int position, int value) {

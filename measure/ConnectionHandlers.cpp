@@ -2,6 +2,7 @@
 // is in Connection.h.
 #include "app/MainForm.h"
 #include "bus/BusAccess.h"
+#include "bus/BusActivity.h"
 #include "bus/Discovery.h"
 #include "bus/GpibDriver.h"
 #include "common/Numbers.h"
@@ -11,7 +12,6 @@
 #include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
 #include <QCoreApplication>
-#include <QScopedValueRollback>
 
 void MainForm::DropConnection() {
     ui->Frame1->setTitle(NotConnectedCaption);
@@ -21,10 +21,10 @@ void MainForm::DropConnection() {
 }
 
 void MainForm::Button_Connect_Click() {
-    // The search yields to window events inside each query; a second click must not start a
-    // second search inside the first.
-    if (connection.Searching) return;
-    const QScopedValueRollback searching(connection.Searching, true);
+    // The search yields to window events inside each query: it is one transaction, so that no
+    // window re-addresses the descriptor or starts a search of its own meanwhile.
+    const gpib::Transaction transaction;
+    const gpib::BusActivity& activity = gpib::BusActivity::instance();
 
     const int mode = Option_ID[2]->isChecked() ? 2 : Option_ID[1]->isChecked() ? 1 : 0;
     if (mode == 2) {
@@ -38,7 +38,7 @@ void MainForm::Button_Connect_Click() {
         const QString typed = ui->Text_DeviceID->text();
         std::int16_t found = -1;
         QByteArray answer;
-        for (int i = 1; i <= ListenerList[0]; ++i) {
+        for (int i = 1; i <= ListenerList[0] && !activity.endRequested(); ++i) {
             gpib::Bus().ibpad(DeviceUd, ListenerList[i]);
             answer = GpibQuery(DeviceUd, query);
             if (IdentificationMatches(answer, typed)) {
@@ -49,6 +49,7 @@ void MainForm::Button_Connect_Click() {
         if (found < 0) {
             // Keep the descriptor on the instrument the window is connected to, if any.
             gpib::Bus().ibpad(DeviceUd, DeviceAddress);
+            if (activity.endRequested()) return; // the window is closing
             platform::MsgBox("Device Error", "No response that matched " + typed + " was found.",
                              platform::Buttons::Ok, platform::Icon::Information);
             ui->Text_DeviceID->setFocus();

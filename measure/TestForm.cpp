@@ -1,4 +1,5 @@
 #include "measure/TestForm.h"
+#include "app/BusGate.h"
 #include "app/ControlEvents.h"
 #include "app/TwipsLayout.h"
 #include "bus/BusAccess.h"
@@ -75,6 +76,10 @@ void TestForm::ConnectHandlers() {
         exclude.dblClick = [this, i] { Text_Exclude_DblClick(i); };
         ctl::Attach(Text_Exclude[i], exclude);
     }
+    // Everything that asks the instrument again waits while it is being asked.
+    ctl::RefuseDuringBus(this, {ui->Text_MeasQuery, Text_Exclude[0], Text_Exclude[1], Button_Add[0],
+                                Button_Add[1], Button_Clear[0], Button_Clear[1], ui->Check_SciToDec,
+                                ui->Button_Refresh});
 }
 
 void TestForm::showEvent(QShowEvent* event) {

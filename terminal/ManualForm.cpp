@@ -1,6 +1,8 @@
 #include "terminal/ManualForm.h"
+#include "app/BusGate.h"
 #include "app/ControlEvents.h"
 #include "bus/BusAccess.h"
+#include "bus/BusActivity.h"
 #include "bus/Discovery.h"
 #include "bus/GpibDriver.h"
 #include "bus/Selection.h"
@@ -146,6 +148,20 @@ void ManualForm::ConnectHandlers() {
         });
     connect(ui->SendToDevice, &QAction::triggered, this, &ManualForm::SendToDevice_Click);
     connect(ui->DisplayFile, &QAction::triggered, this, &ManualForm::DisplayFile_Click);
+
+    // While a send, a sweep or a transfer is under way nothing may select another device,
+    // start other traffic or change the message being sent; closing waits for it.
+    ctl::RefuseDuringBus(this, {ui->Frame1, ui->Frame2},
+                         {ui->EnableSyntaxCheck, ui->SendToDevice, ui->SendtoFileOnce,
+                          ui->SendToFile, ui->Help, ui->History->menuAction()});
+    connect(
+        &gpib::BusActivity::instance(), &gpib::BusActivity::busyChanged, this,
+        [this](bool busy) {
+            if (busy || !CloseRequested) return;
+            CloseRequested = false;
+            close();
+        },
+        Qt::QueuedConnection);
 }
 
 void ManualForm::ShowModal() {
@@ -174,6 +190,7 @@ void ManualForm::ShowModal() {
 }
 
 void ManualForm::Form_Load() {
+    const gpib::Transaction transaction;
     gpib::Driver& bus = gpib::Bus();
     bus.SendIFC(0);
     bus.ibsre(0, 1);
@@ -252,10 +269,11 @@ void ManualForm::Form_Unload() {
 }
 
 void ManualForm::closeEvent(QCloseEvent* event) {
-    // A send or sweep under way finishes first (its driver call cannot be taken back), then
-    // the window closes.
-    if (Busy) {
+    // A send or sweep under way finishes first (its driver call cannot be taken back; a sweep
+    // stops before its next device), then the window closes.
+    if (gpib::BusBusy()) {
         CloseRequested = true;
+        gpib::BusActivity::instance().requestEnd();
         event->ignore();
         return;
     }
@@ -346,8 +364,8 @@ void ManualForm::ReceivedMessages_KeyPress(int& keyAscii) {
 }
 
 void ManualForm::IdAll_Click() {
-    if (Busy) return;
-    Busy = true;
+    const gpib::Transaction transaction;
+    const gpib::BusActivity& activity = gpib::BusActivity::instance();
     if (ui->AutoClear->isChecked() && ui->AutoClear->isEnabled()) {
         SetIncoming({});
         ui->Help->setEnabled(true);
@@ -356,7 +374,7 @@ void ManualForm::IdAll_Click() {
     std::optional<WaitCursor> wait(std::in_place);
     gpib::Driver& bus = gpib::Bus();
     const bool both = ui->bmID->isChecked() && ui->bmIDN->isChecked();
-    for (int i = ListenerList[0]; i >= 1; --i) {
+    for (int i = ListenerList[0]; i >= 1 && !activity.endRequested(); --i) {
         DeviceAddress = ListenerList[i];
         bus.ibpad(TerminalUd, DeviceAddress);
         bus.ibtmo(TerminalUd, 10);
@@ -383,9 +401,7 @@ void ManualForm::IdAll_Click() {
     bus.ibpad(TerminalUd, DeviceAddress);
     wait.reset();
     ui->ReceivedCharacters->clear();
-    Busy = false;
     FocusOutgoing();
-    if (CloseRequested) close();
 }
 
 // ---- Helpers

@@ -139,8 +139,7 @@ private:
     void SetAddressColour(int index, bool checking);
 
     QButtonGroup* AddressGroup = nullptr;
-    bool Busy = false; // a send or a sweep is under way; its events must not start another
-    bool CloseRequested = false; // the window was closed while busy: close when done
+    bool CloseRequested = false; // the window was closed during a bus call: close when done
     QString LastTyped;           // the outgoing text after the last typing, to tell additions
     QEventLoop* ModalLoop = nullptr;
 };

@@ -1,5 +1,6 @@
 // Sending messages, showing answers, the outgoing box's events and the message options.
 #include "bus/BusAccess.h"
+#include "bus/BusActivity.h"
 #include "bus/Selection.h"
 #include "platform/Platform.h"
 #include "terminal/ManualForm.h"
@@ -15,7 +16,6 @@ using platform::Icon;
 namespace {} // namespace
 
 void ManualForm::SendMessage_Click() {
-    if (Busy) return; // Enter again while the answer is awaited
     QComboBox* box = ui->SendMessageList;
     const QString outgoing = box->currentText();
     if (term::TrimBlanks(outgoing).isEmpty()) {
@@ -27,7 +27,7 @@ void ManualForm::SendMessage_Click() {
         FocusOutgoing();
         return;
     }
-    Busy = true;
+    const gpib::Transaction transaction; // to the end: the message is recorded after the answer
     ui->ReceivedCharacters->clear();
     ui->SyntaxErrorMessage->hide();
     const int method = SyntaxMethod[SelectedButton];
@@ -94,9 +94,7 @@ void ManualForm::SendMessage_Click() {
     }
     if (ui->bmSelectNextListItem->isChecked() && ListIndex() >= 0 && ListIndex() < box->count() - 1)
         SelectEntry(ListIndex() + 1);
-    Busy = false;
     FocusOutgoing();
-    if (CloseRequested) close();
 }
 
 void ManualForm::PrintMessageList(const QByteArray& msg) {

@@ -1,4 +1,5 @@
 #include "terminal/SyntaxCheckForm.h"
+#include "app/BusGate.h"
 #include "terminal/Busmate.h"
 #include "ui_SyntaxCheckForm.h"
 
@@ -6,6 +7,8 @@ SyntaxCheckForm::SyntaxCheckForm(QWidget* parent) : QDialog(parent), ui(new Ui::
     ui->setupUi(this);
     SyntaxCheckMethod = {ui->SyntaxCheckMethod_0, ui->SyntaxCheckMethod_1, ui->SyntaxCheckMethod_2};
     connect(ui->Close_Button, &QPushButton::clicked, this, &SyntaxCheckForm::Close_Button_Click);
+    // Closing with a method sets the device up for it, on the bus.
+    ctl::RefuseDuringBus(this, {ui->Close_Button});
 }
 
 SyntaxCheckForm::~SyntaxCheckForm() = default;

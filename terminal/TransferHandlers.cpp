@@ -1,5 +1,6 @@
 // Syntax checking after each write, and the transfers between files and instruments.
 #include "bus/BusAccess.h"
+#include "bus/BusActivity.h"
 #include "bus/Discovery.h"
 #include "bus/GpibDriver.h"
 #include "bus/Selection.h"
@@ -56,6 +57,7 @@ void TransferError(int iberr) {
 // ---- Syntax checking
 
 void ManualForm::ApplySyntaxMethod(int method) {
+    const gpib::Transaction transaction;
     gpib::Driver& bus = gpib::Bus();
     if (method == 1) {
         bus.DevClear(0, gpib::Addr4882_t(DeviceAddress));
@@ -211,7 +213,7 @@ void ManualForm::SendToDevice_Click() {
             return;
         SendWarningShown = true;
     }
-    if (SelectedButton < 1 || Busy) return;
+    if (SelectedButton < 1) return;
     const int address = ListenerList[SelectedButton];
     QString path;
     for (;;) {
@@ -226,10 +228,10 @@ void ManualForm::SendToDevice_Click() {
                              Buttons::YesNo, Icon::Question, Answer::Yes) == Answer::Yes)
             break;
     }
-    Busy = true;
     int sta = 0;
     int err = 0;
     {
+        const gpib::Transaction transaction;
         ManualForm::WaitCursor wait;
         QCoreApplication::processEvents();
         TransferTimeoutScope timeout(TerminalUd);
@@ -238,7 +240,6 @@ void ManualForm::SendToDevice_Click() {
         sta = bus.ibwrtf(TerminalUd, QFile::encodeName(path).constData());
         err = bus.iberr();
     }
-    Busy = false;
     if (sta & gpib::TIMO)
         platform::MsgBox("Timeout Has Occured",
                          "This may be due to either the device doesn't accept the data or a "
@@ -247,7 +248,6 @@ void ManualForm::SendToDevice_Click() {
                          Buttons::Ok, Icon::Warning);
     else if (sta & gpib::ERR)
         TransferError(err);
-    if (CloseRequested) close();
 }
 
 void ManualForm::DisplayFile_Click() {

@@ -17,7 +17,7 @@ using platform::Answer;
 
 namespace {
 
-// Identification answers of 7 and 12 take 300 ms; a read waits up to 1 s.
+// Identification answers of 7 and 12 take 300 ms; a read waits up to 1 s (timeouts at a tenth).
 const QByteArray MainBench = R"(
     { "address": 3, "replies": { "ID?": "METER 3", "TEMP?": "3.3" } },
     { "address": 7, "replies": { "ID?": { "answer": "SWITCH 7", "delay_ms": 300 } } },
@@ -26,11 +26,11 @@ const QByteArray MainBench = R"(
 const QByteArray TerminalBench = R"(
     { "address": 3, "replies": { "ID?": "METER 3" } },
     { "address": 9, "replies": { "ID?": "SWITCH 9" } },
-    { "address": 22, "replies": { "ID?": { "answer": "PROBE 22", "delay_ms": 300 },
+    { "address": 22, "replies": { "ID?": { "answer": "PROBE 22", "delay_ms": 150 },
                                   "SLOW?": { "answer": "LATE", "delay_ms": 300 } } })";
 
-QByteArray SlowBench(const QByteArray& instruments, const QString& journal) {
-    return BenchJson(instruments, journal, 0.1);
+QByteArray SlowBench(const QByteArray& instruments, const QString& journal, double scale = 0.1) {
+    return BenchJson(instruments, journal, scale);
 }
 
 // The messages written, in order, as "address W text".
@@ -107,7 +107,8 @@ struct Main {
 
 // Busmate on the slow bench, shown as the main window would show it.
 struct Terminal {
-    Terminal() : bench(SlowBench(TerminalBench, dir.filePath("journal")), true) {
+    // Id All waits 300 ms for an answer: the timeouts are real here.
+    Terminal() : bench(SlowBench(TerminalBench, dir.filePath("journal"), 1.0), true) {
         QDir::setCurrent(dir.path());
         form = std::make_unique<ManualForm>();
         form->Form_Load();

@@ -1,0 +1,81 @@
+#include "app/BusGate.h"
+#include "bus/BusActivity.h"
+#include <QActionGroup>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QWidget>
+
+namespace ctl {
+
+namespace {
+
+// Input that could start something; focus movement and closing stay.
+bool StartsSomething(const QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        const int key = static_cast<const QKeyEvent*>(event)->key();
+        return key != Qt::Key_Tab && key != Qt::Key_Backtab && key != Qt::Key_Escape;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TabletPress:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Watches every event of the application, which reaches it before any control's own filter
+// (the key translation's handlers included), and drops the refused ones.
+class Gate : public QObject {
+public:
+    Gate(QWidget* window, const QList<QWidget*>& controls, const QList<QAction*>& actions)
+        : QObject(window), actions_(new QActionGroup(this)) {
+        for (QWidget* c : controls)
+            controls_.append(c);
+        // A group of its own disables the items while it is disabled and gives each back the
+        // state it was last given, also by a handler that ran in between.
+        actions_->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+        for (QAction* a : actions)
+            actions_->addAction(a);
+        gpib::BusActivity& activity = gpib::BusActivity::instance();
+        actions_->setEnabled(!activity.busy());
+        connect(&activity, &gpib::BusActivity::busyChanged, this,
+                [this](bool busy) { actions_->setEnabled(!busy); });
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!watched->isWidgetType() || !StartsSomething(event) || !gpib::BusBusy()) return false;
+        // Up through the windows too: a combo box's list belongs to its combo box.
+        for (auto* w = static_cast<QWidget*>(watched); w; w = w->parentWidget())
+            for (const QPointer<QWidget>& c : controls_)
+                if (c == w) return true;
+        return false;
+    }
+
+private:
+    QList<QPointer<QWidget>> controls_;
+    QActionGroup* actions_;
+};
+
+} // namespace
+
+void RefuseDuringBus(QWidget* window, const QList<QWidget*>& controls,
+                     const QList<QAction*>& actions) {
+    new Gate(window, controls, actions);
+}
+
+} // namespace ctl
