@@ -3,15 +3,24 @@
 // answer slowly on the worker thread, as the program's do; the scenarios click and pick menu
 // items as a user does, and the bench journal shows where every message went.
 #include "FormFixture.h"
+#include "app/BusGate.h"
 #include "bus/BusAccess.h"
+#include "bus/BusActivity.h"
 #include "bus/Discovery.h"
 #include "bus/Selection.h"
+#include "measure/TestForm.h"
 #include "settings/SettingsStore.h"
 #include "terminal/ManualForm.h"
 #include "ui_ManualForm.h"
+#include "ui_TestForm.h"
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QtTest>
 #include <functional>
+#include <optional>
 
 using platform::Answer;
 
@@ -105,10 +114,13 @@ struct Main {
     FormFixture f;
 };
 
-// Busmate on the slow bench, shown as the main window would show it.
+// Busmate on the slow bench, shown as the main window would show it. Without the worker a slow
+// answer blocks the window thread, and events are handled only where the program yields between
+// driver calls.
 struct Terminal {
     // Id All waits 300 ms for an answer: the timeouts are real here.
-    Terminal() : bench(SlowBench(TerminalBench, dir.filePath("journal"), 1.0), true) {
+    explicit Terminal(bool worker = true)
+        : bench(SlowBench(TerminalBench, dir.filePath("journal"), 1.0), worker) {
         QDir::setCurrent(dir.path());
         form = std::make_unique<ManualForm>();
         form->Form_Load();
@@ -127,24 +139,169 @@ struct Terminal {
 // Something the user does to the main window.
 using MainAct = std::function<void(Ui::MainForm*)>;
 
+// A dialog that declares a button, a combo box and a line edit, and leaves a second button free.
+struct Gated {
+    Gated() {
+        for (auto* w : std::initializer_list<QWidget*>{go, combo, edit, free}) {
+            w->setParent(&dialog);
+            w->move(0, 40 * int(dialog.children().size()));
+        }
+        go->setObjectName("go");
+        combo->setObjectName("combo");
+        edit->setObjectName("edit");
+        free->setObjectName("free");
+        combo->addItems({"0", "1"});
+        combo->setEditable(true);
+        QObject::connect(go, &QPushButton::clicked, [this] { ++clicks; });
+        QObject::connect(free, &QPushButton::clicked, [this] { ++clicks; });
+        QObject::connect(&dialog, &QDialog::rejected, [this] { ++clicks; });
+        ctl::RefuseDuringBus(&dialog, {go, combo, edit});
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+    }
+    QDialog dialog;
+    QPushButton* go = new QPushButton("&Go");
+    QComboBox* combo = new QComboBox;
+    QLineEdit* edit = new QLineEdit;
+    QPushButton* free = new QPushButton("&Free");
+    int clicks = 0; // of either button, or the dialog's closing
+    // What the input did: clicks, the combo's text, the edit's text, the declared control that
+    // has the focus.
+    QString effect() const {
+        QString focus = "-";
+        for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+            if (!w->objectName().isEmpty() && focus == "-") focus = w->objectName();
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(clicks)
+            .arg(combo->currentText(), edit->text(), focus);
+    }
+};
+using GatedAct = std::function<void(Gated&)>;
+
 } // namespace
 Q_DECLARE_METATYPE(MainAct)
+Q_DECLARE_METATYPE(GatedAct)
 
 class TestBusGate : public QObject {
     Q_OBJECT
 
 private slots:
-    // Busmate opened and closed without a click: the run still measures the window's instrument.
+    // While a transaction lasts, declared controls get no input that could start something, and
+    // everything inside them neither; focus still moves and Escape still closes. The same input
+    // acts as usual once the transaction has ended.
+    void refusal_data() {
+        QTest::addColumn<GatedAct>("act");
+        QTest::addColumn<QString>("during");
+        QTest::addColumn<QString>("after");
+        // A press gives the focus before anyone sees it: focus is no input that starts anything.
+        QTest::newRow("click") << GatedAct([](Gated& g) { Click(g.go); }) << "0 0  go"
+                               << "1 0  go";
+        QTest::newRow("Space") << GatedAct([](Gated& g) {
+            g.go->setFocus();
+            QTest::keyClick(g.go, Qt::Key_Space);
+        }) << "0 0  go"
+                               << "1 0  go";
+        QTest::newRow("access key") << GatedAct([](Gated& g) {
+            QTest::keyClick(&g.dialog, Qt::Key_G, Qt::AltModifier);
+            QTest::qWait(200); // the button shows itself pressed before it clicks
+        }) << "0 0  edit"
+                                    << "1 0  edit";
+        QTest::newRow("wheel") << GatedAct([](Gated& g) {
+            QWheelEvent wheel({5, 5}, g.combo->mapToGlobal(QPoint(5, 5)), {}, {0, -120},
+                              Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(g.combo, &wheel);
+        }) << "0 0  edit"
+                               << "0 1  edit";
+        QTest::newRow("typing into the combo box's line") << GatedAct([](Gated& g) {
+            g.combo->lineEdit()->setFocus();
+            QTest::keyClicks(g.combo->lineEdit(), "7");
+        }) << "0 0  combo"
+                                                          << "0 07  combo";
+        QTest::newRow("double click, typing") << GatedAct([](Gated& g) {
+            QTest::mouseDClick(g.edit, Qt::LeftButton);
+            QTest::keyClicks(g.edit, "ab");
+        }) << "0 0  edit"
+                                              << "0 0 ab edit";
+        QTest::newRow("Tab") << GatedAct([](Gated& g) { QTest::keyClick(g.edit, Qt::Key_Tab); })
+                             << "0 0  free"
+                             << "0 0  free";
+        QTest::newRow("Escape") << GatedAct([](Gated& g) {
+            QTest::keyClick(g.edit, Qt::Key_Escape);
+        }) << "1 0  -"
+                                << "1 0  -";
+        QTest::newRow("a control not declared")
+            << GatedAct([](Gated& g) { Click(g.free); }) << "1 0  free"
+            << "1 0  free";
+    }
+    void refusal() {
+        QFETCH(GatedAct, act);
+        for (const bool busy : {true, false}) {
+            Gated g;
+            QVERIFY(QTest::qWaitForWindowActive(&g.dialog));
+            g.edit->setFocus();
+            std::optional<gpib::Transaction> transaction;
+            if (busy) transaction.emplace();
+            act(g);
+            QTEST(g.effect(), busy ? "during" : "after");
+        }
+    }
+
+    // Declared menu items are disabled during a transaction; what a handler set meanwhile is
+    // their state afterwards.
+    void items() {
+        QWidget window;
+        QAction kept("kept", &window), enabled("enabled", &window), disabled("disabled", &window),
+            free("free", &window);
+        enabled.setEnabled(false);
+        ctl::RefuseDuringBus(&window, {}, {&kept, &enabled, &disabled});
+        const auto state = [&] {
+            QString s;
+            for (const QAction* a : {&kept, &enabled, &disabled, &free})
+                s += a->isEnabled() ? '1' : '0';
+            return s;
+        };
+        QCOMPARE(state(), QString("1011"));
+        {
+            const gpib::Transaction transaction;
+            enabled.setEnabled(true);
+            disabled.setEnabled(false);
+            QCOMPARE(state(), QString("0001"));
+        }
+        QCOMPARE(state(), QString("1101"));
+    }
+
+    // Busmate opened and closed, with or without talking to another device: afterwards the run
+    // measures the window's instrument.
+    void terminalGivesBack_data() {
+        QTest::addColumn<bool>("talk");
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("without a click") << false << QStringList({"12 W TEMP?"});
+        QTest::newRow("ID? sent to 3") << true << QStringList({"3 W ID?", "12 W TEMP?"});
+    }
     void terminalGivesBack() {
+        QFETCH(bool, talk);
         Main m(true);
         QVERIFY(m.start());
         Click(m.f.ui()->Button_Connect);
         QCOMPARE(m.f.ui()->Frame1->title(), QString("  Connected to address 12  "));
-        ModalCloser closer;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* terminal = qobject_cast<ManualForm*>(QApplication::activeModalWidget());
+            if (!terminal || !terminal->WindowInitialised) return;
+            poll.stop();
+            if (talk) {
+                Click(terminal->AddressButton[0]);
+                terminal->ui->SendMessageList->setEditText("ID?");
+                Click(terminal->ui->SendMessage);
+            }
+            Choose(terminal->ui->Quit);
+        });
+        poll.start(10);
         Choose(m.f.ui()->Menu_GPIB);
-        QCOMPARE(closer.opened, QStringList({"ManualForm"}));
+        QVERIFY(!poll.isActive());
+        QCOMPARE(DeviceAddress, 12);
         Click(m.f.ui()->Button_Start);
-        QCOMPARE(Written(m.journal()), QStringList({"12 W TEMP?"}));
+        QTEST(Written(m.journal()), "written");
     }
 
     // Whatever is clicked or chosen while Connect waits for the last listener's answer, Connect
@@ -182,6 +339,23 @@ private slots:
                  QStringList({"3 W ID?", "7 W ID?", "12 W ID?", "12 W TEMP?"}));
     }
 
+    // The test dialog's Refresh clicked while the dialog's own query pauses before reading the
+    // answer: the instrument is asked once.
+    void refreshDuringRefresh() {
+        Main m(true);
+        QVERIFY(m.start());
+        Click(m.f.ui()->Button_Connect);
+        OnJournal during(m.journal(), "12 W TEMP?", [&] {
+            auto* dialog = qobject_cast<TestForm*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            Click(dialog->ui->Button_Refresh);
+            QTimer::singleShot(0, dialog, &QDialog::reject);
+        });
+        Click(m.f.ui()->Button_Test);
+        QVERIFY(!during.timer.isActive());
+        QCOMPARE(Written(m.journal()), QStringList({"12 W TEMP?"}));
+    }
+
     // Exit during Connect: the window stays until the answer awaited has come, the search ends
     // there, and the window closes as usual, asking its question after the bus call.
     void exitDuringConnect_data() {
@@ -213,15 +387,21 @@ private slots:
     // address it came from, the selection stays, and the next message goes where it shows.
     void clickDuring_data() {
         QTest::addColumn<bool>("idAll");
+        QTest::addColumn<bool>("worker");
         QTest::addColumn<int>("selected");
         QTest::addColumn<QString>("incoming");
-        QTest::newRow("Id All") << true << 1 << "03: METER 3\r\n09: SWITCH 9\r\n22: PROBE 22\r\n";
-        QTest::newRow("send") << false << 2 << "22: LATE\r\n";
+        for (const bool worker : {true, false}) {
+            const char* where = worker ? "in a driver call" : "between driver calls";
+            QTest::addRow("Id All, %s", where)
+                << true << worker << 1 << "03: METER 3\r\n09: SWITCH 9\r\n22: PROBE 22\r\n";
+            QTest::addRow("send, %s", where) << false << worker << 2 << "22: LATE\r\n";
+        }
     }
     void clickDuring() {
         QFETCH(bool, idAll);
+        QFETCH(bool, worker);
         QFETCH(int, selected);
-        Terminal t;
+        Terminal t(worker);
         Click(t.form->AddressButton[selected]);
         OnJournal during(t.journal(), idAll ? "22 W ID?" : "22 W SLOW?",
                          [&] { Click(t.form->AddressButton[0]); });

@@ -48,43 +48,6 @@ private slots:
         QVERIFY(!t.ui()->AutoClear->isChecked() && !t.ui()->SendToFile->isChecked());
     }
 
-    // Opened from the main window: afterwards the main window's address and descriptor are
-    // its own again, whatever the terminal talked to.
-    void fromMainWindow() {
-        QTemporaryDir dir;
-        QDir::setCurrent(dir.path());
-        FormFixture f(BenchJson(Three, dir.filePath("journal")));
-        QVERIFY(f.start());
-        DeviceAddress = 22;
-        gpib::Bus().ibpad(DeviceUd, 22);
-        QString caption;
-        // Driver calls may yield to events while the window loads: act once it is shown.
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* terminal = qobject_cast<ManualForm*>(w);
-                if (!terminal || !terminal->isVisible() || !terminal->WindowInitialised) continue;
-                poll.stop();
-                caption = terminal->windowTitle();
-                terminal->AddressButton[1]->click();
-                terminal->ui->SendMessageList->setEditText("ID?");
-                terminal->SendMessage_Click();
-                QVERIFY(terminal->isModal());
-                terminal->ui->Quit->trigger();
-            }
-        });
-        poll.start(10);
-        f.p.Menu_GPIB_Click();
-        QCOMPARE(caption, QString("Busmate, v1.91 - Jan 2017"));
-        QCOMPARE(DeviceAddress, 22);
-        GpibWrite(DeviceUd, "OUT ON");
-        const QStringList journal =
-            JournalText(dir.filePath("journal")).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(journal.mid(journal.size() - 3),
-                 QStringList({"9 W ID?", "9 R OLD 9\\r\\n", "22 W OUT ON"}));
-        QCOMPARE(f.sys.pendingAnswers(), 0);
-    }
-
     // Three listeners: nothing selected until a click; the click selects and shows it bold.
     void threeListeners() {
         Terminal t(Three);
