@@ -2,6 +2,7 @@
 #include "bus/BusActivity.h"
 #include <QActionGroup>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QWidget>
@@ -53,8 +54,19 @@ public:
         actions_->setEnabled(!activity.busy());
         connect(&activity, &gpib::BusActivity::busyChanged, this,
                 [this](bool busy) { actions_->setEnabled(!busy); });
+        // After the handler whose transaction ended has returned, not inside it.
+        connect(
+            &activity, &gpib::BusActivity::busyChanged, this,
+            [this, window](bool busy) {
+                if (busy || !closePending) return;
+                closePending = false;
+                window->close();
+            },
+            Qt::QueuedConnection);
         qApp->installEventFilter(this);
     }
+
+    bool closePending = false;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -76,6 +88,15 @@ private:
 void RefuseDuringBus(QWidget* window, const QList<QWidget*>& controls,
                      const QList<QAction*>& actions) {
     new Gate(window, controls, actions);
+}
+
+bool CloseWaitsForBus(QWidget* window, QCloseEvent* event) {
+    if (!gpib::BusBusy()) return false;
+    event->ignore();
+    gpib::BusActivity::instance().requestEnd();
+    for (QObject* child : window->children())
+        if (auto* gate = dynamic_cast<Gate*>(child)) gate->closePending = true;
+    return true;
 }
 
 } // namespace ctl

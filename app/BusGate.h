@@ -9,11 +9,18 @@
 #include <QList>
 
 class QAction;
+class QCloseEvent;
 class QWidget;
 
 namespace ctl {
 
 void RefuseDuringBus(QWidget* window, const QList<QWidget*>& controls,
                      const QList<QAction*>& actions = {});
+
+// For the closeEvent of a window that declared its controls: while a transaction is under way
+// the close is refused (true), an operation of several calls stops before its next step, and
+// the window is closed again once the transaction has ended. A bus call cannot be taken back,
+// and every box it raises meanwhile is shown and answered as usual.
+bool CloseWaitsForBus(QWidget* window, QCloseEvent* event);
 
 } // namespace ctl

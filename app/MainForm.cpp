@@ -2,9 +2,7 @@
 #include "app/BusGate.h"
 #include "app/ControlEvents.h"
 #include "bus/BusAccess.h"
-#include "bus/BusActivity.h"
 #include "bus/Discovery.h"
-#include "bus/GpibDriver.h"
 #include "condition/CondTracker.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
@@ -144,14 +142,6 @@ void MainForm::ConnectHandlers() {
     QList<QAction*> busItems = {ui->Menu_GPIB, ui->Menu_Conditional, ui->Menu_RecallDefault};
     busItems.append(QList<QAction*>(Menu_Recall.begin(), Menu_Recall.end()));
     ctl::RefuseDuringBus(this, {ui->Frame1, ui->Button_Start}, busItems);
-    connect(
-        &gpib::BusActivity::instance(), &gpib::BusActivity::busyChanged, this,
-        [this](bool busy) {
-            if (busy || !startup.CloseAfterBus) return;
-            startup.CloseAfterBus = false;
-            close();
-        },
-        Qt::QueuedConnection);
 }
 
 void MainForm::Form_Load() {
@@ -255,14 +245,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (gpib::BusBusy()) {
-        // A bus call cannot be taken back: the window closes once it has ended, and a search
-        // ends before its next step. Until then every box is shown and answered as usual.
-        startup.CloseAfterBus = true;
-        gpib::BusActivity::instance().requestEnd();
-        event->ignore();
-        return;
-    }
+    if (ctl::CloseWaitsForBus(this, event)) return; // a search stops before its next listener
     if (SettingsChanged) {
         const Answer a = platform::MsgBox("Exit", "Do you want to save the Startup settings ?",
                                           Buttons::YesNoCancel, Icon::Question, Answer::Yes);

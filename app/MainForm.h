@@ -81,7 +81,6 @@ private:
         QString AppVersion;
         int SplashSeconds = 2;
         bool CloseAfterRun = false; // the window was closed during a run
-        bool CloseAfterBus = false; // ... or during a bus transaction
         QPointer<frmAbout> About;   // the open about box, brought forward by a second click
     } startup;
     void CondOnIndicator(bool turnOn);

@@ -154,14 +154,6 @@ void ManualForm::ConnectHandlers() {
     ctl::RefuseDuringBus(this, {ui->Frame1, ui->Frame2},
                          {ui->EnableSyntaxCheck, ui->SendToDevice, ui->SendtoFileOnce,
                           ui->SendToFile, ui->Help, ui->History->menuAction()});
-    connect(
-        &gpib::BusActivity::instance(), &gpib::BusActivity::busyChanged, this,
-        [this](bool busy) {
-            if (busy || !CloseRequested) return;
-            CloseRequested = false;
-            close();
-        },
-        Qt::QueuedConnection);
 }
 
 void ManualForm::ShowModal() {
@@ -269,14 +261,7 @@ void ManualForm::Form_Unload() {
 }
 
 void ManualForm::closeEvent(QCloseEvent* event) {
-    // A send or sweep under way finishes first (its driver call cannot be taken back; a sweep
-    // stops before its next device), then the window closes.
-    if (gpib::BusBusy()) {
-        CloseRequested = true;
-        gpib::BusActivity::instance().requestEnd();
-        event->ignore();
-        return;
-    }
+    if (ctl::CloseWaitsForBus(this, event)) return; // Id All stops before its next device
     if (!Form_QueryUnload()) {
         event->ignore();
         return;

@@ -139,7 +139,6 @@ private:
     void SetAddressColour(int index, bool checking);
 
     QButtonGroup* AddressGroup = nullptr;
-    bool CloseRequested = false; // the window was closed during a bus call: close when done
-    QString LastTyped;           // the outgoing text after the last typing, to tell additions
+    QString LastTyped; // the outgoing text after the last typing, to tell additions
     QEventLoop* ModalLoop = nullptr;
 };
