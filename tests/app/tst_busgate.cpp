@@ -26,16 +26,16 @@ using platform::Answer;
 
 namespace {
 
-// Identification answers of 7 and 12 take 300 ms; a read waits up to 1 s (timeouts at a tenth).
+// Identification answers of 7 and 12 take 500 ms; a read waits up to 1 s (timeouts at a tenth).
 const QByteArray MainBench = R"(
     { "address": 3, "replies": { "ID?": "METER 3", "TEMP?": "3.3" } },
-    { "address": 7, "replies": { "ID?": { "answer": "SWITCH 7", "delay_ms": 300 } } },
-    { "address": 12, "replies": { "ID?": { "answer": "PROBE 12", "delay_ms": 300 },
+    { "address": 7, "replies": { "ID?": { "answer": "SWITCH 7", "delay_ms": 500 } } },
+    { "address": 12, "replies": { "ID?": { "answer": "PROBE 12", "delay_ms": 500 },
                                   "TEMP?": "21.5" } })";
 const QByteArray TerminalBench = R"(
     { "address": 3, "replies": { "ID?": "METER 3" } },
     { "address": 9, "replies": { "ID?": "SWITCH 9" } },
-    { "address": 22, "replies": { "ID?": { "answer": "PROBE 22", "delay_ms": 150 },
+    { "address": 22, "replies": { "ID?": { "answer": "PROBE 22", "delay_ms": 300 },
                                   "SLOW?": { "answer": "LATE", "delay_ms": 300 } } })";
 
 QByteArray SlowBench(const QByteArray& instruments, const QString& journal, double scale = 0.1) {
@@ -118,9 +118,9 @@ struct Main {
 // answer blocks the window thread, and events are handled only where the program yields between
 // driver calls.
 struct Terminal {
-    // Id All waits 300 ms for an answer: the timeouts are real here.
+    // Id All waits 600 ms for an answer: the timeouts are twice the real ones here.
     explicit Terminal(bool worker = true)
-        : bench(SlowBench(TerminalBench, dir.filePath("journal"), 1.0), worker) {
+        : bench(SlowBench(TerminalBench, dir.filePath("journal"), 2.0), worker) {
         QDir::setCurrent(dir.path());
         form = std::make_unique<ManualForm>();
         form->Form_Load();
