@@ -42,7 +42,8 @@ bool StartsSomething(const QEvent* event) {
 class Gate : public QObject {
 public:
     Gate(QWidget* window, const QList<QWidget*>& controls, const QList<QAction*>& actions)
-        : QObject(window), actions_(new QActionGroup(this)) {
+        : QObject(window), outerDepth(gpib::BusActivity::instance().depth()),
+          actions_(new QActionGroup(this)) {
         for (QWidget* c : controls)
             controls_.append(c);
         // A group of its own disables the items while it is disabled and gives each back the
@@ -66,6 +67,9 @@ public:
         qApp->installEventFilter(this);
     }
 
+    // Transactions under way when the window was made go on beneath its event loop: they
+    // cannot end before it has closed, and its closing does not wait for them.
+    const int outerDepth;
     bool closePending = false;
 
 protected:
@@ -91,12 +95,16 @@ void RefuseDuringBus(QWidget* window, const QList<QWidget*>& controls,
 }
 
 bool CloseWaitsForBus(QWidget* window, QCloseEvent* event) {
-    if (!gpib::BusBusy()) return false;
-    event->ignore();
-    gpib::BusActivity::instance().requestEnd();
-    for (QObject* child : window->children())
-        if (auto* gate = dynamic_cast<Gate*>(child)) gate->closePending = true;
-    return true;
+    gpib::BusActivity& activity = gpib::BusActivity::instance();
+    for (QObject* child : window->children()) {
+        auto* gate = dynamic_cast<Gate*>(child);
+        if (!gate || activity.depth() <= gate->outerDepth) continue;
+        event->ignore();
+        activity.requestEnd();
+        gate->closePending = true;
+        return true;
+    }
+    return false;
 }
 
 } // namespace ctl

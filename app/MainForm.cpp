@@ -138,10 +138,10 @@ void MainForm::ConnectHandlers() {
                                    .dblClick = [this, i] { Text_Time_DblClick(i); }});
 
     // What starts bus traffic or changes the instrument a search or run talks to waits while
-    // one is under way, in any window; closing waits for it too.
-    QList<QAction*> busItems = {ui->Menu_GPIB, ui->Menu_Conditional, ui->Menu_RecallDefault};
-    busItems.append(QList<QAction*>(Menu_Recall.begin(), Menu_Recall.end()));
-    ctl::RefuseDuringBus(this, {ui->Frame1, ui->Button_Start}, busItems);
+    // one is under way, in any window: the connection frame, Start, the tools, every recall.
+    ctl::RefuseDuringBus(this, {ui->Frame1, ui->Button_Start},
+                         ui->Menu_RecallSettings->actions()
+                             << ui->Menu_GPIB << ui->Menu_Conditional);
 }
 
 void MainForm::Form_Load() {

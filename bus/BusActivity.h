@@ -14,6 +14,7 @@ public:
     static BusActivity& instance();
 
     bool busy() const { return depth_ > 0; }
+    int depth() const { return depth_; }
     // A window is to close: an operation of several calls stops before its next step.
     void requestEnd();
     bool endRequested() const { return endRequested_; }

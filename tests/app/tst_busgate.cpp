@@ -13,6 +13,7 @@
 #include "terminal/ManualForm.h"
 #include "ui_ManualForm.h"
 #include "ui_TestForm.h"
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -177,6 +178,14 @@ struct Gated {
     }
 };
 
+// A window whose closing waits for the bus.
+struct Closing : QWidget {
+    Closing() { ctl::RefuseDuringBus(this, {}); }
+    void closeEvent(QCloseEvent* event) override {
+        if (!ctl::CloseWaitsForBus(this, event)) event->accept();
+    }
+};
+
 } // namespace
 Q_DECLARE_METATYPE(MainAct)
 
@@ -259,6 +268,22 @@ private slots:
             QCOMPARE(state(), QString("0001"));
         }
         QCOMPARE(state(), QString("1101"));
+    }
+
+    // Closing waits for a transaction the window's own handlers began, not for one that was
+    // under way beneath it when it opened: that one cannot end before the window has closed.
+    void closeWaits() {
+        std::optional<gpib::Transaction> outer(std::in_place);
+        Closing window;
+        window.show();
+        QVERIFY(window.close());
+        outer.reset();
+        Closing other;
+        other.show();
+        std::optional<gpib::Transaction> own(std::in_place);
+        QVERIFY(!other.close() && other.isVisible());
+        own.reset();
+        QTRY_VERIFY(!other.isVisible());
     }
 
     // Busmate opened and closed, with or without talking to another device: afterwards the run
