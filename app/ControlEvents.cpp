@@ -19,9 +19,9 @@ int KeyAsciiOf(const QKeyEvent* event) {
     case Qt::Key_Backspace:
         return 8;
     case Qt::Key_Tab:
-        return 9;
+    case Qt::Key_Backtab:
     case Qt::Key_Escape:
-        return 27;
+        return 0;
     default:
         break;
     }
@@ -60,8 +60,15 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override {
         switch (event->type()) {
         case QEvent::KeyPress: {
+            const auto* press = static_cast<QKeyEvent*>(event);
+            if (h_.tabTo && press->key() == Qt::Key_Tab &&
+                !(press->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
+                if (QWidget* target = h_.tabTo()) {
+                    target->setFocus(Qt::TabFocusReason);
+                    return true;
+                }
             if (!h_.keyPress) return false;
-            const int original = KeyAsciiOf(static_cast<QKeyEvent*>(event));
+            const int original = KeyAsciiOf(press);
             if (original == 0) return false;
             int key = original;
             h_.keyPress(key);
@@ -72,7 +79,7 @@ protected:
             }
             // Alt+letter would be dropped by some controls' own handling; type it here so
             // the filtered character is the one that arrives.
-            if (original >= 32 && static_cast<QKeyEvent*>(event)->modifiers() & Qt::AltModifier) {
+            if (original >= 32 && press->modifiers() & Qt::AltModifier) {
                 InsertText(control_, QString(QChar(key)));
                 return true;
             }

@@ -96,6 +96,7 @@ void ManualForm::ConnectHandlers() {
     connect(ui->IdAll, &QPushButton::clicked, this, &ManualForm::IdAll_Click);
     ctl::Handlers incomingEvents;
     incomingEvents.keyPress = [this](int& key) { ReceivedMessages_KeyPress(key); };
+    incomingEvents.tabTo = [this] { return ReceivedMessages_TabTo(); };
     ctl::Attach(ui->ReceivedMessages, incomingEvents);
     connect(ui->Quit, &QAction::triggered, this, &ManualForm::Quit_Click);
 
@@ -338,11 +339,16 @@ void ManualForm::bmIDN_Click() {
     FocusOutgoing();
 }
 
+// While nothing can be sent, Enter and Tab both lead to the first address button.
 void ManualForm::ReceivedMessages_KeyPress(int& keyAscii) {
-    if (!ui->SendMessage->isEnabled() && (keyAscii == 13 || keyAscii == 9)) {
-        AddressButton[0]->setFocus();
+    if (keyAscii == 13 && !ui->SendMessage->isEnabled()) {
+        AddressButton[0]->setFocus(Qt::TabFocusReason);
         keyAscii = 0;
     }
+}
+
+QWidget* ManualForm::ReceivedMessages_TabTo() {
+    return ui->SendMessage->isEnabled() ? nullptr : AddressButton[0];
 }
 
 void ManualForm::IdAll_Click() {

@@ -61,6 +61,7 @@ public:
     void bmIDN_Click();
     void IdAll_Click();
     void ReceivedMessages_KeyPress(int& keyAscii);
+    QWidget* ReceivedMessages_TabTo(); // null: Tab keeps the window's order
     void Quit_Click();
 
     // Messages.

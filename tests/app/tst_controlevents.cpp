@@ -1,10 +1,12 @@
 // The one translation of key, double-click, focus and click events every window uses.
 #include "app/ControlEvents.h"
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QVBoxLayout>
 
 namespace {
 struct Stroke {
@@ -41,8 +43,9 @@ private slots:
         QTest::newRow("Enter") << Stroke{Qt::Key_Return, None, "\r"} << 13;
         QTest::newRow("keypad Enter") << Stroke{Qt::Key_Enter, Qt::KeypadModifier, "\r"} << 13;
         QTest::newRow("Backspace") << Backspace << 8;
-        QTest::newRow("Tab") << Stroke{Qt::Key_Tab, None, "\t"} << 9;
-        QTest::newRow("Escape") << Stroke{Qt::Key_Escape, None, "\x1b"} << 27;
+        QTest::newRow("Tab moves the focus") << Stroke{Qt::Key_Tab, None, "\t"} << 0;
+        QTest::newRow("Shift+Tab") << Stroke{Qt::Key_Backtab, Qt::ShiftModifier, "\t"} << 0;
+        QTest::newRow("Escape cancels") << Stroke{Qt::Key_Escape, None, "\x1b"} << 0;
         QTest::newRow("Delete types nothing") << Delete << 0;
         QTest::newRow("arrow") << Left << 0;
         QTest::newRow("F1") << Stroke{Qt::Key_F1, None, ""} << 0;
@@ -120,6 +123,45 @@ private slots:
         QTest::mouseDClick(&box, Qt::LeftButton);
         QCOMPARE(QList<int>({enters, returnPressed, doubles}), QList<int>({1, 0, 1}));
         QCOMPARE(box.text(), QString("x"));
+    }
+
+    // Tab and Shift+Tab move the focus (the box's lost-focus handling runs) and Escape cancels
+    // the dialog, even from boxes whose filter drops every key; a box may name where Tab goes.
+    void tabAndEscape() {
+        QDialog dialog;
+        auto* layout = new QVBoxLayout(&dialog);
+        std::array<QLineEdit*, 3> box{};
+        for (QLineEdit*& b : box)
+            layout->addWidget(b = new QLineEdit(&dialog));
+        QList<int> heard;
+        int lost = 0;
+        const auto dropAll = [&](int& k) {
+            heard << k;
+            k = 0;
+        };
+        ctl::Attach(box[0], {.keyPress = dropAll, .lostFocus = [&] { ++lost; }});
+        ctl::Attach(box[1], {.keyPress = dropAll, .tabTo = [&] { return box[0]; }});
+        ctl::Attach(box[2], {.keyPress = dropAll, .tabTo = [] { return nullptr; }});
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        box[0]->setFocus();
+        const QList<std::pair<Qt::Key, Qt::KeyboardModifiers>> strokes = {
+            {Qt::Key_Tab, None},                  // 0 -> 1
+            {Qt::Key_Tab, None},                  // 1 -> 0, as named
+            {Qt::Key_Backtab, Qt::ShiftModifier}, // 0 -> 2, around the end
+            {Qt::Key_Tab, None}};                 // 2 -> 0, the usual order
+        QList<QLineEdit*> landed;
+        for (const auto& [key, mods] : strokes) {
+            QTest::keyClick(QApplication::focusWidget(), key, mods);
+            landed << qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        }
+        QCOMPARE(landed, QList<QLineEdit*>({box[1], box[0], box[2], box[0]}));
+        QCOMPARE(lost, 2);
+        QTest::keyClick(box[0], Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(heard, QList<int>());
     }
 
     // A label reports left clicks only.

@@ -247,15 +247,39 @@ private slots:
         QVERIFY(SettingsChanged);
     }
 
+    // Cancel, or Escape from whichever control has the focus, closes without storing; Tab and
+    // Shift+Tab leave and re-enter each filtered box first.
+    void cancelStoresNothing_data() {
+        QTest::addColumn<QString>("control"); // where Escape is pressed; empty: Cancel clicked
+        QTest::newRow("Cancel") << "";
+        for (const char* control :
+             {"Text_Target_0", "Text_Target_1", "Text_Command", "Combo_GPIBaddr", "Check_CondOn"})
+            QTest::newRow(control) << control;
+    }
     void cancelStoresNothing() {
-        platform::ScriptedPlatform sys;
+        QFETCH(QString, control);
         SetValues("7050A0A0AC1", "OUT OFF");
         Shown d;
+        QApplication::setActiveWindow(&d.form);
+        QVERIFY(QTest::qWaitForWindowActive(&d.form));
         d.form.Text_Target[0]->setText("3");
         d.ui.Combo_Pct_0->setCurrentIndex(4);
         SetBox(d.ui.Check_CondOn, false);
-        QTest::mouseClick(d.ui.Button_Cancel, Qt::LeftButton);
+        if (control.isEmpty()) {
+            QTest::mouseClick(d.ui.Button_Cancel, Qt::LeftButton);
+        } else {
+            auto* focus = d.form.findChild<QWidget*>(control);
+            focus->setFocus();
+            if (qobject_cast<QLineEdit*>(focus)) {
+                QTest::keyClick(focus, Qt::Key_Tab);
+                QVERIFY(QApplication::focusWidget() != focus);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+                QCOMPARE(QApplication::focusWidget(), focus);
+            }
+            QTest::keyClick(focus, Qt::Key_Escape);
+        }
         QVERIFY(!d.form.isVisible());
+        QCOMPARE(d.form.result(), int(QDialog::Rejected));
         QCOMPARE(ConditionStatusWord, "7050A0A0AC1");
         QCOMPARE(ConditionTargetValue[0], "10");
         QVERIFY(!SettingsChanged);

@@ -241,27 +241,39 @@ private slots:
                                           "Do you want to clear the Exclusions ?");
     }
 
-    // Cancel (or closing the window) hands nothing back, not even the query; OK marks the
-    // settings changed even when nothing was edited.
+    // Cancel, or Escape from whichever box has the focus, hands nothing back, not even the
+    // query; Tab and Shift+Tab leave and re-enter each box first. OK marks the settings changed
+    // even when nothing was edited.
     void okAndCancel_data() {
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("cancel") << false;
-        QTest::newRow("ok") << true;
+        QTest::addColumn<QString>("how"); // "OK", "Cancel" or the box Escape is pressed in
+        for (const char* how :
+             {"OK", "Cancel", "Text_MeasQuery", "Text_Exclude_0", "Text_Exclude_1"})
+            QTest::newRow(how) << how;
     }
     void okAndCancel() {
-        QFETCH(bool, ok);
+        QFETCH(QString, how);
         Bench3 b("MEAS?", "VDC", {}, false);
         b.open();
-        if (!ok) {
+        if (how == "OK") {
+            b.ui()->Button_OK->setEnabled(true);
+            QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        } else {
             b.ui()->Text_MeasQuery->setText("WORD?");
             b.ui()->Text_Exclude_1->setText("E+00");
             b.ui()->Check_SciToDec->setChecked(true);
-            QTest::mouseClick(b.ui()->Button_Cancel, Qt::LeftButton);
-        } else {
-            b.ui()->Button_OK->setEnabled(true);
-            QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        }
+        if (how == "Cancel") QTest::mouseClick(b.ui()->Button_Cancel, Qt::LeftButton);
+        if (auto* box = b.form->findChild<QLineEdit*>(how)) {
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Tab);
+            QVERIFY(QApplication::focusWidget() != box);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+            QCOMPARE(QApplication::focusWidget(), box);
+            QTest::keyClick(box, Qt::Key_Escape);
         }
         QVERIFY(!b.form->isVisible());
+        const bool ok = how == "OK";
+        QCOMPARE(b.form->result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
         QCOMPARE(QVariantList({Exclude1, Exclude2, DecNotation, SettingsChanged, b.query->text()}),
                  QVariantList({QByteArray("VDC"), QByteArray(), false, ok, "MEAS?"}));
     }

@@ -97,10 +97,6 @@ private slots:
                 !t.ui()->History->menuAction()->isEnabled() && !t.ui()->SendToDevice->isEnabled() &&
                 SelectedButton == 0);
         QVERIFY(!t.ui()->AddressButton_0->isChecked());
-        // Enter in the incoming box is not swallowed while nothing can be sent... it moves on.
-        int key = 13;
-        t.form->ReceivedMessages_KeyPress(key);
-        QCOMPARE(key, 0);
         t.ui()->AddressButton_1->click();
         QCOMPARE(
             QVariantList(
@@ -114,6 +110,61 @@ private slots:
         QVERIFY(!t.ui()->IdAll->isEnabled());
         t.ui()->bmIDN->click();
         QVERIFY(t.ui()->IdAll->isEnabled());
+    }
+
+    // Keys through the real window, with an answer shown (so Clear follows the incoming box in
+    // the tab order). While nothing can be sent, Enter and Tab in the incoming box go to the
+    // first address button; otherwise Tab and Shift+Tab keep the order. Escape closes nothing.
+    void keys_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("typed"); // in the outgoing box; null: no device selected
+        QTest::addColumn<QString>("lands"); // "back": Shift+Tab then returns to the box
+        const int tab = Qt::Key_Tab, enter = Qt::Key_Return, escape = Qt::Key_Escape;
+        const QString none;
+        QTest::newRow("incoming, none selected: Tab")
+            << "ReceivedMessages" << tab << none << "AddressButton_0";
+        QTest::newRow("incoming, none selected: Enter")
+            << "ReceivedMessages" << enter << none << "AddressButton_0";
+        QTest::newRow("incoming, nothing typed: Tab") << "ReceivedMessages" << tab << ""
+                                                      << "AddressButton_0";
+        QTest::newRow("incoming, message typed: Tab") << "ReceivedMessages" << tab << "ID?"
+                                                      << "ClearIncoming";
+        QTest::newRow("incoming: Escape")
+            << "ReceivedMessages" << escape << none << "ReceivedMessages";
+        QTest::newRow("outgoing: Tab") << "SendMessageList" << tab << "ID?"
+                                       << "back";
+        QTest::newRow("outgoing: Escape") << "SendMessageList" << escape << "ID?"
+                                          << "SendMessageList";
+    }
+    void keys() {
+        QFETCH(QString, box);
+        QFETCH(int, key);
+        QFETCH(QString, typed);
+        QFETCH(QString, lands);
+        Terminal t(Three);
+        QVERIFY(t.start());
+        t.form->show();
+        QApplication::setActiveWindow(t.form.get());
+        QVERIFY(QTest::qWaitForWindowActive(t.form.get()));
+        t.form->PrintMessageList("ANSWER");
+        if (!typed.isNull()) {
+            t.ui()->AddressButton_1->click();
+            t.ui()->SendMessageList->setEditText(typed);
+        }
+        auto* focus = t.form->findChild<QWidget*>(box);
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key(key));
+        QWidget* now = QApplication::focusWidget();
+        QVERIFY(now && t.form->isVisible());
+        if (lands == "back") {
+            QVERIFY(now != focus);
+            QTest::keyClick(now, Qt::Key_Backtab, Qt::ShiftModifier);
+            now = QApplication::focusWidget();
+            lands = box;
+        }
+        QCOMPARE(now->objectName(), lands);
+        QCOMPARE(t.form->Incoming, QString("00: ANSWER\r\n"));
     }
 
     // Id All with both boxes: ID? first, *IDN? only after a timeout, "No response" for the

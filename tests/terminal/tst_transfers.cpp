@@ -18,15 +18,19 @@ const QByteArray Bench = R"({ "address": 3, "replies": { "*IDN?": "X", "WAVE?": 
       "accepts": ["F1"] })";
 
 // Chooses syntax checking option k (0 serial poll, 1 none, 2 status registers) in the dialog
-// that the window opens modally; gives the dialog's frame caption.
-QString ChooseMethod(Terminal& t, int k) {
+// that the window opens modally, then closes it, or leaves it with Escape; gives the dialog's
+// frame caption.
+QString ChooseMethod(Terminal& t, int k, bool escape = false) {
     QString caption;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<SyntaxCheckForm*>(QApplication::activeModalWidget());
         if (!dialog) return;
         caption = dialog->ui->Frame1->title();
         dialog->SyntaxCheckMethod[k]->setChecked(true);
-        dialog->ui->Close_Button->click();
+        if (escape)
+            QTest::keyClick(dialog->SyntaxCheckMethod[k], Qt::Key_Escape);
+        else
+            dialog->ui->Close_Button->click();
     });
     t.form->EnableSyntaxCheck_Click();
     return caption;
@@ -137,6 +141,11 @@ private slots:
         t.send("BAD");
         QCOMPARE(t.journal(), QStringList({"9 P 0", "9 W BAD", "9 P 97"}));
         QVERIFY(GpibErrorFlag);
+        // Escape leaves the dialog as it found the device: no preparation, the method kept.
+        t.journal();
+        ChooseMethod(t, 2, true);
+        QVERIFY(SyntaxMethod[2] == -1 && Blue(t.form->AddressButton[1]));
+        QCOMPARE(t.journal(), QStringList());
         // Back to none: the caption loses its blue, the next error goes unseen.
         ChooseMethod(t, 1);
         QVERIFY(!Blue(t.form->AddressButton[1]) && Blue(t.form->AddressButton[0]));
