@@ -175,9 +175,18 @@ void MainForm::SaveSettings(int index) {
                 return;
             proposed = stored;
         }
-        name = platform::Sys().inputBox("Save Settings " + n,
-                                        "Enter a name to identify the settings", proposed);
-        if (name.isEmpty()) return;
+        // A set stored as "Not Saved" would read back as never saved: that name is refused.
+        for (;;) {
+            name = platform::Sys().inputBox("Save Settings " + n,
+                                            "Enter a name to identify the settings", proposed);
+            if (name.isEmpty()) return;
+            if (name != NotSaved) break;
+            platform::MsgBox("Save Settings",
+                             "The name " + NotSaved +
+                                 " marks a setting that has not been saved.\nPlease enter "
+                                 "another name.",
+                             Buttons::Ok, Icon::Warning);
+        }
     }
     Record record;
     for (const FieldDef& def : Fields())
