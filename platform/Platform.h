@@ -56,8 +56,9 @@ public:
     // Per-user settings store: application, section, key, text value.
     virtual QString readSetting(const QString& application, const QString& section,
                                 const QString& key, const QString& defaultValue) = 0;
-    virtual void writeSetting(const QString& application, const QString& section,
-                              const QString& key, const QString& value) = 0;
+    // Empty when the value reached the store; otherwise what failed, naming the store.
+    [[nodiscard]] virtual QString writeSetting(const QString& application, const QString& section,
+                                               const QString& key, const QString& value) = 0;
 
     // The program ends at once: no closing questions, no further code of the caller.
     [[noreturn]] virtual void endProgram(int exitCode) = 0;

@@ -231,14 +231,16 @@ QString QtPlatform::readSetting(const QString& application, const QString& secti
     return v.toString();
 }
 
-void QtPlatform::writeSetting(const QString& application, const QString& section,
-                              const QString& key, const QString& value) {
+QString QtPlatform::writeSetting(const QString& application, const QString& section,
+                                 const QString& key, const QString& value) {
     // A settings object per call, synced at once: nothing is left pending if the program
     // ends right after.
     pointStoreAtConfigFolder();
     QSettings s(QSettings::IniFormat, QSettings::UserScope, application, application);
     s.setValue(section + QLatin1Char('/') + key, value);
     s.sync();
+    if (s.status() == QSettings::NoError) return {};
+    return s.fileName() + QStringLiteral(" could not be written.");
 }
 
 void QtPlatform::endProgram(int exitCode) {

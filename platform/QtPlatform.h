@@ -30,8 +30,8 @@ public:
     bool openDocument(const QString& pathOrUrl) override;
     QString readSetting(const QString& application, const QString& section, const QString& key,
                         const QString& defaultValue) override;
-    void writeSetting(const QString& application, const QString& section, const QString& key,
-                      const QString& value) override;
+    QString writeSetting(const QString& application, const QString& section, const QString& key,
+                         const QString& value) override;
     [[noreturn]] void endProgram(int exitCode) override;
 };
 

@@ -46,6 +46,7 @@ public:
     QStringList opened;                   // documents and links opened
     QMap<QString, QString> settings;      // "application/section/key" -> value
     bool startResult = true;              // what startProgram and openDocument answer
+    QString settingsWriteFailure;         // what writeSetting answers; set: nothing is stored
     bool ended = false;                   // endProgram was called
     int exitCode = 0;
 
@@ -60,8 +61,8 @@ public:
     bool openDocument(const QString& pathOrUrl) override;
     QString readSetting(const QString& application, const QString& section, const QString& key,
                         const QString& defaultValue) override;
-    void writeSetting(const QString& application, const QString& section, const QString& key,
-                      const QString& value) override;
+    QString writeSetting(const QString& application, const QString& section, const QString& key,
+                         const QString& value) override;
     [[noreturn]] void endProgram(int exitCode) override;
 
 private:

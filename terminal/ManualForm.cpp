@@ -5,6 +5,7 @@
 #include "bus/GpibDriver.h"
 #include "bus/Selection.h"
 #include "platform/Platform.h"
+#include "settings/SettingsStore.h"
 #include "terminal/MessageList.h"
 #include "terminal/SyntaxCheckForm.h"
 #include "ui_ManualForm.h"
@@ -249,7 +250,8 @@ bool ManualForm::Form_QueryUnload() {
 
 void ManualForm::Form_Unload() {
     Timer1->stop();
-    term::WriteOptions(OptionValuesShown(), OptionChanged);
+    const QString failure = term::WriteOptions(OptionValuesShown(), OptionChanged);
+    if (!failure.isEmpty()) ReportSaveFailure(QStringLiteral("The Busmate options"), failure);
 }
 
 void ManualForm::closeEvent(QCloseEvent* event) {

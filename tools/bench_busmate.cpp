@@ -46,7 +46,9 @@ public:
                         const QString& defaultValue) override {
         return defaultValue;
     }
-    void writeSetting(const QString&, const QString&, const QString&, const QString&) override {}
+    QString writeSetting(const QString&, const QString&, const QString&, const QString&) override {
+        return {};
+    }
     [[noreturn]] void endProgram(int exitCode) override { std::exit(exitCode); }
 
 private:

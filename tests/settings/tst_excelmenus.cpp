@@ -56,8 +56,14 @@ private slots:
         f.ui()->Menu_PlotbookPath->trigger();
         QCOMPARE(f.sys.boxes.last().text,
                  "This is not a valid path to Plotbook.xlsm\n\nIt will not be saved.");
+        // A path the store refuses still serves this session, and the user is told.
+        f.sys.settingsWriteFailure = "/cfg/Sequor/Sequor.ini could not be written.";
         f.sys.answerFileDialog(book);
+        f.sys.answerBox(Answer::Ok, "Save Settings Error");
         f.ui()->Menu_PlotbookPath->trigger();
+        QCOMPARE(f.sys.boxes.last().text, "The path to Plotbook could not be saved.\n"
+                                          "/cfg/Sequor/Sequor.ini could not be written.");
+        f.sys.settingsWriteFailure.clear();
         QCOMPARE(f.sys.fileDialogs.last().title, "Define path to Plotbook Macro File");
         QCOMPARE(open(), "11");
 

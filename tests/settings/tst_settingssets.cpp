@@ -244,6 +244,39 @@ private slots:
         QCOMPARE(f.form->isVisible(), answer == int(Answer::Cancel));
     }
 
+    // A store that cannot be written is reported, naming what failed; nothing counts as saved:
+    // the settings stay changed, the set's menus keep their captions, Exit stays open.
+    void failedWrite_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("Save Startup") << "Menu_SaveStartUp"
+                                      << "The Startup settings";
+        QTest::newRow("Save Setting 2") << "Menu_Save2"
+                                        << "Settings 2";
+        QTest::newRow("exit, Yes") << "Menu_Exit"
+                                   << "The Startup settings";
+    }
+    void failedWrite() {
+        QFETCH(QString, how);
+        QFETCH(QString, what);
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        f.form->show();
+        f.ui()->Text_MeasQuery->setText("MEAS?");
+        const QString menus = Menus(f);
+        f.sys.settingsWriteFailure = "/cfg/Sequor/Sequor.ini could not be written.";
+        if (how == "Menu_Exit") f.sys.answerBox(Answer::Yes, "Exit");
+        if (how == "Menu_Save2") f.sys.answerInput("Bench A");
+        f.sys.answerBox(Answer::Ok, "Save Settings Error");
+        f.form->findChild<QAction*>(how)->trigger();
+        QCOMPARE(f.sys.pendingAnswers(), 0);
+        QCOMPARE(f.sys.boxes.last().text,
+                 what + " could not be saved.\n/cfg/Sequor/Sequor.ini could not be written.");
+        QCOMPARE(f.sys.boxes.last().icon, Icon::Critical);
+        QVERIFY(SettingsChanged && f.form->isVisible());
+        QCOMPARE(Menus(f), menus);
+    }
+
     // Odd or damaged stored values give defaults or are skipped; a set with "Min" keeps its
     // interval though "Sec" was selected, and is applied.
     void damagedValues() {

@@ -507,6 +507,13 @@ private slots:
         QCOMPARE(t.sys.settings.value("Busmate/Settings/Add LF"), QString("0"));
         QCOMPARE(t.sys.settings.size(), before.size() + 1);
         QVERIFY(t.ui()->AutoClear->isEnabled());
+        // A store that cannot be written is reported.
+        t.sys.settingsWriteFailure = "/cfg/Busmate/Busmate.ini could not be written.";
+        t.sys.answerBox(Answer::Ok, "Save Settings Error");
+        t.form->Form_Unload();
+        QCOMPARE(t.sys.pendingAnswers(), 0);
+        QCOMPARE(t.sys.boxes.last().text, "The Busmate options could not be saved.\n"
+                                          "/cfg/Busmate/Busmate.ini could not be written.");
     }
 };
 
