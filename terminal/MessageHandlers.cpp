@@ -1,6 +1,7 @@
 // Sending messages, showing answers, the outgoing box's events and the message options.
 #include "bus/BusAccess.h"
 #include "bus/Selection.h"
+#include "common/Texts.h"
 #include "platform/Platform.h"
 #include "terminal/ManualForm.h"
 #include "terminal/MessageList.h"
@@ -24,6 +25,15 @@ void ManualForm::SendMessage_Click() {
     }
     if (outgoing == term::HelpEntry && !ui->Help->isEnabled()) {
         box->setEditText({});
+        FocusOutgoing();
+        return;
+    }
+    // A character the bus cannot carry would go out as "?", which makes a command a query.
+    if (const QString beyond = FirstBeyondLatin1(outgoing); !beyond.isEmpty()) {
+        platform::MsgBox("Invalid Character",
+                         "The Outgoing Message holds the character " + beyond +
+                             ", which can't be sent on the bus.\n" + Latin1Only,
+                         Buttons::Ok, Icon::Warning);
         FocusOutgoing();
         return;
     }

@@ -278,6 +278,26 @@ private slots:
                  QVariantList({QByteArray("VDC"), QByteArray(), false, ok, "MEAS?"}));
     }
 
+    // An exclusion holding a character no bus answer can carry is refused on OK, not turned
+    // into a "?" wildcard.
+    void exclusionBeyondLatin1() {
+        Bench3 b("MEAS?", "VDC", {}, false);
+        b.open();
+        b.ui()->Text_Exclude_1->setText("5€");
+        b.sys.answerBox(Answer::Ok, "Invalid Character");
+        QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        QCOMPARE(b.sys.pendingAnswers(), 0);
+        QCOMPARE(b.sys.boxes.last().text,
+                 "Exclude 2 holds the character €, which no answer on the bus can "
+                 "hold.\nOnly characters of the 8-bit code page (Latin-1) can be used.");
+        QVERIFY(b.form->isVisible() && Exclude2.isEmpty());
+        QCOMPARE(QApplication::focusWidget(), b.ui()->Text_Exclude_1);
+        b.ui()->Text_Exclude_1->setText("5µ");
+        QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        QVERIFY(!b.form->isVisible());
+        QCOMPARE(Exclude2, QByteArray("5\xb5"));
+    }
+
     // The window as designed: positions scaled evenly, no caption cut, the tab order, and
     // the response box outside it.
     void layout() {

@@ -346,6 +346,37 @@ private slots:
         QCOMPARE(t.form->Incoming, help + "\r\n");
     }
 
+    // A character the bus cannot carry is refused with a box: in a message nothing is sent or
+    // recorded, in a list nothing is written.
+    void beyondLatin1() {
+        Terminal t(R"({ "address": 3, "replies": {}, "accepts": ["VOLT *"] })");
+        QVERIFY(t.start());
+        t.journal();
+        t.sys.answerBox(Answer::Ok, "Invalid Character");
+        t.send("VOLT 5€");
+        QCOMPARE(t.sys.pendingAnswers(), 0);
+        QCOMPARE(t.sys.boxes.last().text,
+                 "The Outgoing Message holds the character €, which can't be sent on the "
+                 "bus.\nOnly characters of the 8-bit code page (Latin-1) can be used.");
+        QCOMPARE(t.journal(), QStringList());
+        QCOMPARE(t.form->Entries().size(), 6);
+        t.send("VOLT 5µ");
+        QCOMPARE(t.journal(), QStringList({"3 W VOLT 5\\xB5"}));
+        const QByteArray saved = FileBytes(t.path("StartUp.gmg"));
+        t.ui()->SendMessageList->addItem("😀");
+        t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
+        t.sys.answerBox(Answer::Ok, "Invalid Character");
+        t.form->SaveMessageList_Click();
+        QCOMPARE(t.sys.pendingAnswers(), 0);
+        QCOMPARE(t.sys.boxes.last().text,
+                 "The Outgoing Message List holds the character 😀, which can't be "
+                 "written to the file " +
+                     t.path("StartUp.gmg") +
+                     ".\nOnly characters of the 8-bit code page (Latin-1) can be used.");
+        QCOMPARE(FileBytes(t.path("StartUp.gmg")), saved);
+        QVERIFY(t.form->ListChanged);
+    }
+
     // The list operations on real files.
     void listFiles() {
         Terminal t(R"({ "address": 3, "replies": {} })");
