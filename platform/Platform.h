@@ -48,8 +48,9 @@ public:
     virtual FileDialogResult saveFileDialog(const FileDialogRequest& request) = 0;
     virtual FileDialogResult chooseFolder(const FileDialogRequest& request) = 0;
 
-    // Starts a program without waiting and without a shell.
-    virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
+    // Starts a program without waiting and without a shell. Empty when it started, otherwise
+    // why it did not.
+    virtual QString startProgram(const QString& program, const QStringList& arguments) = 0;
     // Opens a document or link with the desktop's default handler.
     virtual bool openDocument(const QString& pathOrUrl) = 0;
 

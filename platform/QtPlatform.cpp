@@ -206,9 +206,16 @@ FileDialogResult QtPlatform::chooseFolder(const FileDialogRequest& request) {
     return r;
 }
 
-bool QtPlatform::startProgram(const QString& program, const QStringList& arguments) {
-    if (program.isEmpty()) return false;
-    return QProcess::startDetached(program, arguments);
+QString QtPlatform::startProgram(const QString& program, const QStringList& arguments) {
+    if (program.isEmpty()) return QStringLiteral("No program was given.");
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (process.startDetached()) return {};
+    // The system's own words, without the name of the call that failed ("execv: ...").
+    QString reason = process.errorString();
+    static const QRegularExpression call(QStringLiteral("^[a-z]+: "));
+    return reason.remove(call);
 }
 
 bool QtPlatform::openDocument(const QString& pathOrUrl) {

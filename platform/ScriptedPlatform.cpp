@@ -117,9 +117,9 @@ FileDialogResult ScriptedPlatform::chooseFolder(const FileDialogRequest& request
     return nextFileDialog(QStringLiteral("folder"), request);
 }
 
-bool ScriptedPlatform::startProgram(const QString& program, const QStringList& arguments) {
+QString ScriptedPlatform::startProgram(const QString& program, const QStringList& arguments) {
     started.append({program, arguments});
-    return startResult;
+    return startFailure;
 }
 
 bool ScriptedPlatform::openDocument(const QString& pathOrUrl) {

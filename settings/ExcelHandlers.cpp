@@ -123,6 +123,11 @@ void MainForm::Menu_OpenExcel_Click(int index) {
     const excel::LogFormat format = excel::LogFormatOf(logFile.CsvFile, DecimalSeparator);
     for (const excel::Launch& launch :
          excel::OpenCommands(index, logFile.ExcelPath, logFile.PlotbookPath, logFile.CsvFile,
-                             format.hasSepLine, format.decimalSeparator))
-        platform::Sys().startProgram(launch.program, launch.arguments);
+                             format.hasSepLine, format.decimalSeparator)) {
+        const QString failure = platform::Sys().startProgram(launch.program, launch.arguments);
+        if (failure.isEmpty()) continue;
+        platform::MsgBox("Excel Start Error", launch.program + " could not be started.\n" + failure,
+                         Buttons::Ok, Icon::Critical);
+        return;
+    }
 }

@@ -40,7 +40,7 @@ public:
     platform::FileDialogResult chooseFolder(const platform::FileDialogRequest&) override {
         return {};
     }
-    bool startProgram(const QString&, const QStringList&) override { return false; }
+    QString startProgram(const QString&, const QStringList&) override { return "not here"; }
     bool openDocument(const QString&) override { return false; }
     QString readSetting(const QString&, const QString&, const QString&,
                         const QString& defaultValue) override {
