@@ -196,7 +196,8 @@ void TestForm::Text_MeasQuery_Change() {
 void TestForm::Text_MeasQuery_KeyPress(int& keyAscii) {
     if (keyAscii == 13) {
         keyAscii = 0;
-        Button_Refresh_Click();
+        // As the Refresh button: nothing to ask while the query is empty.
+        if (ui->Button_Refresh->isEnabled()) Button_Refresh_Click();
     } else if (keyAscii >= 'a' && keyAscii <= 'z') {
         keyAscii -= 'a' - 'A';
     }

@@ -145,6 +145,10 @@ private slots:
         b.ui()->Text_MeasQuery->clear();
         QVERIFY(!b.ui()->Button_Refresh->isEnabled() && !b.ui()->Button_OK->isEnabled());
         QCOMPARE(b.ui()->Text_Response->text(), "");
+        // Enter does nothing then, as the disabled Refresh: no empty query, no read to fail.
+        const int boxes = int(b.sys.boxes.size());
+        QTest::keyClick(b.ui()->Text_MeasQuery, Qt::Key_Return);
+        QCOMPARE(b.sys.boxes.size(), boxes);
         b.ui()->Text_MeasQuery->setText("   ");
         b.sys.answerBox(Answer::Ok, "Info");
         b.form->Button_Add_Click(1);
