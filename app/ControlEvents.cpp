@@ -85,6 +85,11 @@ protected:
             }
             return false;
         }
+        case QEvent::KeyRelease: {
+            const auto* release = static_cast<QKeyEvent*>(event);
+            if (h_.keyUp && !release->isAutoRepeat()) h_.keyUp(release->key());
+            return false;
+        }
         case QEvent::MouseButtonDblClick:
             if (!h_.dblClick) return false;
             h_.dblClick();

@@ -28,6 +28,8 @@ struct Handlers {
     std::function<void()> click{}; // a left click, for controls without a clicked signal
     // Where Tab goes instead of the next control in the window's order; null keeps the order.
     std::function<QWidget*()> tabTo{};
+    // A released key, as Qt numbers it (Qt::Key_Down); repeats of a held key do not count.
+    std::function<void(int key)> keyUp{};
 };
 
 // Attaches the translation to a control; it lives as long as the control.

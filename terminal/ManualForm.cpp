@@ -112,6 +112,7 @@ void ManualForm::ConnectHandlers() {
             &ManualForm::SendMessageList_Typed);
     ctl::Handlers outgoingEvents;
     outgoingEvents.keyPress = [this](int& key) { SendMessageList_KeyPress(key); };
+    outgoingEvents.keyUp = [this](int key) { SendMessageList_KeyUp(key); };
     outgoingEvents.gotFocus = [this] { SendMessageList_GotFocus(); };
     outgoingEvents.lostFocus = [this] { SendMessageList_LostFocus(); };
     ctl::Attach(ui->SendMessageList, outgoingEvents);

@@ -72,6 +72,7 @@ public:
     void SendMessageList_Click();
     void SendMessageList_GotFocus();
     void SendMessageList_KeyPress(int& keyAscii);
+    void SendMessageList_KeyUp(int key);
     void SendMessageList_LostFocus();
     void SendMessageList_Typed(const QString& text); // typing that adds characters: matching
     void OptionBox_Click(int index);                 // CR, LF, matching, multiple, next item

@@ -177,6 +177,15 @@ void ManualForm::SendMessageList_KeyPress(int& keyAscii) {
     if (keyAscii == 13 && ui->SendMessage->isEnabled()) SendMessage_Click();
 }
 
+void ManualForm::SendMessageList_KeyUp(int key) {
+    // The down arrow does not stop on the help entry.
+    if (key != Qt::Key_Down || ui->SendMessageList->currentText() != term::HelpEntry) return;
+    if (ui->SendMessageList->count() == 1)
+        ui->SendMessageList->setEditText({});
+    else
+        SelectEntry(1);
+}
+
 void ManualForm::SendMessageList_LostFocus() {
     QComboBox* box = ui->SendMessageList;
     const QString trimmed = term::TrimBlanks(box->currentText());

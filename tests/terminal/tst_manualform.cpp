@@ -475,6 +475,38 @@ private slots:
         QCOMPARE(sys.pendingAnswers(), 0);
     }
 
+    // The arrow keys walk the list, but Down does not stop on the help entry: it goes on to
+    // entry 1, or empties the box when the help entry is all there is.
+    void arrows_data() {
+        QTest::addColumn<bool>("onlyHelp");
+        QTest::addColumn<int>("from"); // -1: a typed text
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("text");
+        const int down = Qt::Key_Down, up = Qt::Key_Up;
+        QTest::newRow("typed, Down passes the help") << false << -1 << down << "ID?";
+        QTest::newRow("entry 2, Down") << false << 2 << down << "INIT";
+        QTest::newRow("entry 1, Up stops on the help") << false << 1 << up << "<Help>";
+        QTest::newRow("help alone, Down empties") << true << -1 << down << "";
+    }
+    void arrows() {
+        QFETCH(bool, onlyHelp);
+        QFETCH(int, from);
+        QFETCH(int, key);
+        Terminal t(R"({ "address": 3, "replies": {} })");
+        QVERIFY(t.start());
+        t.form->show();
+        QApplication::setActiveWindow(t.form.get());
+        QVERIFY(QTest::qWaitForWindowActive(t.form.get()));
+        if (onlyHelp) t.form->SetEntries({term::HelpEntry});
+        if (from >= 0)
+            t.form->SelectEntry(from);
+        else
+            t.ui()->SendMessageList->setEditText("XYZ");
+        t.ui()->SendMessageList->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QTEST(t.ui()->SendMessageList->currentText(), "text");
+    }
+
     // Typing with matching on selects the first entry that begins so and highlights the rest;
     // deleting a character does not bring it back.
     void matching() {
