@@ -137,7 +137,8 @@ private:
     void UpdateIdAll();
     void PrepareSyntaxCheck(int method);
     void ApplySyntaxMethod(int method);
-    void ReceiveToFile(const QByteArray& msg);
+    // False when the user abandoned it (No to the warning, no file chosen).
+    bool ReceiveToFile(const QByteArray& msg);
     void SetAddressColour(int index, bool checking);
 
     QButtonGroup* AddressGroup = nullptr;

@@ -44,6 +44,7 @@ void ManualForm::SendMessage_Click() {
     if (method != 0) PrepareSyntaxCheck(method);
 
     const term::OutgoingMessage message = term::PrepareMessage(outgoing.toLatin1());
+    bool abandoned = false; // the user stopped a transfer: the send ends without a trace
     const bool addCr = ui->bmAddCR->isChecked();
     const bool addLf = ui->bmAddLF->isChecked();
     if (!message.query) {
@@ -60,7 +61,7 @@ void ManualForm::SendMessage_Click() {
             if (method != 0) CheckSyntax(TerminalUd);
         }
     } else if (ui->SendToFile->isChecked() || ui->SendtoFileOnce->isChecked()) {
-        ReceiveToFile(message.msg);
+        abandoned = !ReceiveToFile(message.msg);
     } else {
         if (ui->AutoClear->isChecked() && ui->AutoClear->isEnabled()) {
             SetIncoming({});
@@ -85,7 +86,7 @@ void ManualForm::SendMessage_Click() {
 
     // Recording a typed message in the list.
     const QString sent = box->currentText();
-    if (!sent.isEmpty() && ListIndex() == -1) {
+    if (!abandoned && !sent.isEmpty() && ListIndex() == -1) {
         const int equal =
             ui->AllowMultipleCommands->isChecked() ? -1 : term::FindEqual(Entries(), sent);
         if (equal >= 0) {
@@ -98,7 +99,7 @@ void ManualForm::SendMessage_Click() {
     }
     if (ListIndex() >= 1) {
         ui->DeleteOutgoingMessageEntry->setEnabled(true);
-        if (ui->SendtoFileOnce->isChecked()) SendtoFileOnce_Click();
+        if (ui->SendtoFileOnce->isChecked() && !abandoned) SendtoFileOnce_Click();
     } else {
         ui->DeleteOutgoingMessageEntry->setEnabled(false);
     }

@@ -135,7 +135,7 @@ void ManualForm::SendToFile_Click() {
     FocusOutgoing();
 }
 
-void ManualForm::ReceiveToFile(const QByteArray& msg) {
+bool ManualForm::ReceiveToFile(const QByteArray& msg) {
     if (!ReceiveWarningShown) {
         if (platform::MsgBox(
                 "Warning",
@@ -146,16 +146,16 @@ void ManualForm::ReceiveToFile(const QByteArray& msg) {
                 "displayed in the Incoming Data list.\n\nThis message will be displayed only "
                 "once.\n\nDo you wish to continue ?",
                 Buttons::YesNo, Icon::Warning, Answer::Yes) != Answer::Yes)
-            return;
+            return false;
         ReceiveWarningShown = true;
     }
     const QString path =
         ChooseFile(Dialog::Save, "Save Incoming Message to File", DataFilter, "Data");
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return false;
 
     GpibWrite(TerminalUd, msg);
     if (SyntaxMethod[SelectedButton] != 0) CheckSyntax(TerminalUd);
-    if (GpibErrorFlag) return;
+    if (GpibErrorFlag) return true;
 
     ManualForm::WaitCursor wait;
     QCoreApplication::processEvents();
@@ -196,6 +196,7 @@ void ManualForm::ReceiveToFile(const QByteArray& msg) {
     if (QFile::exists(part) && QFile(part).size() == 0) QFile::remove(part);
     ui->ReceivedCharacters->setText(term::CountCaption(count));
     if (!ui->ClearIncoming->isEnabled()) EnableClearIncoming();
+    return true;
 }
 
 // ---- Sending files and showing them

@@ -190,7 +190,8 @@ private slots:
     }
 
     // Once: the answer goes to the chosen file, without CR or LF on the query, and the mark
-    // goes; the next answer is shown again. The warning is asked once per window.
+    // goes; the next answer is shown again. The warning is asked once per window. A No to it,
+    // or a cancelled dialog, abandons the send: nothing recorded, the mark kept.
     void receiveOnce() {
         Terminal t(Bench);
         QVERIFY(t.start());
@@ -204,13 +205,16 @@ private slots:
         t.journal();
         t.sys.answerBox(Answer::No, "Warning"); // No: nothing happens, the warning stays due
         t.send("WAVE?");
-        QCOMPARE(t.journal(), QStringList());
-        QVERIFY(!t.ui()->SendtoFileOnce->isChecked()); // an abandoned Once is over too
-        t.ui()->SendtoFileOnce->trigger();
         t.sys.answerBox(Answer::Yes, "Warning");
+        t.sys.cancelFileDialog();
+        t.form->SelectEntry(2); // a picked entry too
+        t.form->SendMessage_Click();
+        QCOMPARE(t.journal(), QStringList());
+        QVERIFY(t.ui()->SendtoFileOnce->isChecked() && !t.form->ListChanged);
+        QCOMPARE(t.form->Entries().size(), 6);
         t.sys.answerFileDialog(t.path("wave.dat"));
         t.send("WAVE?");
-        QCOMPARE(t.sys.fileDialogs.size(), 1);
+        QCOMPARE(t.sys.fileDialogs.size(), 2);
         const FileDialogRequest asked = t.sys.fileDialogs.last();
         QCOMPARE(QStringList({asked.title, asked.proposedName, asked.filter, asked.folder}),
                  QStringList({"Save Incoming Message to File", "Data", "Data Files (*.dat)|*.dat",
