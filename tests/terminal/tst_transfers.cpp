@@ -254,10 +254,14 @@ private slots:
         QCOMPARE(t.sys.settings.value("Busmate/Settings/Send To File"), QString("1"));
     }
 
-    // A transfer that times out is reported and leaves no file that looks complete.
+    // A transfer that times out is reported, and the chosen file holds what arrived (here
+    // nothing), as the box says, not its old contents.
     void receiveTimeout() {
         Terminal t(Bench);
         QVERIFY(t.start());
+        QFile old(t.path("mute.dat"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier run\n") > 0);
+        old.close();
         t.form->AddressButton[0]->click();
         t.ui()->SendToFile->trigger();
         t.sys.answerBox(Answer::Yes, "Warning");
@@ -266,7 +270,8 @@ private slots:
         t.send("MUTE?");
         QVERIFY(t.sys.boxes.last().text.endsWith("To clear, uncheck \"Send Received Data to File\" "
                                                  "and send a single questionmark (?)."));
-        QVERIFY(!QFile::exists(t.path("mute.dat")) && !QFile::exists(t.path("mute.dat.part")));
+        QCOMPARE(FileBytes(t.path("mute.dat")), QByteArray());
+        QVERIFY(!QFile::exists(t.path("mute.dat.part")));
         QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 0 "));
         int tmo = 0;
         gpib::Bus().ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
