@@ -187,11 +187,13 @@ void ManualForm::SendMessageList_KeyUp(int key) {
         SelectEntry(1);
 }
 
+// The focus is lost in the middle of delivering the event that took it (a mouse press): the
+// event loop must not run here, or a release already waiting is delivered before its press
+// and the click is lost. Pending events run as soon as this returns.
 void ManualForm::SendMessageList_LostFocus() {
     QComboBox* box = ui->SendMessageList;
     const QString trimmed = term::TrimBlanks(box->currentText());
     if (trimmed != box->currentText()) box->setEditText(trimmed);
-    QCoreApplication::processEvents();
 }
 
 void ManualForm::SendMessageList_Typed(const QString& text) {

@@ -167,6 +167,29 @@ private slots:
         QCOMPARE(t.form->Incoming, QString("00: ANSWER\r\n"));
     }
 
+    // A quick click (release 3 ms after the press, already waiting when the press arrives) on
+    // an address button that takes the focus from the outgoing box is not lost; the box's
+    // text is trimmed as it loses the focus.
+    void quickClickAfterOutgoing() {
+        Terminal t(Three);
+        QVERIFY(t.start());
+        t.form->show();
+        QApplication::setActiveWindow(t.form.get());
+        QVERIFY(QTest::qWaitForWindowActive(t.form.get()));
+        t.ui()->AddressButton_0->click();
+        t.ui()->SendMessageList->setEditText("  ID?  ");
+        QCOMPARE(QApplication::focusWidget(), t.ui()->SendMessageList);
+        QPushButton* button = t.ui()->AddressButton_2;
+        QMetaObject::invokeMethod(
+            button, [button] { QTest::mouseRelease(button, Qt::LeftButton, {}, {}, 3); },
+            Qt::QueuedConnection);
+        QTest::mousePress(button, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(QVariantList({SelectedButton, DeviceAddress, button->isDown(),
+                               t.ui()->SendMessageList->currentText()}),
+                 QVariantList({3, 22, false, "ID?"}));
+    }
+
     // Id All with both boxes: ID? first, *IDN? only after a timeout, "No response" for the
     // silent one; the list reads in ascending order and the selection is as before.
     void idAll() {
