@@ -1,5 +1,6 @@
 #include "app/ControlEvents.h"
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -106,6 +107,9 @@ protected:
             // not the user entering or leaving the control.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                return false;
+            // Nor is opening a list or menu from it: the focus comes back when it closes.
+            if (event->type() == QEvent::FocusOut && QApplication::activePopupWidget())
                 return false;
             if (event->type() == QEvent::FocusIn && h_.gotFocus) h_.gotFocus();
             if (event->type() == QEvent::FocusOut && h_.lostFocus) h_.lostFocus();

@@ -1,6 +1,8 @@
 // The one translation of key, double-click, focus and click events every window uses.
 #include "app/ControlEvents.h"
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -162,6 +164,34 @@ private slots:
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(heard, QList<int>());
+    }
+
+    // Opening a combo box's list does not make the box lose the focus, nor does closing it
+    // make it gain it; leaving it for another control does.
+    void comboListKeepsFocus() {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* combo = new QComboBox(&window);
+        auto* other = new QLineEdit(&window);
+        layout->addWidget(combo);
+        layout->addWidget(other);
+        combo->setEditable(true);
+        combo->addItems({"A", "B"});
+        QStringList seen;
+        ctl::Attach(combo,
+                    {.gotFocus = [&] { seen << "got"; }, .lostFocus = [&] { seen << "lost"; }});
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        other->setFocus(Qt::TabFocusReason);
+        seen.clear();
+        combo->setFocus(Qt::TabFocusReason);
+        combo->showPopup();
+        QTRY_VERIFY(combo->view()->isVisible());
+        combo->hidePopup();
+        QTRY_VERIFY(!combo->view()->isVisible());
+        other->setFocus(Qt::TabFocusReason);
+        QCOMPARE(seen, QStringList({"got", "lost"}));
     }
 
     // A label reports left clicks only.

@@ -8,6 +8,7 @@
 #include "terminal/ManualForm.h"
 #include "terminal/MessageList.h"
 #include "ui_ManualForm.h"
+#include <QAbstractItemView>
 #include <QtTest>
 
 using namespace platform;
@@ -398,6 +399,37 @@ private slots:
                      ".\nOnly characters of the 8-bit code page (Latin-1) can be used.");
         QCOMPARE(FileBytes(t.path("StartUp.gmg")), saved);
         QVERIFY(t.form->ListChanged);
+    }
+
+    // Picking "<Help>" from the drop-down while the help is shown shows it, ready to send.
+    void pickHelpWhileShown() {
+        Terminal t(R"({ "address": 3, "replies": {} })");
+        QVERIFY(t.start());
+        t.form->show();
+        QApplication::setActiveWindow(t.form.get());
+        QVERIFY(QTest::qWaitForWindowActive(t.form.get()));
+        t.ui()->Help->trigger();
+        QVERIFY(!t.ui()->Help->isEnabled());
+        QComboBox* box = t.ui()->SendMessageList;
+        // A quick click on the arrow: its release is already waiting when the press opens the
+        // list.
+        QWindow* window = t.form->windowHandle();
+        const QPoint arrow = box->mapTo(t.form.get(), QPoint(box->width() - 6, box->height() / 2));
+        QMetaObject::invokeMethod(
+            box, [window, arrow] { QTest::mouseRelease(window, Qt::LeftButton, {}, arrow, 3); },
+            Qt::QueuedConnection);
+        QTest::mousePress(window, Qt::LeftButton, {}, arrow);
+        QAbstractItemView* list = box->view();
+        QTRY_VERIFY(list->isVisible());
+        const QRect item = list->visualRect(box->model()->index(0, 0));
+        // The popup ignores a release that may still belong to the click that opened it.
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QWindow* popup = list->window()->windowHandle();
+        QTest::mouseClick(popup, Qt::LeftButton, {},
+                          list->viewport()->mapTo(list->window(), item.center()));
+        QTRY_VERIFY(!list->isVisible());
+        QCOMPARE(box->currentText(), QString("<Help>"));
+        QVERIFY(t.ui()->SendMessage->isEnabled());
     }
 
     // The list operations on real files.
