@@ -52,6 +52,22 @@ void InsertText(QWidget* control, const QString& text) {
         combo->lineEdit()->insert(text);
 }
 
+// Drops the mouse press now on its way, if any; gone once the events pending now are handled.
+class PressDropper : public QObject {
+public:
+    PressDropper() {
+        qApp->installEventFilter(this);
+        QMetaObject::invokeMethod(this, &QObject::deleteLater, Qt::QueuedConnection);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonPress) return false;
+        qApp->removeEventFilter(this);
+        return true;
+    }
+};
+
 class Translator : public QObject {
 public:
     Translator(QWidget* control, Handlers handlers)
@@ -112,7 +128,15 @@ protected:
             if (event->type() == QEvent::FocusOut && QApplication::activePopupWidget())
                 return false;
             if (event->type() == QEvent::FocusIn && h_.gotFocus) h_.gotFocus();
-            if (event->type() == QEvent::FocusOut && h_.lostFocus) h_.lostFocus();
+            if (event->type() == QEvent::FocusOut && h_.lostFocus) {
+                const bool pressing = reason == Qt::MouseFocusReason &&
+                                      QGuiApplication::mouseButtons() != Qt::NoButton;
+                h_.lostFocus();
+                // A question asked on leaving runs an event loop of its own, which takes the
+                // release of the click that took the focus away. Its press, still on its way,
+                // is dropped too: the click is lost whole rather than leaving a button held.
+                if (pressing && QGuiApplication::mouseButtons() == Qt::NoButton) new PressDropper;
+            }
             return false;
         }
         default:

@@ -7,7 +7,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -192,6 +195,40 @@ private slots:
         QTRY_VERIFY(!combo->view()->isVisible());
         other->setFocus(Qt::TabFocusReason);
         QCOMPARE(seen, QStringList({"got", "lost"}));
+    }
+
+    // A box asked on leaving (its own event loop takes the release of the click that took the
+    // focus away) drops that click whole: no button is left held down, the next click counts.
+    void questionOnLeaving() {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* box = new QLineEdit(&window);
+        auto* button = new QPushButton("Clear", &window);
+        layout->addWidget(box);
+        layout->addWidget(button);
+        int clicks = 0, asked = 0;
+        QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+        QPoint at;
+        ctl::Attach(box, {.lostFocus = [&] {
+                        ++asked;
+                        QMessageBox question(QMessageBox::Question, "Check File Name", "Add it ?",
+                                             QMessageBox::Yes, &window);
+                        QTimer::singleShot(10, &question, [&] {
+                            QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, at);
+                            question.accept();
+                        });
+                        question.exec();
+                    }});
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        box->setFocus(Qt::TabFocusReason);
+        at = button->mapTo(&window, button->rect().center());
+        QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, at);
+        QCoreApplication::processEvents();
+        QCOMPARE(QVariantList({asked, button->isDown(), clicks}), QVariantList({1, false, 0}));
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+        QCOMPARE(clicks, 1);
     }
 
     // A label reports left clicks only.
