@@ -1,4 +1,5 @@
 // The one translation of key, double-click, focus and click events every window uses.
+#include "Focus.h"
 #include "app/ControlEvents.h"
 #include <QAbstractItemView>
 #include <QApplication>
@@ -147,9 +148,7 @@ private slots:
         ctl::Attach(box[0], {.keyPress = dropAll, .lostFocus = [&] { ++lost; }});
         ctl::Attach(box[1], {.keyPress = dropAll, .tabTo = [&] { return box[0]; }});
         ctl::Attach(box[2], {.keyPress = dropAll, .tabTo = [] { return nullptr; }});
-        dialog.show();
-        QApplication::setActiveWindow(&dialog);
-        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QVERIFY(ShowActive(&dialog));
         box[0]->setFocus();
         const QList<std::pair<Qt::Key, Qt::KeyboardModifiers>> strokes = {
             {Qt::Key_Tab, None},                  // 0 -> 1
@@ -183,9 +182,7 @@ private slots:
         QStringList seen;
         ctl::Attach(combo,
                     {.gotFocus = [&] { seen << "got"; }, .lostFocus = [&] { seen << "lost"; }});
-        window.show();
-        QApplication::setActiveWindow(&window);
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(ShowActive(&window));
         other->setFocus(Qt::TabFocusReason);
         seen.clear();
         combo->setFocus(Qt::TabFocusReason);
@@ -219,9 +216,7 @@ private slots:
                         });
                         question.exec();
                     }});
-        window.show();
-        QApplication::setActiveWindow(&window);
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(ShowActive(&window));
         box->setFocus(Qt::TabFocusReason);
         at = button->mapTo(&window, button->rect().center());
         QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, at);

@@ -1,4 +1,5 @@
 // Start-up, first activation, the indicator and closing of the main window.
+#include "Focus.h"
 #include "FormFixture.h"
 #include "app/Program.h"
 #include "bus/BusAccess.h"
@@ -201,9 +202,7 @@ private slots:
         QFETCH(QString, typed);
         FormFixture f(BenchJson(Instruments));
         QVERIFY(f.start());
-        f.form->show();
-        QApplication::setActiveWindow(f.form.get());
-        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        QVERIFY(ShowActive(f.form.get()));
         auto* edit = f.form->findChild<QLineEdit*>(box);
         edit->setFocus();
         edit->clear();
@@ -211,11 +210,7 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(f.form->isVisible());
         if (box == "Text_FileName") f.sys.answerBox(Answer::Yes, "Check File Name");
-        QTest::keyClick(edit, Qt::Key_Tab);
-        QWidget* next = QApplication::focusWidget();
-        QVERIFY(next && next != edit);
-        QTest::keyClick(next, Qt::Key_Backtab, Qt::ShiftModifier);
-        QCOMPARE(QApplication::focusWidget(), edit);
+        QVERIFY(TabLeavesAndReturns(edit));
         QTEST(edit->text(), "text");
         QCOMPARE(f.sys.pendingAnswers(), 0);
     }
@@ -232,9 +227,7 @@ private slots:
         QFETCH(QString, menu);
         FormFixture f(BenchJson(Instruments));
         QVERIFY(f.start());
-        f.form->show();
-        QApplication::setActiveWindow(f.form.get());
-        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        QVERIFY(ShowActive(f.form.get()));
         f.p.Text_Time[0]->setFocus();
         QMenu* opened = nullptr;
         QTimer::singleShot(0, [&] {

@@ -1,4 +1,5 @@
 // The conditional command dialog and the two reports, driven as a user would.
+#include "Focus.h"
 #include "TestBench.h"
 #include "app/TwipsLayout.h"
 #include "bus/BusAccess.h"
@@ -260,8 +261,7 @@ private slots:
         QFETCH(QString, control);
         SetValues("7050A0A0AC1", "OUT OFF");
         Shown d;
-        QApplication::setActiveWindow(&d.form);
-        QVERIFY(QTest::qWaitForWindowActive(&d.form));
+        QVERIFY(ShowActive(&d.form));
         d.form.Text_Target[0]->setText("3");
         d.ui.Combo_Pct_0->setCurrentIndex(4);
         SetBox(d.ui.Check_CondOn, false);
@@ -270,12 +270,7 @@ private slots:
         } else {
             auto* focus = d.form.findChild<QWidget*>(control);
             focus->setFocus();
-            if (qobject_cast<QLineEdit*>(focus)) {
-                QTest::keyClick(focus, Qt::Key_Tab);
-                QVERIFY(QApplication::focusWidget() != focus);
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-                QCOMPARE(QApplication::focusWidget(), focus);
-            }
+            if (qobject_cast<QLineEdit*>(focus)) QVERIFY(TabLeavesAndReturns(focus));
             QTest::keyClick(focus, Qt::Key_Escape);
         }
         QVERIFY(!d.form.isVisible());

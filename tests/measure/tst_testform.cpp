@@ -1,5 +1,6 @@
 // The query test dialog against a simulated instrument: what it shows, how exclusions are
 // built from a selection, the questions it asks, and what OK and Cancel hand back.
+#include "Focus.h"
 #include "TestBench.h"
 #include "app/TwipsLayout.h"
 #include "bus/BusAccess.h"
@@ -269,10 +270,7 @@ private slots:
         if (how == "Cancel") QTest::mouseClick(b.ui()->Button_Cancel, Qt::LeftButton);
         if (auto* box = b.form->findChild<QLineEdit*>(how)) {
             box->setFocus();
-            QTest::keyClick(box, Qt::Key_Tab);
-            QVERIFY(QApplication::focusWidget() != box);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-            QCOMPARE(QApplication::focusWidget(), box);
+            QVERIFY(TabLeavesAndReturns(box));
             QTest::keyClick(box, Qt::Key_Escape);
         }
         QVERIFY(!b.form->isVisible());

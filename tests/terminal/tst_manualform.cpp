@@ -1,6 +1,7 @@
 // The Busmate window against the simulated bench: device selection, Id All, sending every
 // kind of message, the incoming box's limits, the message lists on real files, the options
 // and the help.
+#include "Focus.h"
 #include "TerminalFixture.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
@@ -145,9 +146,7 @@ private slots:
         QFETCH(QString, lands);
         Terminal t(Three);
         QVERIFY(t.start());
-        t.form->show();
-        QApplication::setActiveWindow(t.form.get());
-        QVERIFY(QTest::qWaitForWindowActive(t.form.get()));
+        QVERIFY(ShowActive(t.form.get()));
         t.form->PrintMessageList("ANSWER");
         if (!typed.isNull()) {
             t.ui()->AddressButton_1->click();
@@ -155,16 +154,14 @@ private slots:
         }
         auto* focus = t.form->findChild<QWidget*>(box);
         focus->setFocus();
-        QTest::keyClick(focus, Qt::Key(key));
-        QWidget* now = QApplication::focusWidget();
-        QVERIFY(now && t.form->isVisible());
         if (lands == "back") {
-            QVERIFY(now != focus);
-            QTest::keyClick(now, Qt::Key_Backtab, Qt::ShiftModifier);
-            now = QApplication::focusWidget();
-            lands = box;
+            QVERIFY(TabLeavesAndReturns(focus));
+        } else {
+            QTest::keyClick(focus, Qt::Key(key));
+            QVERIFY(QApplication::focusWidget());
+            QCOMPARE(QApplication::focusWidget()->objectName(), lands);
         }
-        QCOMPARE(now->objectName(), lands);
+        QVERIFY(t.form->isVisible());
         QCOMPARE(t.form->Incoming, QString("00: ANSWER\r\n"));
     }
 
@@ -174,9 +171,7 @@ private slots:
     void quickClickAfterOutgoing() {
         Terminal t(Three);
         QVERIFY(t.start());
-        t.form->show();
-        QApplication::setActiveWindow(t.form.get());
-        QVERIFY(QTest::qWaitForWindowActive(t.form.get()));
+        QVERIFY(ShowActive(t.form.get()));
         t.ui()->AddressButton_0->click();
         t.ui()->SendMessageList->setEditText("  ID?  ");
         QCOMPARE(QApplication::focusWidget(), t.ui()->SendMessageList);
@@ -405,9 +400,7 @@ private slots:
     void pickHelpWhileShown() {
         Terminal t(R"({ "address": 3, "replies": {} })");
         QVERIFY(t.start());
-        t.form->show();
-        QApplication::setActiveWindow(t.form.get());
-        QVERIFY(QTest::qWaitForWindowActive(t.form.get()));
+        QVERIFY(ShowActive(t.form.get()));
         t.ui()->Help->trigger();
         QVERIFY(!t.ui()->Help->isEnabled());
         QComboBox* box = t.ui()->SendMessageList;
@@ -549,9 +542,7 @@ private slots:
         QFETCH(int, key);
         Terminal t(R"({ "address": 3, "replies": {} })");
         QVERIFY(t.start());
-        t.form->show();
-        QApplication::setActiveWindow(t.form.get());
-        QVERIFY(QTest::qWaitForWindowActive(t.form.get()));
+        QVERIFY(ShowActive(t.form.get()));
         if (onlyHelp) t.form->SetEntries({term::HelpEntry});
         if (from >= 0)
             t.form->SelectEntry(from);
