@@ -103,8 +103,7 @@ protected:
             return false;
         }
         case QEvent::KeyRelease: {
-            const auto* release = static_cast<QKeyEvent*>(event);
-            if (h_.keyUp && !release->isAutoRepeat()) h_.keyUp(release->key());
+            if (h_.keyUp) h_.keyUp(static_cast<QKeyEvent*>(event)->key());
             return false;
         }
         case QEvent::MouseButtonDblClick:

@@ -28,7 +28,7 @@ struct Handlers {
     std::function<void()> click{}; // a left click, for controls without a clicked signal
     // Where Tab goes instead of the next control in the window's order; null keeps the order.
     std::function<QWidget*()> tabTo{};
-    // A released key, as Qt numbers it (Qt::Key_Down); repeats of a held key do not count.
+    // A released key, as Qt numbers it (Qt::Key_Down).
     std::function<void(int key)> keyUp{};
 };
 

@@ -43,6 +43,7 @@ Q_DECLARE_METATYPE(Stroke)
 class TestControlEvents : public QObject {
     Q_OBJECT
 private slots:
+    // What the filtered box below does not show already.
     void keyAscii_data() {
         QTest::addColumn<Stroke>("stroke");
         QTest::addColumn<int>("code");
@@ -52,15 +53,9 @@ private slots:
         QTest::newRow("Tab moves the focus") << Stroke{Qt::Key_Tab, None, "\t"} << 0;
         QTest::newRow("Shift+Tab") << Stroke{Qt::Key_Backtab, Qt::ShiftModifier, "\t"} << 0;
         QTest::newRow("Escape cancels") << Stroke{Qt::Key_Escape, None, "\x1b"} << 0;
-        QTest::newRow("Delete types nothing") << Delete << 0;
-        QTest::newRow("arrow") << Left << 0;
         QTest::newRow("F1") << Stroke{Qt::Key_F1, None, ""} << 0;
-        QTest::newRow("Ctrl+A") << SelectAll << 0;
         QTest::newRow("Ctrl+V with a letter as text") << Stroke{Qt::Key_V, Ctrl, "v"} << 0;
         QTest::newRow("Meta+a") << Stroke{Qt::Key_A, Qt::MetaModifier, "a"} << 0;
-        QTest::newRow("Alt+Z types z") << AltZ << int('z');
-        QTest::newRow("AltGr (X11) types @") << AltGrAt << int('@');
-        QTest::newRow("AltGr (Ctrl+Alt) types \\") << WinAltGrBackslash << int('\\');
         QTest::newRow("Shift+A") << Stroke{Qt::Key_A, Qt::ShiftModifier, "A"} << int('A');
         QTest::newRow("e acute") << Stroke{Qt::Key_Eacute, None, "\u00e9"} << 0xe9;
     }
