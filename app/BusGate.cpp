@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 namespace ctl {
@@ -42,7 +43,7 @@ bool StartsSomething(const QEvent* event) {
 class Gate : public QObject {
 public:
     Gate(QWidget* window, const QList<QWidget*>& controls, const QList<QAction*>& actions)
-        : QObject(window), outerDepth(gpib::BusActivity::instance().depth()),
+        : QObject(window), outerDepth(gpib::BusActivity::instance().depth()), window_(window),
           actions_(new QActionGroup(this)) {
         for (QWidget* c : controls)
             controls_.append(c);
@@ -56,15 +57,20 @@ public:
         connect(&activity, &gpib::BusActivity::busyChanged, this,
                 [this](bool busy) { actions_->setEnabled(!busy); });
         // After the handler whose transaction ended has returned, not inside it.
-        connect(
-            &activity, &gpib::BusActivity::busyChanged, this,
-            [this, window](bool busy) {
-                if (busy || !closePending) return;
-                closePending = false;
-                window->close();
-            },
-            Qt::QueuedConnection);
+        connect(&activity, &gpib::BusActivity::busyChanged, this, &Gate::CloseWhenFree,
+                Qt::QueuedConnection);
         qApp->installEventFilter(this);
+    }
+
+    void CloseWhenFree() {
+        if (!closePending || gpib::BusBusy()) return;
+        // A modal window that opened meanwhile (a box, or Busmate once loaded) is closed first:
+        // it blocks this window's close box too.
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal != window_)
+            return void(QTimer::singleShot(100, this, &Gate::CloseWhenFree));
+        closePending = false;
+        window_->close();
     }
 
     // Transactions under way when the window was made go on beneath its event loop: they
@@ -83,6 +89,7 @@ protected:
     }
 
 private:
+    QWidget* window_;
     QList<QPointer<QWidget>> controls_;
     QActionGroup* actions_;
 };

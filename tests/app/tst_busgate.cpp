@@ -399,6 +399,31 @@ private slots:
         QCOMPARE(m.f.sys.boxes.size(), changed ? 1 : 0);
     }
 
+    // Exit while Busmate loads: Busmate opens, and the main window closes once Busmate is
+    // closed, never beneath it.
+    void exitWhileTerminalLoads() {
+        Main m(true);
+        QVERIFY(m.start());
+        bool mainShownWithTerminal = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* terminal = qobject_cast<ManualForm*>(QApplication::activeModalWidget());
+            if (!terminal || !terminal->WindowInitialised) return;
+            poll.stop();
+            QTest::qWait(300);
+            mainShownWithTerminal = m.f.form->isVisible();
+            Choose(terminal->ui->Quit);
+        });
+        QFile(m.journal()).resize(0); // the interface clear of Busmate's load comes next
+        OnJournal during(m.journal(), "0 I", [&] {
+            Choose(m.f.ui()->Menu_Exit);
+            poll.start(10);
+        });
+        Choose(m.f.ui()->Menu_GPIB);
+        QVERIFY(mainShownWithTerminal);
+        QTRY_VERIFY(!m.f.form->isVisible());
+    }
+
     // An address button clicked while Id All or a send awaits an answer: the answer keeps the
     // address it came from, the selection stays, and the next message goes where it shows.
     void clickDuring_data() {
