@@ -2,6 +2,7 @@
 // other traffic or re-addresses the shared descriptor, and closing waits for it. The benches
 // answer slowly on the worker thread, as the program's do; the scenarios click and pick menu
 // items as a user does, and the bench journal shows where every message went.
+#include "Focus.h"
 #include "FormFixture.h"
 #include "app/BusGate.h"
 #include "bus/BusAccess.h"
@@ -173,8 +174,6 @@ struct Gated {
         QObject::connect(free, &QPushButton::clicked, [this] { ++clicks; });
         QObject::connect(&dialog, &QDialog::rejected, [this] { ++clicks; });
         ctl::RefuseDuringBus(&dialog, {go, combo, edit});
-        dialog.show();
-        QApplication::setActiveWindow(&dialog);
     }
     QDialog dialog;
     QPushButton* go = new QPushButton("&Go");
@@ -239,7 +238,7 @@ private slots:
         const QString input = QTest::currentDataTag();
         for (const bool busy : {true, false}) {
             Gated g;
-            QVERIFY(QTest::qWaitForWindowActive(&g.dialog));
+            QVERIFY(ShowActive(&g.dialog));
             g.edit->setFocus();
             std::optional<gpib::Transaction> transaction;
             if (busy) transaction.emplace();
