@@ -417,16 +417,17 @@ private slots:
         QCOMPARE(all, AllBytes());
     }
 
-    // The adapter stops taking bytes for 600 ms in the middle of a 4 MB file. Within the
-    // descriptor's timeout (1 s) the file goes whole; past it (300 ms) the write fails as a
-    // timeout, and the next call takes the adapter up again.
+    // The adapter stops taking bytes in the middle of a 4 MB file: for 3.3 s, within the
+    // descriptor's 10 s, the file goes whole; for 600 ms, past its 300 ms, the write fails as
+    // a timeout, and the next call takes the adapter up again.
     void stalledDrain_data() {
         QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<int>("stallMs");
         QTest::addColumn<int>("timeout");
         QTest::addColumn<int>("sta");
         for (const char* kind : {"prologix", "ar488"}) {
-            QTest::addRow("%s, within", kind) << QByteArray(kind) << 11 << CMPL;
-            QTest::addRow("%s, past", kind) << QByteArray(kind) << 10 << (ERR | TIMO);
+            QTest::addRow("%s, within", kind) << QByteArray(kind) << 3300 << 13 << CMPL;
+            QTest::addRow("%s, past", kind) << QByteArray(kind) << 600 << 10 << (ERR | TIMO);
         }
     }
     void stalledDrain() {
@@ -442,7 +443,8 @@ private slots:
                 file.write(QByteArray(4 << 20, 'x')) == 4 << 20);
         file.close();
         const int ud = rig.driver->ibdev(0, 3, 0, timeout, 1, 0);
-        rig.fake->stallMs = 600;
+        QFETCH(int, stallMs);
+        rig.fake->stallMs = stallMs;
         QTEST(rig.driver->ibwrtf(ud, file.fileName().toLocal8Bit().constData()), "sta");
         QByteArray answer;
         QCOMPARE(rig.query(ud, "*IDN?", &answer) & (ERR | END), END);
