@@ -1,5 +1,6 @@
 #include "app/ControlEvents.h"
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -19,9 +20,9 @@ int KeyAsciiOf(const QKeyEvent* event) {
     case Qt::Key_Backspace:
         return 8;
     case Qt::Key_Tab:
-        return 9;
+    case Qt::Key_Backtab:
     case Qt::Key_Escape:
-        return 27;
+        return 0;
     default:
         break;
     }
@@ -51,6 +52,22 @@ void InsertText(QWidget* control, const QString& text) {
         combo->lineEdit()->insert(text);
 }
 
+// Drops the mouse press now on its way, if any; gone once the events pending now are handled.
+class PressDropper : public QObject {
+public:
+    PressDropper() {
+        qApp->installEventFilter(this);
+        QMetaObject::invokeMethod(this, &QObject::deleteLater, Qt::QueuedConnection);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonPress) return false;
+        qApp->removeEventFilter(this);
+        return true;
+    }
+};
+
 class Translator : public QObject {
 public:
     Translator(QWidget* control, Handlers handlers)
@@ -60,8 +77,15 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override {
         switch (event->type()) {
         case QEvent::KeyPress: {
+            const auto* press = static_cast<QKeyEvent*>(event);
+            if (h_.tabTo && press->key() == Qt::Key_Tab &&
+                !(press->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
+                if (QWidget* target = h_.tabTo()) {
+                    target->setFocus(Qt::TabFocusReason);
+                    return true;
+                }
             if (!h_.keyPress) return false;
-            const int original = KeyAsciiOf(static_cast<QKeyEvent*>(event));
+            const int original = KeyAsciiOf(press);
             if (original == 0) return false;
             int key = original;
             h_.keyPress(key);
@@ -72,10 +96,14 @@ protected:
             }
             // Alt+letter would be dropped by some controls' own handling; type it here so
             // the filtered character is the one that arrives.
-            if (original >= 32 && static_cast<QKeyEvent*>(event)->modifiers() & Qt::AltModifier) {
+            if (original >= 32 && press->modifiers() & Qt::AltModifier) {
                 InsertText(control_, QString(QChar(key)));
                 return true;
             }
+            return false;
+        }
+        case QEvent::KeyRelease: {
+            if (h_.keyUp) h_.keyUp(static_cast<QKeyEvent*>(event)->key());
             return false;
         }
         case QEvent::MouseButtonDblClick:
@@ -95,8 +123,19 @@ protected:
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
                 return false;
+            // Nor is opening a list or menu from it: the focus comes back when it closes.
+            if (event->type() == QEvent::FocusOut && QApplication::activePopupWidget())
+                return false;
             if (event->type() == QEvent::FocusIn && h_.gotFocus) h_.gotFocus();
-            if (event->type() == QEvent::FocusOut && h_.lostFocus) h_.lostFocus();
+            if (event->type() == QEvent::FocusOut && h_.lostFocus) {
+                const bool pressing = reason == Qt::MouseFocusReason &&
+                                      QGuiApplication::mouseButtons() != Qt::NoButton;
+                h_.lostFocus();
+                // A question asked on leaving runs an event loop of its own, which takes the
+                // release of the click that took the focus away. Its press, still on its way,
+                // is dropped too: the click is lost whole rather than leaving a button held.
+                if (pressing && QGuiApplication::mouseButtons() == Qt::NoButton) new PressDropper;
+            }
             return false;
         }
         default:

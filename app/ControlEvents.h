@@ -11,9 +11,11 @@ class QWidget;
 
 namespace ctl {
 
-// The key code a KeyPress handler sees: 13 for Enter, 8 for Backspace, 9 for Tab, 27 for
-// Escape, otherwise the typed character (whatever modifiers typed it, Alt and AltGr included).
-// 0 for keys that type nothing: Delete, arrows, Home, End, function keys and Ctrl shortcuts.
+// The key code a KeyPress handler sees: 13 for Enter, 8 for Backspace, otherwise the typed
+// character (whatever modifiers typed it, Alt and AltGr included). 0 for keys that type
+// nothing: Delete, arrows, Home, End, function keys and Ctrl shortcuts, and for Tab, Shift+Tab
+// and Escape, which keep their desktop meaning (next or previous control, cancel the dialog)
+// and never reach a KeyPress handler.
 int KeyAsciiOf(const QKeyEvent* event);
 
 struct Handlers {
@@ -24,6 +26,10 @@ struct Handlers {
     std::function<void()> gotFocus{}; // focus that only follows a window change does not count
     std::function<void()> lostFocus{};
     std::function<void()> click{}; // a left click, for controls without a clicked signal
+    // Where Tab goes instead of the next control in the window's order; null keeps the order.
+    std::function<QWidget*()> tabTo{};
+    // A released key, as Qt numbers it (Qt::Key_Down).
+    std::function<void(int key)> keyUp{};
 };
 
 // Attaches the translation to a control; it lives as long as the control.

@@ -249,7 +249,11 @@ void MainForm::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        if (a == Answer::Yes) SaveSettings(0);
+        // Settings the store refused are not given up silently: the window stays open.
+        if (a == Answer::Yes && !SaveSettings(0)) {
+            event->ignore();
+            return;
+        }
     }
     event->accept();
 }

@@ -159,7 +159,7 @@ private:
     void ApplyField(settings::Field field, const QString& value, bool recall);
     void FinishLoading();
     void ReadSetNames();
-    void SaveSettings(int index);
+    bool SaveSettings(int index); // false when the store refused it (the user has been told)
     void RecallSettings(int index);
     void RestoreDefaults();
     void Menu_Recall_Click(int index);

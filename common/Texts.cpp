@@ -89,3 +89,12 @@ QByteArray TrimSpaces(const QByteArray& text) {
         --last;
     return text.mid(first, last - first);
 }
+
+QString FirstBeyondLatin1(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).unicode() <= 0xFF) continue;
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size();
+        return text.mid(i, pair ? 2 : 1);
+    }
+    return {};
+}

@@ -9,3 +9,10 @@ QString FormatTime(float seconds, int mode);
 
 // Removes leading and trailing spaces (the space character only; tabs and line ends stay).
 QByteArray TrimSpaces(const QByteArray& text);
+
+// The first character of a text that one byte per character (Latin-1, as on the bus and in
+// the program's files) cannot carry; empty when every one fits.
+QString FirstBeyondLatin1(const QString& text);
+// The line every box that refuses such a character ends with.
+inline const QString Latin1Only =
+    QStringLiteral("Only characters of the 8-bit code page (Latin-1) can be used.");

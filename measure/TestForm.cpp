@@ -2,6 +2,7 @@
 #include "app/ControlEvents.h"
 #include "app/TwipsLayout.h"
 #include "bus/BusAccess.h"
+#include "common/Texts.h"
 #include "measure/Processing.h"
 #include "measure/TestQuery.h"
 #include "platform/Platform.h"
@@ -195,7 +196,8 @@ void TestForm::Text_MeasQuery_Change() {
 void TestForm::Text_MeasQuery_KeyPress(int& keyAscii) {
     if (keyAscii == 13) {
         keyAscii = 0;
-        Button_Refresh_Click();
+        // As the Refresh button: nothing to ask while the query is empty.
+        if (ui->Button_Refresh->isEnabled()) Button_Refresh_Click();
     } else if (keyAscii >= 'a' && keyAscii <= 'z') {
         keyAscii -= 'a' - 'A';
     }
@@ -217,6 +219,20 @@ void TestForm::Button_Info_Click() {
 }
 
 void TestForm::Button_OK_Click() {
+    // A character no answer can hold would become a "?" wildcard.
+    for (int i = 0; i < 2; ++i) {
+        const QString beyond = FirstBeyondLatin1(Text_Exclude[i]->text());
+        if (beyond.isEmpty()) continue;
+        platform::MsgBox("Invalid Character",
+                         QStringLiteral("Exclude %1 holds the character %2, which no answer on "
+                                        "the bus can hold.\n")
+                                 .arg(i + 1)
+                                 .arg(beyond) +
+                             Latin1Only,
+                         Buttons::Ok, Icon::Warning);
+        Text_Exclude[i]->setFocus();
+        return;
+    }
     Exclude1 = Text_Exclude[0]->text().toLatin1();
     Exclude2 = Text_Exclude[1]->text().toLatin1();
     const QString query = ui->Text_MeasQuery->text();

@@ -48,16 +48,18 @@ public:
     virtual FileDialogResult saveFileDialog(const FileDialogRequest& request) = 0;
     virtual FileDialogResult chooseFolder(const FileDialogRequest& request) = 0;
 
-    // Starts a program without waiting and without a shell.
-    virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
+    // Starts a program without waiting and without a shell. Empty when it started, otherwise
+    // why it did not.
+    virtual QString startProgram(const QString& program, const QStringList& arguments) = 0;
     // Opens a document or link with the desktop's default handler.
     virtual bool openDocument(const QString& pathOrUrl) = 0;
 
     // Per-user settings store: application, section, key, text value.
     virtual QString readSetting(const QString& application, const QString& section,
                                 const QString& key, const QString& defaultValue) = 0;
-    virtual void writeSetting(const QString& application, const QString& section,
-                              const QString& key, const QString& value) = 0;
+    // Empty when the value reached the store; otherwise what failed, naming the store.
+    [[nodiscard]] virtual QString writeSetting(const QString& application, const QString& section,
+                                               const QString& key, const QString& value) = 0;
 
     // The program ends at once: no closing questions, no further code of the caller.
     [[noreturn]] virtual void endProgram(int exitCode) = 0;

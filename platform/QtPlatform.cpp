@@ -206,9 +206,16 @@ FileDialogResult QtPlatform::chooseFolder(const FileDialogRequest& request) {
     return r;
 }
 
-bool QtPlatform::startProgram(const QString& program, const QStringList& arguments) {
-    if (program.isEmpty()) return false;
-    return QProcess::startDetached(program, arguments);
+QString QtPlatform::startProgram(const QString& program, const QStringList& arguments) {
+    if (program.isEmpty()) return QStringLiteral("No program was given.");
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (process.startDetached()) return {};
+    // The system's own words, without the name of the call that failed ("execv: ...").
+    QString reason = process.errorString();
+    static const QRegularExpression call(QStringLiteral("^[a-z]+: "));
+    return reason.remove(call);
 }
 
 bool QtPlatform::openDocument(const QString& pathOrUrl) {
@@ -231,14 +238,16 @@ QString QtPlatform::readSetting(const QString& application, const QString& secti
     return v.toString();
 }
 
-void QtPlatform::writeSetting(const QString& application, const QString& section,
-                              const QString& key, const QString& value) {
+QString QtPlatform::writeSetting(const QString& application, const QString& section,
+                                 const QString& key, const QString& value) {
     // A settings object per call, synced at once: nothing is left pending if the program
     // ends right after.
     pointStoreAtConfigFolder();
     QSettings s(QSettings::IniFormat, QSettings::UserScope, application, application);
     s.setValue(section + QLatin1Char('/') + key, value);
     s.sync();
+    if (s.status() == QSettings::NoError) return {};
+    return s.fileName() + QStringLiteral(" could not be written.");
 }
 
 void QtPlatform::endProgram(int exitCode) {

@@ -26,12 +26,12 @@ public:
     FileDialogResult openFileDialog(const FileDialogRequest& request) override;
     FileDialogResult saveFileDialog(const FileDialogRequest& request) override;
     FileDialogResult chooseFolder(const FileDialogRequest& request) override;
-    bool startProgram(const QString& program, const QStringList& arguments) override;
+    QString startProgram(const QString& program, const QStringList& arguments) override;
     bool openDocument(const QString& pathOrUrl) override;
     QString readSetting(const QString& application, const QString& section, const QString& key,
                         const QString& defaultValue) override;
-    void writeSetting(const QString& application, const QString& section, const QString& key,
-                      const QString& value) override;
+    QString writeSetting(const QString& application, const QString& section, const QString& key,
+                         const QString& value) override;
     [[noreturn]] void endProgram(int exitCode) override;
 };
 

@@ -117,9 +117,9 @@ FileDialogResult ScriptedPlatform::chooseFolder(const FileDialogRequest& request
     return nextFileDialog(QStringLiteral("folder"), request);
 }
 
-bool ScriptedPlatform::startProgram(const QString& program, const QStringList& arguments) {
+QString ScriptedPlatform::startProgram(const QString& program, const QStringList& arguments) {
     started.append({program, arguments});
-    return startResult;
+    return startFailure;
 }
 
 bool ScriptedPlatform::openDocument(const QString& pathOrUrl) {
@@ -132,9 +132,11 @@ QString ScriptedPlatform::readSetting(const QString& application, const QString&
     return settings.value(application + '/' + section + '/' + key, defaultValue);
 }
 
-void ScriptedPlatform::writeSetting(const QString& application, const QString& section,
-                                    const QString& key, const QString& value) {
-    settings.insert(application + '/' + section + '/' + key, value);
+QString ScriptedPlatform::writeSetting(const QString& application, const QString& section,
+                                       const QString& key, const QString& value) {
+    if (settingsWriteFailure.isEmpty())
+        settings.insert(application + '/' + section + '/' + key, value);
+    return settingsWriteFailure;
 }
 
 void ScriptedPlatform::endProgram(int code) {

@@ -45,7 +45,9 @@ public:
     QList<StartRecord> started;           // programs started
     QStringList opened;                   // documents and links opened
     QMap<QString, QString> settings;      // "application/section/key" -> value
-    bool startResult = true;              // what startProgram and openDocument answer
+    QString startFailure;                 // what startProgram answers
+    bool startResult = true;              // what openDocument answers
+    QString settingsWriteFailure;         // what writeSetting answers; set: nothing is stored
     bool ended = false;                   // endProgram was called
     int exitCode = 0;
 
@@ -56,12 +58,12 @@ public:
     FileDialogResult openFileDialog(const FileDialogRequest& request) override;
     FileDialogResult saveFileDialog(const FileDialogRequest& request) override;
     FileDialogResult chooseFolder(const FileDialogRequest& request) override;
-    bool startProgram(const QString& program, const QStringList& arguments) override;
+    QString startProgram(const QString& program, const QStringList& arguments) override;
     bool openDocument(const QString& pathOrUrl) override;
     QString readSetting(const QString& application, const QString& section, const QString& key,
                         const QString& defaultValue) override;
-    void writeSetting(const QString& application, const QString& section, const QString& key,
-                      const QString& value) override;
+    QString writeSetting(const QString& application, const QString& section, const QString& key,
+                         const QString& value) override;
     [[noreturn]] void endProgram(int exitCode) override;
 
 private:

@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "settings/ExcelHandoff.h"
 #include "settings/SettingsRecord.h"
+#include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
 #include <QFileInfo>
 
@@ -24,6 +25,7 @@ struct PathChoice {
     const char* errorTitle;
     const char* errorText;
     const char* key;
+    const char* savedName; // what a failed save names
 };
 
 // Asks for a new path and returns it; empty when the user kept the old one or chose a
@@ -48,8 +50,10 @@ QString ChoosePath(const PathChoice& c, const QString& current, const QString& s
                          Buttons::Ok, Icon::Critical);
         return {};
     }
-    platform::Sys().writeSetting(settings::AppName, settings::SectionName(0), c.key,
-                                 result.fullPath);
+    // A path the store refuses still serves until the program ends.
+    const QString failure = platform::Sys().writeSetting(
+        settings::AppName, settings::SectionName(0), c.key, result.fullPath);
+    if (!failure.isEmpty()) ReportSaveFailure(c.savedName, failure);
     return result.fullPath;
 }
 
@@ -79,7 +83,8 @@ void MainForm::Menu_ExcelPath_Click() {
                                    excel::IsSpreadsheetProgram,
                                    "Excel Path Error",
                                    "This is not a valid path to Excel.exe.",
-                                   "ExcelPath"};
+                                   "ExcelPath",
+                                   "The path to Excel"};
     const QString first = excel::FirstSpreadsheetProgram();
     const QString chosen = ChoosePath(
         choice, logFile.ExcelPath, first.isEmpty() ? QString() : QFileInfo(first).absolutePath());
@@ -97,7 +102,8 @@ void MainForm::Menu_PlotbookPath_Click() {
                                    excel::IsPlotbook,
                                    "Plotbook Path Error",
                                    "This is not a valid path to Plotbook.xlsm",
-                                   "PlotbookPath"};
+                                   "PlotbookPath",
+                                   "The path to Plotbook"};
     const QString chosen = ChoosePath(choice, logFile.PlotbookPath, QString());
     if (chosen.isEmpty()) return;
     logFile.PlotbookPath = chosen;
@@ -117,6 +123,11 @@ void MainForm::Menu_OpenExcel_Click(int index) {
     const excel::LogFormat format = excel::LogFormatOf(logFile.CsvFile, DecimalSeparator);
     for (const excel::Launch& launch :
          excel::OpenCommands(index, logFile.ExcelPath, logFile.PlotbookPath, logFile.CsvFile,
-                             format.hasSepLine, format.decimalSeparator))
-        platform::Sys().startProgram(launch.program, launch.arguments);
+                             format.hasSepLine, format.decimalSeparator)) {
+        const QString failure = platform::Sys().startProgram(launch.program, launch.arguments);
+        if (failure.isEmpty()) continue;
+        platform::MsgBox("Excel Start Error", launch.program + " could not be started.\n" + failure,
+                         Buttons::Ok, Icon::Critical);
+        return;
+    }
 }

@@ -161,7 +161,7 @@ void MainForm::ReadSetNames() {
     }
 }
 
-void MainForm::SaveSettings(int index) {
+bool MainForm::SaveSettings(int index) {
     QString name;
     if (index > 0) {
         const QString n = QString::number(index);
@@ -172,25 +172,43 @@ void MainForm::SaveSettings(int index) {
                                  "Settings " + n + " has already been saved under the name " +
                                      stored + ".\nDo you want to replace it ?",
                                  Buttons::YesNo, Icon::Question, Answer::Yes) == Answer::No)
-                return;
+                return false;
             proposed = stored;
         }
-        name = platform::Sys().inputBox("Save Settings " + n,
-                                        "Enter a name to identify the settings", proposed);
-        if (name.isEmpty()) return;
+        // A set stored as "Not Saved" would read back as never saved: that name is refused.
+        for (;;) {
+            name = platform::Sys().inputBox("Save Settings " + n,
+                                            "Enter a name to identify the settings", proposed);
+            if (name.isEmpty()) return false;
+            if (name != NotSaved) break;
+            platform::MsgBox("Save Settings",
+                             "The name " + NotSaved +
+                                 " marks a setting that has not been saved.\nPlease enter "
+                                 "another name.",
+                             Buttons::Ok, Icon::Warning);
+        }
     }
     Record record;
     for (const FieldDef& def : Fields())
         record[def.field] = FieldValue(def.field);
+    QString failure;
     WriteRecord(
-        [index](const QString& key, const QString& value) {
-            platform::Sys().writeSetting(AppName, SectionName(index), key, value);
+        [index, &failure](const QString& key, const QString& value) {
+            if (failure.isEmpty())
+                failure = platform::Sys().writeSetting(AppName, SectionName(index), key, value);
         },
         record, name);
-    if (index == 0) return;
+    if (!failure.isEmpty()) {
+        ReportSaveFailure(index == 0 ? QStringLiteral("The Startup settings")
+                                     : "Settings " + QString::number(index),
+                          failure);
+        return false;
+    }
+    if (index == 0) return true;
     settingsSets.SetNames[index] = name;
     Menu_Recall[index]->setText(MenuText(RecallCaption(name)));
     Menu_Save[index]->setText(MenuText(SaveCaptionAfterSave(index, name)));
+    return true;
 }
 
 void MainForm::RecallSettings(int index) {
@@ -247,8 +265,7 @@ void MainForm::Menu_Recall_Click(int index) {
 }
 
 void MainForm::Menu_Save_Click(int index) {
-    SaveSettings(index);
-    if (index == 0) SettingsChanged = false;
+    if (SaveSettings(index) && index == 0) SettingsChanged = false;
 }
 
 void MainForm::Menu_RecallDefault_Click() {

@@ -146,7 +146,7 @@ bool frmAbout::OpenEmail(const QString& emailAddress, const QString& subject, co
 void frmAbout::StartSysInfo() {
     for (const QString& name : SysInfoPrograms()) {
         const QString path = QStandardPaths::findExecutable(name);
-        if (!path.isEmpty() && platform::Sys().startProgram(path, {})) return;
+        if (!path.isEmpty() && platform::Sys().startProgram(path, {}).isEmpty()) return;
     }
     platform::MsgBox(ProgramTitle, QStringLiteral("System Information Is Unavailable At This Time"),
                      platform::Buttons::Ok, platform::Icon::None);

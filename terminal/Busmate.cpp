@@ -98,11 +98,15 @@ OptionValues ReadOptions() {
     return values;
 }
 
-void WriteOptions(const OptionValues& values, const OptionValues& changed) {
-    for (int i = 0; i < OptionCount; ++i)
-        if (changed[i])
+QString WriteOptions(const OptionValues& values, const OptionValues& changed) {
+    for (int i = 0; i < OptionCount; ++i) {
+        if (!changed[i]) continue;
+        const QString failure =
             platform::Sys().writeSetting(OptionApp, OptionSection, OptionKeys[i].key,
                                          values[i] ? QStringLiteral("1") : QStringLiteral("0"));
+        if (!failure.isEmpty()) return failure;
+    }
+    return {};
 }
 
 bool IsSyntaxError(int method, int statusByte) {

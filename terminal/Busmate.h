@@ -45,8 +45,9 @@ extern const std::array<OptionKey, OptionCount> OptionKeys;
 using OptionValues = std::array<bool, OptionCount>;
 // The stored options, defaults for missing ones; any number but 0 ticks.
 OptionValues ReadOptions();
-// Writes the options whose changed flag is set, as "1" or "0".
-void WriteOptions(const OptionValues& values, const OptionValues& changed);
+// Writes the options whose changed flag is set, as "1" or "0". Empty when all reached the
+// store, else what failed.
+QString WriteOptions(const OptionValues& values, const OptionValues& changed);
 
 // ---- Syntax checking
 

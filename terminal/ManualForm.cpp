@@ -5,6 +5,7 @@
 #include "bus/GpibDriver.h"
 #include "bus/Selection.h"
 #include "platform/Platform.h"
+#include "settings/SettingsStore.h"
 #include "terminal/MessageList.h"
 #include "terminal/SyntaxCheckForm.h"
 #include "ui_ManualForm.h"
@@ -96,6 +97,7 @@ void ManualForm::ConnectHandlers() {
     connect(ui->IdAll, &QPushButton::clicked, this, &ManualForm::IdAll_Click);
     ctl::Handlers incomingEvents;
     incomingEvents.keyPress = [this](int& key) { ReceivedMessages_KeyPress(key); };
+    incomingEvents.tabTo = [this] { return ReceivedMessages_TabTo(); };
     ctl::Attach(ui->ReceivedMessages, incomingEvents);
     connect(ui->Quit, &QAction::triggered, this, &ManualForm::Quit_Click);
 
@@ -110,6 +112,7 @@ void ManualForm::ConnectHandlers() {
             &ManualForm::SendMessageList_Typed);
     ctl::Handlers outgoingEvents;
     outgoingEvents.keyPress = [this](int& key) { SendMessageList_KeyPress(key); };
+    outgoingEvents.keyUp = [this](int key) { SendMessageList_KeyUp(key); };
     outgoingEvents.gotFocus = [this] { SendMessageList_GotFocus(); };
     outgoingEvents.lostFocus = [this] { SendMessageList_LostFocus(); };
     ctl::Attach(ui->SendMessageList, outgoingEvents);
@@ -248,7 +251,8 @@ bool ManualForm::Form_QueryUnload() {
 
 void ManualForm::Form_Unload() {
     Timer1->stop();
-    term::WriteOptions(OptionValuesShown(), OptionChanged);
+    const QString failure = term::WriteOptions(OptionValuesShown(), OptionChanged);
+    if (!failure.isEmpty()) ReportSaveFailure(QStringLiteral("The Busmate options"), failure);
 }
 
 void ManualForm::closeEvent(QCloseEvent* event) {
@@ -338,11 +342,16 @@ void ManualForm::bmIDN_Click() {
     FocusOutgoing();
 }
 
+// While nothing can be sent, Enter and Tab both lead to the first address button.
 void ManualForm::ReceivedMessages_KeyPress(int& keyAscii) {
-    if (!ui->SendMessage->isEnabled() && (keyAscii == 13 || keyAscii == 9)) {
-        AddressButton[0]->setFocus();
+    if (keyAscii == 13 && !ui->SendMessage->isEnabled()) {
+        AddressButton[0]->setFocus(Qt::TabFocusReason);
         keyAscii = 0;
     }
+}
+
+QWidget* ManualForm::ReceivedMessages_TabTo() {
+    return ui->SendMessage->isEnabled() ? nullptr : AddressButton[0];
 }
 
 void ManualForm::IdAll_Click() {

@@ -61,6 +61,7 @@ public:
     void bmIDN_Click();
     void IdAll_Click();
     void ReceivedMessages_KeyPress(int& keyAscii);
+    QWidget* ReceivedMessages_TabTo(); // null: Tab keeps the window's order
     void Quit_Click();
 
     // Messages.
@@ -71,6 +72,7 @@ public:
     void SendMessageList_Click();
     void SendMessageList_GotFocus();
     void SendMessageList_KeyPress(int& keyAscii);
+    void SendMessageList_KeyUp(int key);
     void SendMessageList_LostFocus();
     void SendMessageList_Typed(const QString& text); // typing that adds characters: matching
     void OptionBox_Click(int index);                 // CR, LF, matching, multiple, next item
@@ -135,7 +137,8 @@ private:
     void UpdateIdAll();
     void PrepareSyntaxCheck(int method);
     void ApplySyntaxMethod(int method);
-    void ReceiveToFile(const QByteArray& msg);
+    // False when the user abandoned it (No to the warning, no file chosen).
+    bool ReceiveToFile(const QByteArray& msg);
     void SetAddressColour(int index, bool checking);
 
     QButtonGroup* AddressGroup = nullptr;

@@ -1,6 +1,7 @@
 // Sending messages, showing answers, the outgoing box's events and the message options.
 #include "bus/BusAccess.h"
 #include "bus/Selection.h"
+#include "common/Texts.h"
 #include "platform/Platform.h"
 #include "terminal/ManualForm.h"
 #include "terminal/MessageList.h"
@@ -27,6 +28,15 @@ void ManualForm::SendMessage_Click() {
         FocusOutgoing();
         return;
     }
+    // A character the bus cannot carry would go out as "?", which makes a command a query.
+    if (const QString beyond = FirstBeyondLatin1(outgoing); !beyond.isEmpty()) {
+        platform::MsgBox("Invalid Character",
+                         "The Outgoing Message holds the character " + beyond +
+                             ", which can't be sent on the bus.\n" + Latin1Only,
+                         Buttons::Ok, Icon::Warning);
+        FocusOutgoing();
+        return;
+    }
     Busy = true;
     ui->ReceivedCharacters->clear();
     ui->SyntaxErrorMessage->hide();
@@ -34,6 +44,7 @@ void ManualForm::SendMessage_Click() {
     if (method != 0) PrepareSyntaxCheck(method);
 
     const term::OutgoingMessage message = term::PrepareMessage(outgoing.toLatin1());
+    bool abandoned = false; // the user stopped a transfer: the send ends without a trace
     const bool addCr = ui->bmAddCR->isChecked();
     const bool addLf = ui->bmAddLF->isChecked();
     if (!message.query) {
@@ -50,7 +61,7 @@ void ManualForm::SendMessage_Click() {
             if (method != 0) CheckSyntax(TerminalUd);
         }
     } else if (ui->SendToFile->isChecked() || ui->SendtoFileOnce->isChecked()) {
-        ReceiveToFile(message.msg);
+        abandoned = !ReceiveToFile(message.msg);
     } else {
         if (ui->AutoClear->isChecked() && ui->AutoClear->isEnabled()) {
             SetIncoming({});
@@ -75,7 +86,7 @@ void ManualForm::SendMessage_Click() {
 
     // Recording a typed message in the list.
     const QString sent = box->currentText();
-    if (!sent.isEmpty() && ListIndex() == -1) {
+    if (!abandoned && !sent.isEmpty() && ListIndex() == -1) {
         const int equal =
             ui->AllowMultipleCommands->isChecked() ? -1 : term::FindEqual(Entries(), sent);
         if (equal >= 0) {
@@ -88,7 +99,7 @@ void ManualForm::SendMessage_Click() {
     }
     if (ListIndex() >= 1) {
         ui->DeleteOutgoingMessageEntry->setEnabled(true);
-        if (ui->SendtoFileOnce->isChecked()) SendtoFileOnce_Click();
+        if (ui->SendtoFileOnce->isChecked() && !abandoned) SendtoFileOnce_Click();
     } else {
         ui->DeleteOutgoingMessageEntry->setEnabled(false);
     }
@@ -167,11 +178,22 @@ void ManualForm::SendMessageList_KeyPress(int& keyAscii) {
     if (keyAscii == 13 && ui->SendMessage->isEnabled()) SendMessage_Click();
 }
 
+void ManualForm::SendMessageList_KeyUp(int key) {
+    // The down arrow does not stop on the help entry.
+    if (key != Qt::Key_Down || ui->SendMessageList->currentText() != term::HelpEntry) return;
+    if (ui->SendMessageList->count() == 1)
+        ui->SendMessageList->setEditText({});
+    else
+        SelectEntry(1);
+}
+
+// The focus is lost in the middle of delivering the event that took it (a mouse press): the
+// event loop must not run here, or a release already waiting is delivered before its press
+// and the click is lost. Pending events run as soon as this returns.
 void ManualForm::SendMessageList_LostFocus() {
     QComboBox* box = ui->SendMessageList;
     const QString trimmed = term::TrimBlanks(box->currentText());
     if (trimmed != box->currentText()) box->setEditText(trimmed);
-    QCoreApplication::processEvents();
 }
 
 void ManualForm::SendMessageList_Typed(const QString& text) {

@@ -1,4 +1,5 @@
 // The outgoing message list: loading and saving .gmg files and the Message Lists menu.
+#include "common/Texts.h"
 #include "platform/Platform.h"
 #include "terminal/ManualForm.h"
 #include "terminal/MessageList.h"
@@ -69,6 +70,15 @@ bool ManualForm::WriteMessageList(const QString& msgFile) {
 }
 
 void ManualForm::SaveMessageListToFile(QString& msgFile) {
+    // The file holds one byte per character: a character beyond that would be saved as "?".
+    if (const QString beyond = FirstBeyondLatin1(Entries().join(QString())); !beyond.isEmpty()) {
+        platform::MsgBox("Invalid Character",
+                         "The Outgoing Message List holds the character " + beyond +
+                             ", which can't be written to the file " + msgFile + ".\n" + Latin1Only,
+                         Buttons::Ok, Icon::Warning);
+        msgFile.clear();
+        return;
+    }
     if (!WriteFile(msgFile, term::MessageListBytes(Entries()))) {
         WriteError(msgFile);
         msgFile.clear();

@@ -135,7 +135,7 @@ void ManualForm::SendToFile_Click() {
     FocusOutgoing();
 }
 
-void ManualForm::ReceiveToFile(const QByteArray& msg) {
+bool ManualForm::ReceiveToFile(const QByteArray& msg) {
     if (!ReceiveWarningShown) {
         if (platform::MsgBox(
                 "Warning",
@@ -146,22 +146,22 @@ void ManualForm::ReceiveToFile(const QByteArray& msg) {
                 "displayed in the Incoming Data list.\n\nThis message will be displayed only "
                 "once.\n\nDo you wish to continue ?",
                 Buttons::YesNo, Icon::Warning, Answer::Yes) != Answer::Yes)
-            return;
+            return false;
         ReceiveWarningShown = true;
     }
     const QString path =
         ChooseFile(Dialog::Save, "Save Incoming Message to File", DataFilter, "Data");
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return false;
 
     GpibWrite(TerminalUd, msg);
     if (SyntaxMethod[SelectedButton] != 0) CheckSyntax(TerminalUd);
-    if (GpibErrorFlag) return;
+    if (GpibErrorFlag) return true;
 
     ManualForm::WaitCursor wait;
     QCoreApplication::processEvents();
     gpib::Driver& bus = gpib::Bus();
-    // The answer goes to a file of its own first: a driver that appends finds it empty, and an
-    // interrupted transfer never stands under the chosen name looking complete.
+    // The answer goes to a file of its own first, so a driver that appends finds it empty and
+    // a failed transfer never costs the chosen file its old contents.
     const QString part = path + QStringLiteral(".part");
     QFile::remove(part);
     int sta = 0;
@@ -174,17 +174,19 @@ void ManualForm::ReceiveToFile(const QByteArray& msg) {
         count = bus.ibcntl();
         err = bus.iberr();
     }
-    if (sta & gpib::TIMO) {
-        platform::MsgBox(
-            "Timeout Has Occured",
-            "This may be due to either a syntax error or a transfer longer than 100 secs. In the "
-            "latter case the\ndata transfer may be incomplete and there is probably remaining "
-            "data in the device's output buffer.\nTo clear, uncheck \"Send Received Data to "
-            "File\" and send a single questionmark (?).",
-            Buttons::Ok, Icon::Warning);
-    } else if (sta & gpib::ERR) {
+    if (sta & gpib::ERR && !(sta & gpib::TIMO)) {
         TransferError(err);
     } else {
+        // After a timeout the chosen file holds what arrived, which the box calls incomplete.
+        if (sta & gpib::TIMO)
+            platform::MsgBox(
+                "Timeout Has Occured",
+                "This may be due to either a syntax error or a transfer longer than 100 secs. In "
+                "the latter case the\ndata transfer may be incomplete and there is probably "
+                "remaining data in the device's output buffer.\nTo clear, uncheck \"Send "
+                "Received Data to File\" and send a single questionmark (?).",
+                Buttons::Ok, Icon::Warning);
+        if (!QFile::exists(part)) QFile(part).open(QIODevice::WriteOnly); // nothing arrived
         QFile::remove(path);
         if (!QFile::rename(part, path))
             platform::MsgBox("File Write error",
@@ -196,6 +198,7 @@ void ManualForm::ReceiveToFile(const QByteArray& msg) {
     if (QFile::exists(part) && QFile(part).size() == 0) QFile::remove(part);
     ui->ReceivedCharacters->setText(term::CountCaption(count));
     if (!ui->ClearIncoming->isEnabled()) EnableClearIncoming();
+    return true;
 }
 
 // ---- Sending files and showing them

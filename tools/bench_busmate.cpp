@@ -40,13 +40,15 @@ public:
     platform::FileDialogResult chooseFolder(const platform::FileDialogRequest&) override {
         return {};
     }
-    bool startProgram(const QString&, const QStringList&) override { return false; }
+    QString startProgram(const QString&, const QStringList&) override { return "not here"; }
     bool openDocument(const QString&) override { return false; }
     QString readSetting(const QString&, const QString&, const QString&,
                         const QString& defaultValue) override {
         return defaultValue;
     }
-    void writeSetting(const QString&, const QString&, const QString&, const QString&) override {}
+    QString writeSetting(const QString&, const QString&, const QString&, const QString&) override {
+        return {};
+    }
     [[noreturn]] void endProgram(int exitCode) override { std::exit(exitCode); }
 
 private:

@@ -1,4 +1,5 @@
 // The conditional command dialog and the two reports, driven as a user would.
+#include "Focus.h"
 #include "TestBench.h"
 #include "app/TwipsLayout.h"
 #include "bus/BusAccess.h"
@@ -247,15 +248,33 @@ private slots:
         QVERIFY(SettingsChanged);
     }
 
+    // Cancel, or Escape from whichever control has the focus, closes without storing; Tab and
+    // Shift+Tab leave and re-enter each filtered box first.
+    void cancelStoresNothing_data() {
+        QTest::addColumn<QString>("control"); // where Escape is pressed; empty: Cancel clicked
+        QTest::newRow("Cancel") << "";
+        for (const char* control :
+             {"Text_Target_0", "Text_Target_1", "Text_Command", "Combo_GPIBaddr", "Check_CondOn"})
+            QTest::newRow(control) << control;
+    }
     void cancelStoresNothing() {
-        platform::ScriptedPlatform sys;
+        QFETCH(QString, control);
         SetValues("7050A0A0AC1", "OUT OFF");
         Shown d;
+        QVERIFY(ShowActive(&d.form));
         d.form.Text_Target[0]->setText("3");
         d.ui.Combo_Pct_0->setCurrentIndex(4);
         SetBox(d.ui.Check_CondOn, false);
-        QTest::mouseClick(d.ui.Button_Cancel, Qt::LeftButton);
+        if (control.isEmpty()) {
+            QTest::mouseClick(d.ui.Button_Cancel, Qt::LeftButton);
+        } else {
+            auto* focus = d.form.findChild<QWidget*>(control);
+            focus->setFocus();
+            if (qobject_cast<QLineEdit*>(focus)) QVERIFY(TabLeavesAndReturns(focus));
+            QTest::keyClick(focus, Qt::Key_Escape);
+        }
         QVERIFY(!d.form.isVisible());
+        QCOMPARE(d.form.result(), int(QDialog::Rejected));
         QCOMPARE(ConditionStatusWord, "7050A0A0AC1");
         QCOMPARE(ConditionTargetValue[0], "10");
         QVERIFY(!SettingsChanged);

@@ -1,5 +1,6 @@
 // The query test dialog against a simulated instrument: what it shows, how exclusions are
 // built from a selection, the questions it asks, and what OK and Cancel hand back.
+#include "Focus.h"
 #include "TestBench.h"
 #include "app/TwipsLayout.h"
 #include "bus/BusAccess.h"
@@ -145,6 +146,10 @@ private slots:
         b.ui()->Text_MeasQuery->clear();
         QVERIFY(!b.ui()->Button_Refresh->isEnabled() && !b.ui()->Button_OK->isEnabled());
         QCOMPARE(b.ui()->Text_Response->text(), "");
+        // Enter does nothing then, as the disabled Refresh: no empty query, no read to fail.
+        const int boxes = int(b.sys.boxes.size());
+        QTest::keyClick(b.ui()->Text_MeasQuery, Qt::Key_Return);
+        QCOMPARE(b.sys.boxes.size(), boxes);
         b.ui()->Text_MeasQuery->setText("   ");
         b.sys.answerBox(Answer::Ok, "Info");
         b.form->Button_Add_Click(1);
@@ -241,29 +246,58 @@ private slots:
                                           "Do you want to clear the Exclusions ?");
     }
 
-    // Cancel (or closing the window) hands nothing back, not even the query; OK marks the
-    // settings changed even when nothing was edited.
+    // Cancel, or Escape from whichever box has the focus, hands nothing back, not even the
+    // query; Tab and Shift+Tab leave and re-enter each box first. OK marks the settings changed
+    // even when nothing was edited.
     void okAndCancel_data() {
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("cancel") << false;
-        QTest::newRow("ok") << true;
+        QTest::addColumn<QString>("how"); // "OK", "Cancel" or the box Escape is pressed in
+        for (const char* how :
+             {"OK", "Cancel", "Text_MeasQuery", "Text_Exclude_0", "Text_Exclude_1"})
+            QTest::newRow(how) << how;
     }
     void okAndCancel() {
-        QFETCH(bool, ok);
+        QFETCH(QString, how);
         Bench3 b("MEAS?", "VDC", {}, false);
         b.open();
-        if (!ok) {
+        if (how == "OK") {
+            b.ui()->Button_OK->setEnabled(true);
+            QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        } else {
             b.ui()->Text_MeasQuery->setText("WORD?");
             b.ui()->Text_Exclude_1->setText("E+00");
             b.ui()->Check_SciToDec->setChecked(true);
-            QTest::mouseClick(b.ui()->Button_Cancel, Qt::LeftButton);
-        } else {
-            b.ui()->Button_OK->setEnabled(true);
-            QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        }
+        if (how == "Cancel") QTest::mouseClick(b.ui()->Button_Cancel, Qt::LeftButton);
+        if (auto* box = b.form->findChild<QLineEdit*>(how)) {
+            box->setFocus();
+            QVERIFY(TabLeavesAndReturns(box));
+            QTest::keyClick(box, Qt::Key_Escape);
         }
         QVERIFY(!b.form->isVisible());
+        const bool ok = how == "OK";
+        QCOMPARE(b.form->result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
         QCOMPARE(QVariantList({Exclude1, Exclude2, DecNotation, SettingsChanged, b.query->text()}),
                  QVariantList({QByteArray("VDC"), QByteArray(), false, ok, "MEAS?"}));
+    }
+
+    // An exclusion holding a character no bus answer can carry is refused on OK, not turned
+    // into a "?" wildcard.
+    void exclusionBeyondLatin1() {
+        Bench3 b("MEAS?", "VDC", {}, false);
+        b.open();
+        b.ui()->Text_Exclude_1->setText("5€");
+        b.sys.answerBox(Answer::Ok, "Invalid Character");
+        QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        QCOMPARE(b.sys.pendingAnswers(), 0);
+        QCOMPARE(b.sys.boxes.last().text,
+                 "Exclude 2 holds the character €, which no answer on the bus can "
+                 "hold.\nOnly characters of the 8-bit code page (Latin-1) can be used.");
+        QVERIFY(b.form->isVisible() && Exclude2.isEmpty());
+        QCOMPARE(QApplication::focusWidget(), b.ui()->Text_Exclude_1);
+        b.ui()->Text_Exclude_1->setText("5µ");
+        QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        QVERIFY(!b.form->isVisible());
+        QCOMPARE(Exclude2, QByteArray("5\xb5"));
     }
 
     // The window as designed: positions scaled evenly, no caption cut, the tab order, and

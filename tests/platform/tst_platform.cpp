@@ -15,9 +15,13 @@ private slots:
         QTemporaryDir config; // every store the test writes lives here
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         QtPlatform p;
-        p.writeSetting("Busmate", "Settings", "Address", "22");
-        p.writeSetting("Sequor", "Settings1", "Address", "12");
-        p.writeSetting("Sequor", "Settings", "Address", "7"); // last, so mixed-up entries show
+        QStringList failures;
+        auto write = [&](auto a, auto s, auto k, auto v) {
+            failures << p.writeSetting(a, s, k, v);
+        };
+        write("Busmate", "Settings", "Address", "22");
+        write("Sequor", "Settings1", "Address", "12");
+        write("Sequor", "Settings", "Address", "7"); // last, so mixed-up entries show
         QFile ini(config.filePath("Sequor/Sequor.ini"));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QCOMPARE(ini.readAll(), QByteArray("[Settings]\nAddress=7\n\n[Settings1]\nAddress=12\n"));
@@ -31,10 +35,17 @@ private slots:
             QString("|1,5|a;b=c # d| pad |c:\\d\\|\"ID?\"|@Variant(x)|5 µV|012.5").split('|');
         QStringList read;
         for (int i = 0; i < values.size(); ++i) {
-            p.writeSetting("Values", "Settings", QString::number(i), values[i]);
+            write("Values", "Settings", QString::number(i), values[i]);
             read << get("Values", "Settings", QString::number(i));
         }
         QCOMPARE(read, values);
+        QCOMPARE(failures.join(""), QString());
+        // A store that cannot be written (here a file stands where its folder belongs) says
+        // so, naming its file.
+        QFile blocker(config.filePath("Blocked"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        const QString failure = p.writeSetting("Blocked", "Settings", "Address", "7");
+        QVERIFY2(failure.contains(config.filePath("Blocked/Blocked.ini")), qPrintable(failure));
     }
 
     void fileDialogHelpers() {

@@ -160,11 +160,14 @@ private slots:
         const QList<Launch> starts = OpenCommands(1, program, {}, csv, true, ".");
         QCOMPARE(starts.size(), 1);
         platform::QtPlatform p;
-        QVERIFY(p.startProgram(starts[0].program, starts[0].arguments));
+        QCOMPARE(p.startProgram(starts[0].program, starts[0].arguments), QString());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
         QFile f(record);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(f.readAll()), DotOption + "\n" + csv + "\n");
+        // A program that cannot start says why.
+        QCOMPARE(p.startProgram(csv, {}), QString("Permission denied"));
+        QCOMPARE(p.startProgram(dir.filePath("gone"), {}), QString("No such file or directory"));
     }
 
     // A real LibreOffice opens logs of both decimal separators with the Measured column as

@@ -56,8 +56,14 @@ private slots:
         f.ui()->Menu_PlotbookPath->trigger();
         QCOMPARE(f.sys.boxes.last().text,
                  "This is not a valid path to Plotbook.xlsm\n\nIt will not be saved.");
+        // A path the store refuses still serves this session, and the user is told.
+        f.sys.settingsWriteFailure = "/cfg/Sequor/Sequor.ini could not be written.";
         f.sys.answerFileDialog(book);
+        f.sys.answerBox(Answer::Ok, "Save Settings Error");
         f.ui()->Menu_PlotbookPath->trigger();
+        QCOMPARE(f.sys.boxes.last().text, "The path to Plotbook could not be saved.\n"
+                                          "/cfg/Sequor/Sequor.ini could not be written.");
+        f.sys.settingsWriteFailure.clear();
         QCOMPARE(f.sys.fileDialogs.last().title, "Define path to Plotbook Macro File");
         QCOMPARE(open(), "11");
 
@@ -75,6 +81,16 @@ private slots:
                  office + "|" + book);
         QCOMPARE(f.sys.started[1].arguments.last(), dir.filePath("Test.csv"));
 
+        // A program that does not start is named, with the reason; nothing more is started.
+        f.sys.startFailure = "Permission denied";
+        f.sys.answerBox(Answer::Ok, "Excel Start Error");
+        f.ui()->Menu_OpenExcel_2->trigger();
+        QCOMPARE(f.sys.boxes.last().text, office + " could not be started.\nPermission denied");
+        QCOMPARE(f.sys.boxes.last().icon, Icon::Critical);
+        QCOMPARE(f.sys.started.size(), 3);
+        f.sys.startFailure.clear();
+        f.sys.started.clear();
+
         // Files gone since the menus were set: each check names what is missing.
         QVERIFY(QFile::remove(book));
         f.sys.answerBox(Answer::Ok, "Plotbook path Error");
@@ -88,7 +104,7 @@ private slots:
         f.sys.answerBox(Answer::Ok, "Open csv-file Error");
         f.ui()->Menu_OpenExcel_1->trigger();
         QCOMPARE(f.sys.boxes.last().text, "Test.csv could not be found.");
-        QCOMPARE(f.sys.started.size(), 2);
+        QCOMPARE(f.sys.started.size(), 0);
         qputenv("PATH", path);
     }
 };

@@ -166,20 +166,25 @@ private slots:
         QCOMPARE(f.sys.inputDefaults, QStringList({"Test #2", "Test #2", "Bench A"}));
         QCOMPARE(f.sys.inputs.last(), "Save Settings 2");
 
-        // "No" reads as never saved to the save, "Not Saved" to the recall.
+        // "No" reads as never saved to the save; "Not Saved", which a recall would take for
+        // an empty set, is refused and asked for again.
         f.sys.answerInput("No");
         f.ui()->Menu_Save3->trigger();
         f.sys.answerInput("Again");
         f.ui()->Menu_Save3->trigger();
         QCOMPARE(f.sys.inputDefaults.last(), "Test #3");
         f.sys.answerInput("Not Saved");
+        f.sys.answerBox(Answer::Ok, "Save Settings");
+        f.sys.answerInput("Soak");
         f.ui()->Menu_Save4->trigger();
-        for (QAction* recall : {f.ui()->Menu_Recall4, f.ui()->Menu_Recall5}) {
-            f.sys.answerBox(Answer::Ok, "Recall Settings Error");
-            recall->trigger();
-        }
+        QCOMPARE(f.sys.boxes.last().text, "The name Not Saved marks a setting that has not been "
+                                          "saved.\nPlease enter another name.");
+        QCOMPARE(f.sys.inputDefaults.last(), "Test #4");
+        QCOMPARE(name(4), "Soak");
+        f.sys.answerBox(Answer::Ok, "Recall Settings Error");
+        f.ui()->Menu_Recall5->trigger();
         QCOMPARE(f.sys.boxes.last().text, "Setting 5 has not been saved.\nRecall Cancelled.");
-        QCOMPARE(f.sys.boxes[f.sys.boxes.size() - 2].icon, Icon::Warning);
+        QCOMPARE(f.sys.boxes.last().icon, Icon::Warning);
 
         f.ui()->Text_MeasQuery->setText("OTHER?");
         f.sys.answerBox(Answer::No, "Recall Saved Setting 2");
@@ -237,6 +242,39 @@ private slots:
                      f.sys.settings.value("Sequor/Settings/SetName", "-"),
                  stored);
         QCOMPARE(f.form->isVisible(), answer == int(Answer::Cancel));
+    }
+
+    // A store that cannot be written is reported, naming what failed; nothing counts as saved:
+    // the settings stay changed, the set's menus keep their captions, Exit stays open.
+    void failedWrite_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("Save Startup") << "Menu_SaveStartUp"
+                                      << "The Startup settings";
+        QTest::newRow("Save Setting 2") << "Menu_Save2"
+                                        << "Settings 2";
+        QTest::newRow("exit, Yes") << "Menu_Exit"
+                                   << "The Startup settings";
+    }
+    void failedWrite() {
+        QFETCH(QString, how);
+        QFETCH(QString, what);
+        FormFixture f(BenchJson(Instruments));
+        QVERIFY(f.start());
+        f.form->show();
+        f.ui()->Text_MeasQuery->setText("MEAS?");
+        const QString menus = Menus(f);
+        f.sys.settingsWriteFailure = "/cfg/Sequor/Sequor.ini could not be written.";
+        if (how == "Menu_Exit") f.sys.answerBox(Answer::Yes, "Exit");
+        if (how == "Menu_Save2") f.sys.answerInput("Bench A");
+        f.sys.answerBox(Answer::Ok, "Save Settings Error");
+        f.form->findChild<QAction*>(how)->trigger();
+        QCOMPARE(f.sys.pendingAnswers(), 0);
+        QCOMPARE(f.sys.boxes.last().text,
+                 what + " could not be saved.\n/cfg/Sequor/Sequor.ini could not be written.");
+        QCOMPARE(f.sys.boxes.last().icon, Icon::Critical);
+        QVERIFY(SettingsChanged && f.form->isVisible());
+        QCOMPARE(Menus(f), menus);
     }
 
     // Odd or damaged stored values give defaults or are skipped; a set with "Min" keeps its

@@ -224,7 +224,7 @@ private slots:
         values[9] = true;
         changed[9] = true;
         values[0] = true; // not changed: not written
-        WriteOptions(values, changed);
+        QCOMPARE(WriteOptions(values, changed), QString());
         QCOMPARE(sys.settings, (QMap<QString, QString>{{"Busmate/Settings/Add CR", "0"},
                                                        {"Busmate/Settings/Send To File", "1"}}));
     }

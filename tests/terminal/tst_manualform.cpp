@@ -1,6 +1,7 @@
 // The Busmate window against the simulated bench: device selection, Id All, sending every
 // kind of message, the incoming box's limits, the message lists on real files, the options
 // and the help.
+#include "Focus.h"
 #include "TerminalFixture.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
@@ -8,6 +9,7 @@
 #include "terminal/ManualForm.h"
 #include "terminal/MessageList.h"
 #include "ui_ManualForm.h"
+#include <QAbstractItemView>
 #include <QtTest>
 
 using namespace platform;
@@ -97,10 +99,6 @@ private slots:
                 !t.ui()->History->menuAction()->isEnabled() && !t.ui()->SendToDevice->isEnabled() &&
                 SelectedButton == 0);
         QVERIFY(!t.ui()->AddressButton_0->isChecked());
-        // Enter in the incoming box is not swallowed while nothing can be sent... it moves on.
-        int key = 13;
-        t.form->ReceivedMessages_KeyPress(key);
-        QCOMPARE(key, 0);
         t.ui()->AddressButton_1->click();
         QCOMPARE(
             QVariantList(
@@ -114,6 +112,78 @@ private slots:
         QVERIFY(!t.ui()->IdAll->isEnabled());
         t.ui()->bmIDN->click();
         QVERIFY(t.ui()->IdAll->isEnabled());
+    }
+
+    // Keys through the real window, with an answer shown (so Clear follows the incoming box in
+    // the tab order). While nothing can be sent, Enter and Tab in the incoming box go to the
+    // first address button; otherwise Tab and Shift+Tab keep the order. Escape closes nothing.
+    void keys_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("typed"); // in the outgoing box; null: no device selected
+        QTest::addColumn<QString>("lands"); // "back": Shift+Tab then returns to the box
+        const int tab = Qt::Key_Tab, enter = Qt::Key_Return, escape = Qt::Key_Escape;
+        const QString none;
+        QTest::newRow("incoming, none selected: Tab")
+            << "ReceivedMessages" << tab << none << "AddressButton_0";
+        QTest::newRow("incoming, none selected: Enter")
+            << "ReceivedMessages" << enter << none << "AddressButton_0";
+        QTest::newRow("incoming, nothing typed: Tab") << "ReceivedMessages" << tab << ""
+                                                      << "AddressButton_0";
+        QTest::newRow("incoming, message typed: Tab") << "ReceivedMessages" << tab << "ID?"
+                                                      << "ClearIncoming";
+        QTest::newRow("incoming: Escape")
+            << "ReceivedMessages" << escape << none << "ReceivedMessages";
+        QTest::newRow("outgoing: Tab") << "SendMessageList" << tab << "ID?"
+                                       << "back";
+        QTest::newRow("outgoing: Escape") << "SendMessageList" << escape << "ID?"
+                                          << "SendMessageList";
+    }
+    void keys() {
+        QFETCH(QString, box);
+        QFETCH(int, key);
+        QFETCH(QString, typed);
+        QFETCH(QString, lands);
+        Terminal t(Three);
+        QVERIFY(t.start());
+        QVERIFY(ShowActive(t.form.get()));
+        t.form->PrintMessageList("ANSWER");
+        if (!typed.isNull()) {
+            t.ui()->AddressButton_1->click();
+            t.ui()->SendMessageList->setEditText(typed);
+        }
+        auto* focus = t.form->findChild<QWidget*>(box);
+        focus->setFocus();
+        if (lands == "back") {
+            QVERIFY(TabLeavesAndReturns(focus));
+        } else {
+            QTest::keyClick(focus, Qt::Key(key));
+            QVERIFY(QApplication::focusWidget());
+            QCOMPARE(QApplication::focusWidget()->objectName(), lands);
+        }
+        QVERIFY(t.form->isVisible());
+        QCOMPARE(t.form->Incoming, QString("00: ANSWER\r\n"));
+    }
+
+    // A quick click (release 3 ms after the press, already waiting when the press arrives) on
+    // an address button that takes the focus from the outgoing box is not lost; the box's
+    // text is trimmed as it loses the focus.
+    void quickClickAfterOutgoing() {
+        Terminal t(Three);
+        QVERIFY(t.start());
+        QVERIFY(ShowActive(t.form.get()));
+        t.ui()->AddressButton_0->click();
+        t.ui()->SendMessageList->setEditText("  ID?  ");
+        QCOMPARE(QApplication::focusWidget(), t.ui()->SendMessageList);
+        QPushButton* button = t.ui()->AddressButton_2;
+        QMetaObject::invokeMethod(
+            button, [button] { QTest::mouseRelease(button, Qt::LeftButton, {}, {}, 3); },
+            Qt::QueuedConnection);
+        QTest::mousePress(button, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(QVariantList({SelectedButton, DeviceAddress, button->isDown(),
+                               t.ui()->SendMessageList->currentText()}),
+                 QVariantList({3, 22, false, "ID?"}));
     }
 
     // Id All with both boxes: ID? first, *IDN? only after a timeout, "No response" for the
@@ -295,6 +365,66 @@ private slots:
         QCOMPARE(t.form->Incoming, help + "\r\n");
     }
 
+    // A character the bus cannot carry is refused with a box: in a message nothing is sent or
+    // recorded, in a list nothing is written.
+    void beyondLatin1() {
+        Terminal t(R"({ "address": 3, "replies": {}, "accepts": ["VOLT *"] })");
+        QVERIFY(t.start());
+        t.journal();
+        t.sys.answerBox(Answer::Ok, "Invalid Character");
+        t.send("VOLT 5€");
+        QCOMPARE(t.sys.pendingAnswers(), 0);
+        QCOMPARE(t.sys.boxes.last().text,
+                 "The Outgoing Message holds the character €, which can't be sent on the "
+                 "bus.\nOnly characters of the 8-bit code page (Latin-1) can be used.");
+        QCOMPARE(t.journal(), QStringList());
+        QCOMPARE(t.form->Entries().size(), 6);
+        t.send("VOLT 5µ");
+        QCOMPARE(t.journal(), QStringList({"3 W VOLT 5\\xB5"}));
+        const QByteArray saved = FileBytes(t.path("StartUp.gmg"));
+        t.ui()->SendMessageList->addItem("😀");
+        t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
+        t.sys.answerBox(Answer::Ok, "Invalid Character");
+        t.form->SaveMessageList_Click();
+        QCOMPARE(t.sys.pendingAnswers(), 0);
+        QCOMPARE(t.sys.boxes.last().text,
+                 "The Outgoing Message List holds the character 😀, which can't be "
+                 "written to the file " +
+                     t.path("StartUp.gmg") +
+                     ".\nOnly characters of the 8-bit code page (Latin-1) can be used.");
+        QCOMPARE(FileBytes(t.path("StartUp.gmg")), saved);
+        QVERIFY(t.form->ListChanged);
+    }
+
+    // Picking "<Help>" from the drop-down while the help is shown shows it, ready to send.
+    void pickHelpWhileShown() {
+        Terminal t(R"({ "address": 3, "replies": {} })");
+        QVERIFY(t.start());
+        QVERIFY(ShowActive(t.form.get()));
+        t.ui()->Help->trigger();
+        QVERIFY(!t.ui()->Help->isEnabled());
+        QComboBox* box = t.ui()->SendMessageList;
+        // A quick click on the arrow: its release is already waiting when the press opens the
+        // list.
+        QWindow* window = t.form->windowHandle();
+        const QPoint arrow = box->mapTo(t.form.get(), QPoint(box->width() - 6, box->height() / 2));
+        QMetaObject::invokeMethod(
+            box, [window, arrow] { QTest::mouseRelease(window, Qt::LeftButton, {}, arrow, 3); },
+            Qt::QueuedConnection);
+        QTest::mousePress(window, Qt::LeftButton, {}, arrow);
+        QAbstractItemView* list = box->view();
+        QTRY_VERIFY(list->isVisible());
+        const QRect item = list->visualRect(box->model()->index(0, 0));
+        // The popup ignores a release that may still belong to the click that opened it.
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QWindow* popup = list->window()->windowHandle();
+        QTest::mouseClick(popup, Qt::LeftButton, {},
+                          list->viewport()->mapTo(list->window(), item.center()));
+        QTRY_VERIFY(!list->isVisible());
+        QCOMPARE(box->currentText(), QString("<Help>"));
+        QVERIFY(t.ui()->SendMessage->isEnabled());
+    }
+
     // The list operations on real files.
     void listFiles() {
         Terminal t(R"({ "address": 3, "replies": {} })");
@@ -393,6 +523,36 @@ private slots:
         QCOMPARE(sys.pendingAnswers(), 0);
     }
 
+    // The arrow keys walk the list, but Down does not stop on the help entry: it goes on to
+    // entry 1, or empties the box when the help entry is all there is.
+    void arrows_data() {
+        QTest::addColumn<bool>("onlyHelp");
+        QTest::addColumn<int>("from"); // -1: a typed text
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("text");
+        const int down = Qt::Key_Down, up = Qt::Key_Up;
+        QTest::newRow("typed, Down passes the help") << false << -1 << down << "ID?";
+        QTest::newRow("entry 2, Down") << false << 2 << down << "INIT";
+        QTest::newRow("entry 1, Up stops on the help") << false << 1 << up << "<Help>";
+        QTest::newRow("help alone, Down empties") << true << -1 << down << "";
+    }
+    void arrows() {
+        QFETCH(bool, onlyHelp);
+        QFETCH(int, from);
+        QFETCH(int, key);
+        Terminal t(R"({ "address": 3, "replies": {} })");
+        QVERIFY(t.start());
+        QVERIFY(ShowActive(t.form.get()));
+        if (onlyHelp) t.form->SetEntries({term::HelpEntry});
+        if (from >= 0)
+            t.form->SelectEntry(from);
+        else
+            t.ui()->SendMessageList->setEditText("XYZ");
+        t.ui()->SendMessageList->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QTEST(t.ui()->SendMessageList->currentText(), "text");
+    }
+
     // Typing with matching on selects the first entry that begins so and highlights the rest;
     // deleting a character does not bring it back.
     void matching() {
@@ -456,6 +616,13 @@ private slots:
         QCOMPARE(t.sys.settings.value("Busmate/Settings/Add LF"), QString("0"));
         QCOMPARE(t.sys.settings.size(), before.size() + 1);
         QVERIFY(t.ui()->AutoClear->isEnabled());
+        // A store that cannot be written is reported.
+        t.sys.settingsWriteFailure = "/cfg/Busmate/Busmate.ini could not be written.";
+        t.sys.answerBox(Answer::Ok, "Save Settings Error");
+        t.form->Form_Unload();
+        QCOMPARE(t.sys.pendingAnswers(), 0);
+        QCOMPARE(t.sys.boxes.last().text, "The Busmate options could not be saved.\n"
+                                          "/cfg/Busmate/Busmate.ini could not be written.");
     }
 };
 

@@ -18,15 +18,19 @@ const QByteArray Bench = R"({ "address": 3, "replies": { "*IDN?": "X", "WAVE?": 
       "accepts": ["F1"] })";
 
 // Chooses syntax checking option k (0 serial poll, 1 none, 2 status registers) in the dialog
-// that the window opens modally; gives the dialog's frame caption.
-QString ChooseMethod(Terminal& t, int k) {
+// that the window opens modally, then closes it, or leaves it with Escape; gives the dialog's
+// frame caption.
+QString ChooseMethod(Terminal& t, int k, bool escape = false) {
     QString caption;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<SyntaxCheckForm*>(QApplication::activeModalWidget());
         if (!dialog) return;
         caption = dialog->ui->Frame1->title();
         dialog->SyntaxCheckMethod[k]->setChecked(true);
-        dialog->ui->Close_Button->click();
+        if (escape)
+            QTest::keyClick(dialog->SyntaxCheckMethod[k], Qt::Key_Escape);
+        else
+            dialog->ui->Close_Button->click();
     });
     t.form->EnableSyntaxCheck_Click();
     return caption;
@@ -137,6 +141,11 @@ private slots:
         t.send("BAD");
         QCOMPARE(t.journal(), QStringList({"9 P 0", "9 W BAD", "9 P 97"}));
         QVERIFY(GpibErrorFlag);
+        // Escape leaves the dialog as it found the device: no preparation, the method kept.
+        t.journal();
+        ChooseMethod(t, 2, true);
+        QVERIFY(SyntaxMethod[2] == -1 && Blue(t.form->AddressButton[1]));
+        QCOMPARE(t.journal(), QStringList());
         // Back to none: the caption loses its blue, the next error goes unseen.
         ChooseMethod(t, 1);
         QVERIFY(!Blue(t.form->AddressButton[1]) && Blue(t.form->AddressButton[0]));
@@ -181,7 +190,8 @@ private slots:
     }
 
     // Once: the answer goes to the chosen file, without CR or LF on the query, and the mark
-    // goes; the next answer is shown again. The warning is asked once per window.
+    // goes; the next answer is shown again. The warning is asked once per window. A No to it,
+    // or a cancelled dialog, abandons the send: nothing recorded, the mark kept.
     void receiveOnce() {
         Terminal t(Bench);
         QVERIFY(t.start());
@@ -195,13 +205,16 @@ private slots:
         t.journal();
         t.sys.answerBox(Answer::No, "Warning"); // No: nothing happens, the warning stays due
         t.send("WAVE?");
-        QCOMPARE(t.journal(), QStringList());
-        QVERIFY(!t.ui()->SendtoFileOnce->isChecked()); // an abandoned Once is over too
-        t.ui()->SendtoFileOnce->trigger();
         t.sys.answerBox(Answer::Yes, "Warning");
+        t.sys.cancelFileDialog();
+        t.form->SelectEntry(2); // a picked entry too
+        t.form->SendMessage_Click();
+        QCOMPARE(t.journal(), QStringList());
+        QVERIFY(t.ui()->SendtoFileOnce->isChecked() && !t.form->ListChanged);
+        QCOMPARE(t.form->Entries().size(), 6);
         t.sys.answerFileDialog(t.path("wave.dat"));
         t.send("WAVE?");
-        QCOMPARE(t.sys.fileDialogs.size(), 1);
+        QCOMPARE(t.sys.fileDialogs.size(), 2);
         const FileDialogRequest asked = t.sys.fileDialogs.last();
         QCOMPARE(QStringList({asked.title, asked.proposedName, asked.filter, asked.folder}),
                  QStringList({"Save Incoming Message to File", "Data", "Data Files (*.dat)|*.dat",
@@ -241,10 +254,14 @@ private slots:
         QCOMPARE(t.sys.settings.value("Busmate/Settings/Send To File"), QString("1"));
     }
 
-    // A transfer that times out is reported and leaves no file that looks complete.
+    // A transfer that times out is reported, and the chosen file holds what arrived (here
+    // nothing), as the box says, not its old contents.
     void receiveTimeout() {
         Terminal t(Bench);
         QVERIFY(t.start());
+        QFile old(t.path("mute.dat"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier run\n") > 0);
+        old.close();
         t.form->AddressButton[0]->click();
         t.ui()->SendToFile->trigger();
         t.sys.answerBox(Answer::Yes, "Warning");
@@ -253,7 +270,8 @@ private slots:
         t.send("MUTE?");
         QVERIFY(t.sys.boxes.last().text.endsWith("To clear, uncheck \"Send Received Data to File\" "
                                                  "and send a single questionmark (?)."));
-        QVERIFY(!QFile::exists(t.path("mute.dat")) && !QFile::exists(t.path("mute.dat.part")));
+        QCOMPARE(FileBytes(t.path("mute.dat")), QByteArray());
+        QVERIFY(!QFile::exists(t.path("mute.dat.part")));
         QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 0 "));
         int tmo = 0;
         gpib::Bus().ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
