@@ -20,8 +20,7 @@ using platform::Answer;
 namespace {
 
 const QByteArray Instruments = R"({"address": 3, "replies": {
-        "*IDN?": "SIMLAB,M401A,0,1.0", "ODD?": "A\r\nB\u001b+C\u0000D",
-        "DUMP?": "LONG", "MUTE?": null}, "accepts": ["OUT *", "DATA *"]},
+        "*IDN?": "SIMLAB,M401A,0,1.0", "DUMP?": "LONG"}, "accepts": ["OUT *", "DATA *"]},
     {"address": 5, "terminator": "", "replies": {"BLOCK?": "#16AB\nCDEF\n", "RAW?": "RAW"}},
     {"address": 7, "status": "serial-poll", "terminator": "\r\n", "replies": {"ID?": "OLD"}},
     {"address": 22, "replies": {"*IDN?": "X"}})";
@@ -352,44 +351,30 @@ private slots:
                         commands.contains("read_tmo_ms 50\n"));
     }
 
-    // Data and answers pass byte for byte, the four special bytes and NUL included; a long
-    // answer comes in chunks; a silent instrument times out with EABO; files go both ways.
+    // Data passes byte for byte, the four special bytes and NUL included; files go both ways,
+    // an answer replacing what the file held. (Answers in chunks and timeouts: the bus access
+    // tests through the adapters.)
     void transfers_data() { AddKinds(); }
     void transfers() {
         QFETCH(QByteArray, kind);
         const QString journal = dir.filePath(kind + ".journal");
-        QByteArray dump(700, 'x');
-        dump[699] = 'y';
-        Rig rig(kind, QByteArray(Instruments).replace("LONG", dump), Fast(), journal);
+        Rig rig(kind, Instruments, Fast(), journal);
         QVERIFY2(rig.start(), qPrintable(rig.error));
         Driver& d = *rig.driver;
         const int ud = d.ibdev(0, 3, 0, 11, 1, 0);
         const QByteArray data("OUT a\rb\nc\x1b"
                               "d+e\0f",
                               15);
-        QCOMPARE(d.ibwrt(ud, data.constData(), data.size()) & ERR, 0);
+        QCOMPARE(d.ibwrt(ud, data.constData(), data.size()), CMPL);
         QCOMPARE(d.ibcntl(), 15L);
-        QByteArray odd, long1;
-        QCOMPARE(rig.query(ud, "ODD?", &odd) & (ERR | END), END);
-        QCOMPARE(odd, QByteArray("A\r\nB\x1b+C\0D\n", 10));
-        char buffer[512];
-        d.ibwrt(ud, "DUMP?", 5);
-        QCOMPARE(d.ibrd(ud, buffer, sizeof buffer) & (ERR | END), 0);
-        QCOMPARE(d.ibcntl(), 512L);
-        QCOMPARE(d.ibrd(ud, buffer, sizeof buffer) & (ERR | END), END);
-        QCOMPARE(QByteArray(buffer, int(d.ibcntl())), dump.mid(512) + "\n");
-        d.ibwrt(ud, "MUTE?", 5);
-        QCOMPARE(d.ibrd(ud, buffer, sizeof buffer), ERR | TIMO);
-        QCOMPARE(d.iberr(), EABO);
-        // Files: the file's bytes go out as they are; an answer replaces what the file held.
         QFile out(dir.filePath("out.dat")), in(dir.filePath("in.dat"));
         QVERIFY(out.open(QIODevice::WriteOnly) && out.write("OUT +1\r\n") == 8);
         QVERIFY(in.open(QIODevice::WriteOnly) && in.write("an older answer, longer") > 0);
         out.close();
         in.close();
-        QCOMPARE(d.ibwrtf(ud, out.fileName().toLocal8Bit().constData()) & ERR, 0);
+        QCOMPARE(d.ibwrtf(ud, out.fileName().toLocal8Bit().constData()), CMPL);
         d.ibwrt(ud, "*IDN?", 5);
-        QCOMPARE(d.ibrdf(ud, in.fileName().toLocal8Bit().constData()) & (ERR | END), END);
+        QCOMPARE(d.ibrdf(ud, in.fileName().toLocal8Bit().constData()), END | CMPL);
         QVERIFY(in.open(QIODevice::ReadOnly));
         QCOMPARE(in.readAll(), QByteArray("SIMLAB,M401A,0,1.0\n"));
         QCOMPARE(JournalText(journal).section('\n', 0, 0),
