@@ -120,9 +120,9 @@ bool Prologix::connect(QString* error) {
     stream_ = std::move(stream);
     progressed();
     stallMs_ = BoardStallMs;
-    // Ends a line that a stream broken in mid-send left in the adapter, so that the next
-    // command is not taken as the rest of that data.
-    send("\n");
+    // Ends a line that a stream broken in mid-send may have left in the adapter, so that the
+    // next command is not taken as the rest of that data.
+    if (std::exchange(opened_, true)) send("\n");
     // Poll, since a board that resets on opening hears nothing for a while. Attempts are
     // counted too, so that noise which ends every wait early cannot stretch the deadline.
     const qint64 started = clock_.nowMs();

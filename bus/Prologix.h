@@ -119,6 +119,7 @@ private:
     QByteArray version_;
     bool ar488_ = false;
     int addressed_ = -1;
+    bool opened_ = false;   // the stream was open before: this is a reconnection
     int stallMs_ = 3000;    // how long a write may stand still: the call's own timeout
     bool unsynced_ = false; // the adapter may still send for an earlier request
     int markers_ = 0;       // ++ver sent whose reply has not come yet
