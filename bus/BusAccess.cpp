@@ -93,7 +93,7 @@ QByteArray CleanAnswer(QByteArray answer) {
     return answer;
 }
 
-QByteArray GpibRead(std::int16_t ud) {
+QByteArray GpibRead(std::int16_t ud, const bool* stop) {
     if (ud == 0) DeviceNotConfigured();
     gpib::Driver& bus = gpib::Bus();
     int oldTimeout = ReadTimeoutCode;
@@ -101,7 +101,7 @@ QByteArray GpibRead(std::int16_t ud) {
     if (oldTimeout != ReadTimeoutCode) bus.ibtmo(ud, ReadTimeoutCode);
 
     QByteArray answer;
-    bool failed = false;
+    enum class Outcome { Whole, Failed, Stopped } outcome = Outcome::Whole;
     for (;;) {
         char buffer[ChunkSize];
         bus.ibwait(ud, gpib::TIMO | gpib::CMPL);
@@ -109,16 +109,25 @@ QByteArray GpibRead(std::int16_t ud) {
         // Any error ends the read, not only a timeout: otherwise a chunk that never
         // carries END would keep the loop reading for ever.
         if (sta & (gpib::TIMO | gpib::ERR)) {
-            failed = true;
+            outcome = Outcome::Failed;
             break;
         }
         const long got = std::clamp<long>(bus.ibcntl(), 0, ChunkSize);
         answer.append(buffer, got);
         if (sta & gpib::END) break;
+        if (answer.size() >= MaxAnswerBytes) {
+            outcome = Outcome::Failed; // a cut answer must not pass as the whole one
+            break;
+        }
+        if (stop && *stop) {
+            outcome = Outcome::Stopped;
+            break;
+        }
     }
     if (oldTimeout != ReadTimeoutCode) bus.ibtmo(ud, oldTimeout);
 
-    if (failed) {
+    if (outcome == Outcome::Stopped) return {};
+    if (outcome == Outcome::Failed) {
         platform::MsgBox("I/O Error", "Read cycle failed\nOperation aborted.", Buttons::Ok,
                          Icon::Warning);
         return {};
@@ -126,13 +135,13 @@ QByteArray GpibRead(std::int16_t ud) {
     return CleanAnswer(answer);
 }
 
-QByteArray GpibQuery(std::int16_t ud, const QByteArray& text) {
+QByteArray GpibQuery(std::int16_t ud, const QByteArray& text, const bool* stop) {
     const gpib::Transaction transaction; // the pause between write and read handles events
     if (ud == 0) DeviceNotConfigured();
     GpibWrite(ud, text);
     WaitSeconds(0.1f);
     if (GpibErrorFlag) return {};
-    return GpibRead(ud);
+    return GpibRead(ud, stop);
 }
 
 void WaitSeconds(float seconds) {
@@ -152,6 +161,7 @@ void WaitSeconds(float seconds) {
 }
 
 void SendToAddress(std::int16_t address, const QByteArray& command) {
+    if (DeviceUd == 0) DeviceNotConfigured(); // before ibpad, which would take 0 for the board
     const gpib::Transaction transaction;
     const std::int16_t remembered = DeviceAddress;
     gpib::Bus().ibpad(DeviceUd, address);

@@ -9,9 +9,15 @@ extern std::int16_t DeviceAddress; // address of the measuring instrument
 extern std::int16_t IoTimeout;     // timeout code applied by FindDevice
 extern bool GpibErrorFlag;         // last write failed and the user chose to go on
 
+// The longest answer a read takes: far beyond any measurement and beyond what the terminal
+// can show, yet a talker that never ends its message cannot fill the memory.
+constexpr int MaxAnswerBytes = 1 << 20;
+
 void GpibWrite(std::int16_t ud, const QByteArray& text);
-QByteArray GpibRead(std::int16_t ud);
-QByteArray GpibQuery(std::int16_t ud, const QByteArray& text);
+// stop, when given, is looked at between chunks: once it is set the read ends, without a box,
+// giving empty text (the run's Stop).
+QByteArray GpibRead(std::int16_t ud, const bool* stop = nullptr);
+QByteArray GpibQuery(std::int16_t ud, const QByteArray& text, const bool* stop = nullptr);
 void WaitSeconds(float seconds);
 void CheckGpibError();
 [[noreturn]] void DeviceNotConfigured();

@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTcpSocket>
+#include <QThread>
+#include <algorithm>
 #include <poll.h>
 
 namespace gpib {
@@ -15,17 +17,25 @@ constexpr int ConnectMs = 3000;
 // The reading and writing that both transports share; only opening differs.
 class DeviceStream : public ByteStream {
 public:
-    bool write(const QByteArray& bytes) override {
-        if (broken() || (lost() && fail())) return false;
-        qint64 done = 0;
-        while (done < bytes.size()) {
-            const qint64 n = device().write(bytes.constData() + done, bytes.size() - done);
-            if (n < 0) return fail();
-            done += n;
+    Sent write(const QByteArray& bytes, int stallMs) override {
+        if (broken() || (lost() && fail())) return Sent::Gone;
+        if (device().write(bytes) != bytes.size()) return fail(), Sent::Gone;
+        // The device queues what it could not send yet; the time limit applies to a drain
+        // that stands still, not to a long one that moves.
+        QElapsedTimer still;
+        still.start();
+        qint64 queued = device().bytesToWrite();
+        while (queued > 0) {
+            const qint64 left = stallMs - still.elapsed();
+            if (left <= 0) return fail(), Sent::Stalled;
+            if (!device().waitForBytesWritten(int(std::min<qint64>(left, 100))) && lost())
+                return fail(), Sent::Gone;
+            if (const qint64 now = device().bytesToWrite(); now < queued) {
+                queued = now;
+                still.restart();
+            }
         }
-        while (device().bytesToWrite() > 0)
-            if (!device().waitForBytesWritten(ConnectMs)) return fail();
-        return true;
+        return Sent::All;
     }
 
     QByteArray read(int timeoutMs) override {
@@ -50,6 +60,16 @@ protected:
 
 private:
     bool broken_ = false;
+};
+
+class Steady : public AdapterClock {
+public:
+    Steady() { clock_.start(); }
+    qint64 nowMs() override { return clock_.elapsed(); }
+    void sleepMs(int ms) override { QThread::msleep(ulong(std::max(ms, 0))); }
+
+private:
+    QElapsedTimer clock_;
 };
 
 class Serial : public DeviceStream {
@@ -114,6 +134,11 @@ private:
 };
 
 } // namespace
+
+AdapterClock& SteadyClock() {
+    static Steady clock;
+    return clock;
+}
 
 std::unique_ptr<ByteStream> SerialStream(const QString& device) {
     return std::make_unique<Serial>(device);

@@ -2,6 +2,7 @@
 #include "bus/BusAccess.h"
 #include "bus/GpibDriver.h"
 #include "platform/Platform.h"
+#include <cstdint>
 
 std::array<std::int16_t, 15> ListenerList{};
 
@@ -51,7 +52,13 @@ void FindListeners() {
 
 std::int16_t FindDevice() {
     gpib::Driver& bus = gpib::Bus();
-    if (OpenedUd == 0) OpenedUd = std::int16_t(bus.ibdev(0, 1, 0, 11, 1, 0));
+    if (OpenedUd == 0) {
+        const int ud = bus.ibdev(0, 1, 0, 11, 1, 0);
+        // A descriptor the driver refused (-1) is none at all; calls on it would reach the
+        // board or fail one by one.
+        if (ud <= 0 || ud > INT16_MAX) DeviceNotConfigured();
+        OpenedUd = std::int16_t(ud);
+    }
     const int count = ListenerList[0];
     for (int i = 1; i <= count; ++i) {
         char poll = 0;

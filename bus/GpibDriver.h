@@ -2,6 +2,7 @@
 // The driver calls the program relies on, shaped like the NI-488.2 C API so that a real
 // driver library maps onto it one to one. After every call the driver holds that call's
 // ibsta, iberr and ibcntl.
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -63,7 +64,13 @@ public:
     int iberr() const { return err_; }
     long ibcntl() const { return cntl_; }
 
+    // Moves on whenever a call makes headway (bytes sent or received), so that a caller on
+    // another thread can tell a long transfer from a stuck one. Safe from any thread.
+    std::uint64_t progress() const { return progress_.load(std::memory_order_relaxed); }
+
 protected:
+    void progressed() { progress_.fetch_add(1, std::memory_order_relaxed); }
+
     // Reports a listener search the way the program expects it: the board's 0 first, then the
     // instruments found; ERR with EBUS when there are none, ETAB when they do not fit.
     void setListeners(const std::vector<Addr4882_t>& found, Addr4882_t* resultList, int limit);
@@ -79,10 +86,14 @@ private:
     int sta_ = 0;
     int err_ = 0;
     long cntl_ = 0;
+    std::atomic<std::uint64_t> progress_{0};
 };
 
 // Seconds of a timeout code 0..17 (0: none, returned as a negative value).
 double TimeoutSeconds(int code);
+// What this program waits at most where a timeout code asks for no limit (0): as long as the
+// longest code, so that nothing waits for ever.
+constexpr double NoLimitSeconds = 1000;
 
 // Ends every message about a bus that cannot be used.
 extern const char* const ChooseBenchHint;

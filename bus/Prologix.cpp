@@ -1,8 +1,8 @@
 #include "bus/Prologix.h"
-#include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace gpib {
 
@@ -10,12 +10,47 @@ namespace {
 
 constexpr char Esc = 27;
 constexpr int MaxLine = 256;        // longer adapter lines are noise, not answers
-constexpr int EndQuietMs = 20;      // after a line end, this much silence ends an answer
 constexpr int AdapterSlackMs = 100; // beyond the adapter's own wait, for the transport
 constexpr int SrqPollMs = 20;
 constexpr int FindListenersMs = 5000;
+constexpr qint64 FilePiece = 64 << 10; // a file goes out in pieces, never whole in memory
+constexpr int BoardStallMs = 3000;     // how long a write of a board call may stand still
+
+// Where an IEEE 488.2 definite-length block that starts the answer ends: 0 when the answer
+// is not one, -1 while its header is not complete.
+qint64 BlockEnd(const QByteArray& head) {
+    if (head.isEmpty()) return -1;
+    if (head[0] != '#') return 0;
+    if (head.size() < 2) return -1;
+    const int digits = head[1] - '0';
+    if (digits < 1 || digits > 9) return 0;
+    qint64 length = 0;
+    for (int i = 0; i < digits; ++i) {
+        if (2 + i >= head.size()) return -1;
+        const char c = head[2 + i];
+        if (c < '0' || c > '9') return 0;
+        length = length * 10 + (c - '0');
+    }
+    return 2 + digits + length;
+}
 
 } // namespace
+
+PrologixAnswerEnd::Verdict PrologixAnswerEnd::feed(const QByteArray& bytes) {
+    constexpr qsizetype HeaderMax = 11; // "#9" and nine digits
+    if (head_.size() < HeaderMax) head_ += bytes.left(HeaderMax - head_.size());
+    for (qsizetype i = std::max<qsizetype>(0, bytes.size() - 2); i < bytes.size(); ++i) {
+        last_[0] = last_[1];
+        last_[1] = bytes[i];
+    }
+    size_ += bytes.size();
+    if (blockEnd_ < 0) blockEnd_ = BlockEnd(head_);
+    if (size_ == 0 || last_[1] != PrologixEot || blockEnd_ < 0) return Verdict::More;
+    const qint64 at = size_ - 1; // where the eot byte sits
+    if (at < blockEnd_) return Verdict::More;
+    if ((blockEnd_ > 0 && at == blockEnd_) || (size_ >= 2 && last_[0] == '\n')) return Verdict::End;
+    return Verdict::Ask;
+}
 
 QByteArray PrologixEscaped(const QByteArray& data) {
     QByteArray out;
@@ -51,7 +86,8 @@ QList<int> PrologixListeners(const QByteArray& line) {
 }
 
 Prologix::Prologix(StreamFactory makeStream, const QString& name, Options options)
-    : makeStream_(std::move(makeStream)), name_(name), options_(options) {}
+    : makeStream_(std::move(makeStream)), name_(name), options_(options),
+      clock_(options.clock ? *options.clock : SteadyClock()) {}
 
 Prologix::Prologix(StreamFactory makeStream, const QString& name)
     : Prologix(std::move(makeStream), name, Options{}) {}
@@ -59,27 +95,45 @@ Prologix::Prologix(StreamFactory makeStream, const QString& name)
 Prologix::~Prologix() = default;
 
 bool Prologix::start(QString* error) {
+    return connect(error);
+}
+
+// Opens the stream, waits for the adapter's ++ver and sets it up; at start-up, and again
+// whenever the stream broke (an adapter unplugged and plugged in, a dropped connection).
+bool Prologix::connect(QString* error) {
+    stream_.reset(); // a port is closed before it is opened again
+    addressed_ = -1;
+    inbox_.clear();
+    unsynced_ = stalled_ = false;
+    markers_ = 0;
+    version_.clear();
+    for (Descriptor& u : descriptors_)
+        u.unread.clear();
     QString problem;
-    stream_ = makeStream_();
-    if (!stream_->open(&problem)) {
+    std::unique_ptr<ByteStream> stream = makeStream_();
+    if (!stream->open(&problem)) {
         if (error)
             *error =
                 "The GPIB adapter " + name_ + " cannot be reached.\n" + problem + ChooseBenchHint;
         return false;
     }
-    QElapsedTimer clock;
-    clock.start();
+    stream_ = std::move(stream);
+    progressed();
+    stallMs_ = BoardStallMs;
+    // Ends a line that a stream broken in mid-send may have left in the adapter, so that the
+    // next command is not taken as the rest of that data.
+    if (std::exchange(opened_, true)) send("\n");
     // Poll, since a board that resets on opening hears nothing for a while. Attempts are
     // counted too, so that noise which ends every wait early cannot stretch the deadline.
-    const int attempts = options_.versionDeadlineMs / (options_.adapterReadMs + AdapterSlackMs) + 1;
-    for (int i = 0; i < attempts && version_.isEmpty() && !stream_->broken() &&
-                    clock.elapsed() < options_.versionDeadlineMs;
-         ++i) {
+    const qint64 started = clock_.nowMs();
+    const int wait = options_.adapterReadMs + AdapterSlackMs;
+    const int attempts = options_.versionDeadlineMs / wait + 1;
+    for (int i = 0; i < attempts && version_.isEmpty() && !stream_->broken(); ++i) {
+        const qint64 left = options_.versionDeadlineMs - (clock_.nowMs() - started);
+        if (left <= 0) break;
         discardStale();
         if (!command("ver")) break;
-        const int wait = int(std::min<qint64>(options_.adapterReadMs + AdapterSlackMs,
-                                              options_.versionDeadlineMs - clock.elapsed()));
-        if (const auto l = line(std::max(wait, 1))) version_ = l->trimmed();
+        if (const auto l = line(int(std::min<qint64>(wait, left)))) version_ = l->trimmed();
     }
     if (version_.isEmpty()) {
         if (error)
@@ -91,18 +145,37 @@ bool Prologix::start(QString* error) {
         return false;
     }
     ar488_ = version_.toUpper().contains("AR488");
-    // Controller, no automatic reads, EOI with the last byte, nothing appended to data or
-    // answers: the program adds its own terminators and reads only when it wants to.
-    const QByteArray setup[] = {
-        "mode 1", "auto 0",       "eoi 1",
-        "eos 3",  "eot_enable 0", "read_tmo_ms " + QByteArray::number(options_.adapterReadMs)};
+    // Controller, no automatic reads, EOI with the last byte, nothing appended to data; the
+    // eot byte after an answer's EOI byte tells where the answer ends.
+    const QByteArray setup[] = {"mode 1",
+                                "auto 0",
+                                "eoi 1",
+                                "eos 3",
+                                "eot_enable 1",
+                                "eot_char " + QByteArray::number(int(PrologixEot)),
+                                "read_tmo_ms " + QByteArray::number(options_.adapterReadMs)};
+    bool answering = true;
     for (const QByteArray& c : setup)
-        if (!command(c)) {
-            if (error)
-                *error = "The GPIB adapter " + name_ + " stopped answering." + ChooseBenchHint;
-            return false;
+        answering = answering && command(c);
+    // Replies to more than one ++ver of the loop may still be on their way. The reply to a
+    // question of another kind comes after all of them: up to it, everything is dropped.
+    const QByteArray eot = QByteArray::number(int(PrologixEot));
+    answering = answering && command("eot_char");
+    for (int lines = 0; answering && lines <= attempts + 8; ++lines) {
+        const auto l = line(options_.adapterReadMs + AdapterSlackMs);
+        answering = l.has_value();
+        if (answering && l->trimmed() == eot) {
+            unsynced_ = false;
+            markers_ = 0;
+            return true;
         }
-    return true;
+    }
+    if (error) *error = "The GPIB adapter " + name_ + " stopped answering." + ChooseBenchHint;
+    return false;
+}
+
+bool Prologix::ready() {
+    return (stream_ && !stream_->broken()) || connect(nullptr);
 }
 
 Prologix::Descriptor* Prologix::descriptor(int ud) {
@@ -112,12 +185,17 @@ Prologix::Descriptor* Prologix::descriptor(int ud) {
 
 int Prologix::deadlineMs(int tmo) const {
     double s = TimeoutSeconds(tmo);
-    if (s < 0) s = 3600; // "no timeout": an hour is as long as anyone waits at a bench
+    if (s < 0) s = NoLimitSeconds;
     return std::max(options_.minDeadlineMs, int(s * options_.timeoutScale * 1000));
 }
 
 bool Prologix::send(const QByteArray& bytes) {
-    return stream_ && stream_->write(bytes);
+    if (!stream_) return false;
+    const ByteStream::Sent sent = stream_->write(bytes, stallMs_);
+    stalled_ = sent == ByteStream::Sent::Stalled;
+    if (sent != ByteStream::Sent::All) return false;
+    progressed();
+    return true;
 }
 
 bool Prologix::command(const QByteArray& text) {
@@ -132,91 +210,239 @@ bool Prologix::address(int pad) {
 }
 
 // Bytes nobody asked for (a late answer, a board's start-up banner) must not be taken for
-// the answer to the next request.
-void Prologix::discardStale() {
+// the answer to the next request. False when they do not stop coming.
+bool Prologix::discardStale() {
     inbox_.clear();
     long dropped = 0;
-    while (stream_ && dropped < options_.maxAnswer) {
+    while (stream_ && !stream_->broken()) {
         const QByteArray junk = stream_->read(0);
-        if (junk.isEmpty()) break;
+        if (junk.isEmpty()) return true;
         dropped += junk.size();
+        if (dropped > options_.maxAnswer) break;
+    }
+    unsynced_ = true;
+    return false;
+}
+
+// Where the adapter's reply to ++ver starts in the data, -1 when it is not (yet) there; end
+// gets where it ends, after its line end.
+qsizetype Prologix::versionReply(const QByteArray& data, qsizetype* end) const {
+    for (qsizetype at = data.indexOf(version_); at >= 0; at = data.indexOf(version_, at + 1)) {
+        qsizetype i = at + version_.size();
+        while (i < data.size() && data[i] == '\r')
+            ++i;
+        if (i < data.size() && data[i] == '\n') {
+            *end = i + 1;
+            return at;
+        }
+    }
+    return -1;
+}
+
+// Before a request that expects a reply. When an earlier request was given up, its reply may
+// still be on the way: the adapter is asked for ++ver, and all up to the reply to that, and
+// to every ++ver still unanswered, is dropped; the replies come in order.
+bool Prologix::sync(int timeoutMs) {
+    if (!unsynced_) return discardStale();
+    inbox_.clear();
+    if (!command("ver")) return false;
+    ++markers_;
+    qint64 heard = clock_.nowMs(), dropped = 0;
+    const qsizetype keep = version_.size() + 4;
+    for (;;) {
+        qsizetype end = 0;
+        while (versionReply(inbox_, &end) >= 0) {
+            inbox_.remove(0, end);
+            if (--markers_ == 0) {
+                unsynced_ = false;
+                return discardStale();
+            }
+        }
+        if (inbox_.size() > keep) {
+            dropped += inbox_.size() - keep;
+            inbox_ = inbox_.right(keep);
+        }
+        const qint64 left = timeoutMs - (clock_.nowMs() - heard);
+        if (left <= 0 || dropped > options_.maxAnswer || stream_->broken()) return false;
+        const QByteArray chunk = stream_->read(int(left));
+        if (!chunk.isEmpty()) {
+            heard = clock_.nowMs();
+            progressed();
+        }
+        inbox_ += chunk;
     }
 }
 
+// One line the adapter sends in reply to a command. When none comes in time, a late one
+// may still come: the next request syncs first.
 std::optional<QByteArray> Prologix::line(int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 silent = 0; // time that passed in silence, counted even where no clock moves
+    const qint64 started = clock_.nowMs();
     for (;;) {
         const qsizetype end = inbox_.indexOf('\n');
-        if (end >= 0) {
+        if (end >= 0 && end <= MaxLine) {
             QByteArray l = inbox_.left(end);
             inbox_.remove(0, end + 1);
             if (l.endsWith('\r')) l.chop(1);
             return l;
         }
-        if (inbox_.size() > MaxLine) {
+        const qint64 left = timeoutMs - (clock_.nowMs() - started);
+        if (end > MaxLine || inbox_.size() > MaxLine || left <= 0 || !stream_ ||
+            stream_->broken()) {
             inbox_.clear();
+            unsynced_ = true;
             return std::nullopt;
         }
-        const qint64 left = timeoutMs - std::max(clock.elapsed(), silent);
-        if (left <= 0 || !stream_ || stream_->broken()) return std::nullopt;
         const QByteArray chunk = stream_->read(int(left));
-        if (chunk.isEmpty()) silent += left;
+        if (!chunk.isEmpty()) progressed();
         inbox_ += chunk;
     }
 }
 
-// One whole answer of the addressed instrument. The adapter marks no end, so the answer ends
-// when the instrument falls silent: soon after a line end, else after the adapter's own wait.
-std::optional<QByteArray> Prologix::answer(int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 silent = 0;
+// One whole answer of the addressed instrument, handed to the sink as it comes. After the
+// byte that carried EOI the adapter sends the eot byte. Where that may be data, or where the
+// adapter stays silent past its own wait, it is asked for ++ver: what it sent before the
+// reply belongs to the answer, which is whole when its last byte is the eot byte; otherwise
+// the adapter gave up waiting for the instrument and is told to read on. So only silence for
+// the whole timeout leaves an answer unfinished.
+Prologix::Outcome Prologix::answer(int timeoutMs, const Sink& sink, qint64 cap) {
     const int adapterWait = options_.adapterReadMs + AdapterSlackMs;
-    QByteArray data;
-    while (data.isEmpty()) {
-        const qint64 left = timeoutMs - std::max(clock.elapsed(), silent);
-        if (left <= 0 || !command("read eoi")) return std::nullopt;
-        // The adapter gives up after its own wait; then it is asked again until the deadline.
-        const int wait = int(std::min<qint64>(left, adapterWait));
-        data = stream_->read(wait);
-        if (data.isEmpty()) silent += wait;
-        if (stream_->broken()) return std::nullopt;
+    const QByteArray replies[] = {version_ + "\r\n", version_ + "\n"};
+    PrologixAnswerEnd end;
+    auto verdict = PrologixAnswerEnd::Verdict::More;
+    QByteArray pending; // received, not handed on: the last byte may be the eot byte
+    qsizetype fed = 0;  // how much of it went through the end's check
+    qint64 handed = 0;
+    const auto feedTo = [&](qsizetype upTo) {
+        if (upTo > fed) verdict = end.feed(pending.mid(fed, upTo - fed));
+        fed = std::max(fed, upTo);
+    };
+    const auto handOn = [&](qsizetype upTo) {
+        if (upTo <= 0) return Outcome::Whole;
+        handed += upTo;
+        if (handed > cap) return Outcome::TooLong;
+        const bool kept = sink(pending.left(upTo));
+        pending.remove(0, upTo);
+        fed -= upTo;
+        return kept ? Outcome::Whole : Outcome::SinkFailed;
+    };
+    // The answer is whole: all but its last byte, the eot byte, is handed on.
+    const auto finish = [&] {
+        pending.chop(1);
+        return handOn(pending.size());
+    };
+    if (!command("read eoi")) return Outcome::Lost;
+    bool asking = false;
+    qint64 heard = clock_.nowMs(); // the last byte of the answer: the timeout counts from it
+    qint64 active = heard;         // the last byte of any kind, or the last ++read
+    qint64 sinceAsk = 0;           // bytes since ++ver went out
+    for (;;) {
+        const qint64 now = clock_.nowMs();
+        const qint64 left = timeoutMs - (now - heard);
+        if (left <= 0) break;
+        const qint64 adapterLeft = adapterWait - (now - active);
+        if (!asking && adapterLeft <= 0) {
+            if (!command("ver")) return Outcome::Lost;
+            ++markers_;
+            asking = true;
+            sinceAsk = 0;
+            continue;
+        }
+        const QByteArray chunk =
+            stream_->read(int(std::max<qint64>(1, asking ? left : std::min(left, adapterLeft))));
+        if (stream_->broken()) return Outcome::Lost;
+        if (chunk.isEmpty()) continue;
+        active = clock_.nowMs();
+        progressed();
+        pending += chunk;
+        Outcome handing = Outcome::Whole;
+        if (!asking) {
+            heard = active;
+            feedTo(pending.size());
+            if (verdict == PrologixAnswerEnd::Verdict::End) return finish();
+            if (verdict == PrologixAnswerEnd::Verdict::Ask) {
+                if (!command("ver")) return Outcome::Lost;
+                ++markers_;
+                asking = true;
+                sinceAsk = 0;
+            }
+            handing = handOn(pending.size() - 1);
+        } else {
+            sinceAsk += chunk.size();
+            const auto reply =
+                std::find_if(std::begin(replies), std::end(replies),
+                             [&](const QByteArray& r) { return pending.endsWith(r); });
+            const bool replied = reply != std::end(replies);
+            // Bytes beyond the reply are the answer's: the instrument is still talking.
+            if (sinceAsk > (replied ? reply->size() : replies[0].size())) heard = active;
+            if (!replied) {
+                const qsizetype known = pending.size() - replies[0].size();
+                feedTo(known);
+                handing = handOn(known - 1);
+            } else {
+                pending.chop(reply->size());
+                feedTo(pending.size());
+                asking = false;
+                --markers_;
+                if (!pending.isEmpty() && pending.back() == PrologixEot) return finish();
+                // The adapter gave up waiting for the instrument, which may go on later.
+                if (!command("read eoi")) return Outcome::Lost;
+                active = clock_.nowMs();
+            }
+        }
+        if (handing != Outcome::Whole) {
+            unsynced_ = true;
+            return handing;
+        }
     }
-    while (data.size() < options_.maxAnswer) {
-        const QByteArray more = stream_->read(data.endsWith('\n') ? EndQuietMs : adapterWait);
-        if (more.isEmpty()) break;
-        data += more;
-    }
-    if (data.size() > options_.maxAnswer) data.truncate(options_.maxAnswer);
-    return data;
+    unsynced_ = true;
+    // No end came: everything received is data, and the sink keeps it.
+    return handOn(pending.size()) == Outcome::SinkFailed ? Outcome::SinkFailed : Outcome::TimedOut;
 }
 
 std::optional<int> Prologix::poll(int pad, int timeoutMs) {
-    if (!address(pad)) return std::nullopt;
-    discardStale();
-    if (!command("spoll")) return std::nullopt;
+    if (!address(pad) || !sync(timeoutMs) || !command("spoll")) return std::nullopt;
     // The status byte is the first line that reads as one; a few lines of noise are passed over.
-    QElapsedTimer clock;
-    clock.start();
-    for (int noise = 0; noise < 8 && clock.elapsed() < timeoutMs; ++noise) {
-        const auto l = line(int(timeoutMs - clock.elapsed()));
+    const qint64 started = clock_.nowMs();
+    for (int noise = 0; noise < 8; ++noise) {
+        const qint64 left = timeoutMs - (clock_.nowMs() - started);
+        if (left <= 0) break;
+        const auto l = line(int(left));
         if (!l) return std::nullopt;
         if (const auto byte = PrologixPollByte(*l)) return byte;
     }
+    unsynced_ = true;
     return std::nullopt;
 }
 
-// The adapter is gone: unplugged, switched off, or its connection reset.
-int Prologix::lost() {
+// A call that could not use the stream. A write that stood still past the call's timeout
+// is a timeout; otherwise the adapter is gone (unplugged, switched off, connection reset)
+// and could not be opened again.
+int Prologix::failed() {
+    if (stalled_) return setStatus(ERR | TIMO, EABO, 0);
     return setStatus(ERR, ENEB, 0);
+}
+
+int Prologix::readFailed(Outcome outcome, long count) {
+    switch (outcome) {
+    case Outcome::Whole:
+        break;
+    case Outcome::TimedOut:
+        return setStatus(ERR | TIMO, EABO, count);
+    case Outcome::TooLong:
+        return setStatus(ERR, EABO, count);
+    case Outcome::SinkFailed:
+        return setStatus(ERR, EFSO, count);
+    case Outcome::Lost:
+        return setStatus(ERR, ENEB, count);
+    }
+    return setStatus(END | CMPL, 0, count);
 }
 
 int Prologix::write(Descriptor& u, const QByteArray& data) {
     u.unread.clear(); // a new message makes the instrument drop what it had not sent
-    if (!address(u.pad)) return lost();
-    if (!data.isEmpty() && !send(PrologixEscaped(data) + "\n")) return lost();
+    stallMs_ = deadlineMs(u.tmo);
+    if (!ready() || !address(u.pad)) return failed();
+    if (!data.isEmpty() && !send(PrologixEscaped(data) + "\n")) return failed();
     return setStatus(CMPL, 0, data.size());
 }
 
@@ -257,11 +483,22 @@ int Prologix::ibrd(int ud, void* buf, long count) {
     if (!u) return setStatus(ERR, EDVR, 0);
     if (count < 0 || (!buf && count > 0)) return setStatus(ERR, EARG, 0);
     if (u->unread.isEmpty()) {
-        if (!address(u->pad)) return lost();
-        discardStale();
-        const auto a = answer(deadlineMs(u->tmo));
-        if (!a) return stream_->broken() ? lost() : setStatus(ERR | TIMO, EABO, 0);
-        u->unread = *a;
+        const int timeout = deadlineMs(u->tmo);
+        stallMs_ = timeout;
+        if (!ready() || !address(u->pad)) return failed();
+        if (!sync(timeout))
+            return readFailed(stream_->broken() ? Outcome::Lost : Outcome::TimedOut, 0);
+        QByteArray data;
+        const Outcome outcome = answer(
+            timeout,
+            [&](const QByteArray& part) {
+                data += part;
+                return true;
+            },
+            options_.maxAnswer);
+        if (outcome != Outcome::Whole) return readFailed(outcome, 0);
+        if (data.isEmpty()) return setStatus(END | CMPL, 0, 0);
+        u->unread = data;
     }
     const long n = std::min<long>(count, u->unread.size());
     std::memcpy(buf, u->unread.constData(), static_cast<size_t>(n));
@@ -276,17 +513,18 @@ int Prologix::ibwait(int ud, int mask) {
     if (!(mask & RQS)) return setStatus(CMPL, 0, 0);
     // The adapter shows the SRQ line; it is asked until it is set or the time is up.
     const int limit = deadlineMs(u->tmo);
-    QElapsedTimer clock;
-    clock.start();
-    qint64 silent = 0;
-    while (std::max(clock.elapsed(), silent) < limit) {
-        discardStale();
-        if (!command("srq")) return lost();
-        const auto l = line(options_.adapterReadMs + AdapterSlackMs);
-        if (stream_->broken()) return lost();
+    const int adapterWait = options_.adapterReadMs + AdapterSlackMs;
+    stallMs_ = limit;
+    if (!ready()) return failed();
+    const qint64 started = clock_.nowMs();
+    while (clock_.nowMs() - started < limit) {
+        if (!sync(adapterWait))
+            return stream_->broken() ? failed() : setStatus(ERR | TIMO, EABO, 0);
+        if (!command("srq")) return failed();
+        const auto l = line(adapterWait);
+        if (stream_->broken()) return failed();
         if (l && l->trimmed() == "1") return setStatus(CMPL | RQS, 0, 0);
-        stream_->read(SrqPollMs); // the pause between two questions; anything heard is noise
-        silent += SrqPollMs + (l ? 0 : options_.adapterReadMs);
+        clock_.sleepMs(SrqPollMs);
     }
     return setStatus(CMPL | TIMO, 0, 0);
 }
@@ -311,8 +549,10 @@ int Prologix::ibrsp(int ud, char* spr) {
     Descriptor* u = descriptor(ud);
     if (!u) return setStatus(ERR, EDVR, 0);
     if (!spr) return setStatus(ERR, EARG, 0);
+    stallMs_ = deadlineMs(u->tmo);
+    if (!ready()) return failed();
     const auto byte = poll(u->pad, deadlineMs(u->tmo));
-    if (!byte) return stream_->broken() ? lost() : setStatus(ERR | TIMO, EABO, 0);
+    if (!byte) return stream_->broken() ? failed() : setStatus(ERR | TIMO, EABO, 0);
     *spr = static_cast<char>(*byte);
     return setStatus(CMPL, 0, 0);
 }
@@ -321,7 +561,8 @@ int Prologix::ibclr(int ud) {
     Descriptor* u = descriptor(ud);
     if (!u) return setStatus(ERR, EDVR, 0);
     u->unread.clear();
-    if (!address(u->pad) || !command("clr")) return lost();
+    stallMs_ = deadlineMs(u->tmo);
+    if (!ready() || !address(u->pad) || !command("clr")) return failed();
     return setStatus(CMPL, 0, 0);
 }
 
@@ -329,28 +570,37 @@ int Prologix::ibsre(int ud, int v) {
     Q_UNUSED(ud);
     Q_UNUSED(v);
     // As controller the adapter keeps remote enable asserted.
-    if (!stream_ || stream_->broken()) return lost();
+    stallMs_ = BoardStallMs;
+    if (!ready()) return failed();
     return setStatus(CMPL, 0, 0);
 }
 
+// The answer goes into the file as it comes, never whole in memory; on a timeout the file
+// keeps what arrived.
 int Prologix::ibrdf(int ud, const char* fileName) {
     Descriptor* u = descriptor(ud);
     if (!u) return setStatus(ERR, EDVR, 0);
     if (!fileName) return setStatus(ERR, EARG, 0);
-    QByteArray data = u->unread;
-    u->unread.clear();
-    if (data.isEmpty()) {
-        if (!address(u->pad)) return lost();
-        discardStale();
-        const auto a = answer(deadlineMs(u->tmo));
-        if (!a) return stream_->broken() ? lost() : setStatus(ERR | TIMO, EABO, 0);
-        data = *a;
-    }
     QFile f(QString::fromLocal8Bit(fileName));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(data) != data.size() ||
-        !f.flush())
-        return setStatus(ERR, EFSO, 0);
-    return setStatus(END | CMPL, 0, data.size());
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return setStatus(ERR, EFSO, 0);
+    long written = 0;
+    const Sink toFile = [&](const QByteArray& part) {
+        if (f.write(part) != part.size()) return false;
+        written += long(part.size());
+        return true;
+    };
+    Outcome outcome = Outcome::Whole;
+    if (!u->unread.isEmpty()) {
+        if (!toFile(std::exchange(u->unread, {}))) outcome = Outcome::SinkFailed;
+    } else {
+        const int timeout = deadlineMs(u->tmo);
+        stallMs_ = timeout;
+        if (!ready() || !address(u->pad)) return failed();
+        outcome = !sync(timeout) ? (stream_->broken() ? Outcome::Lost : Outcome::TimedOut)
+                                 : answer(timeout, toFile, options_.maxFileAnswer);
+    }
+    if (!f.flush() && outcome == Outcome::Whole) outcome = Outcome::SinkFailed;
+    return readFailed(outcome, written);
 }
 
 int Prologix::ibwrtf(int ud, const char* fileName) {
@@ -359,7 +609,21 @@ int Prologix::ibwrtf(int ud, const char* fileName) {
     if (!fileName) return setStatus(ERR, EARG, 0);
     QFile f(QString::fromLocal8Bit(fileName));
     if (!f.open(QIODevice::ReadOnly)) return setStatus(ERR, EFSO, 0);
-    return write(*u, f.readAll());
+    u->unread.clear();
+    stallMs_ = deadlineMs(u->tmo);
+    if (!ready() || !address(u->pad)) return failed();
+    long sent = 0;
+    while (!f.atEnd()) {
+        const QByteArray piece = f.read(FilePiece);
+        if (piece.isEmpty()) {
+            // The adapter holds a part of the line: a new connection ends it first.
+            stream_.reset();
+            return setStatus(ERR, EFSO, sent);
+        }
+        if (!send(PrologixEscaped(piece) + (f.atEnd() ? "\n" : ""))) return failed();
+        sent += long(piece.size());
+    }
+    return setStatus(CMPL, 0, sent);
 }
 
 void Prologix::SendIFC(int board) {
@@ -367,8 +631,9 @@ void Prologix::SendIFC(int board) {
         setStatus(ERR, ENEB, 0);
         return;
     }
-    if (!command("ifc")) {
-        lost();
+    stallMs_ = BoardStallMs;
+    if (!ready() || !command("ifc")) {
+        failed();
         return;
     }
     setStatus(CMPL, 0, 0);
@@ -386,22 +651,28 @@ void Prologix::FindLstn(int board, const Addr4882_t* padList, Addr4882_t* result
     QList<int> wanted; // the adapter itself is 0
     for (const Addr4882_t* p = padList; *p != NOADDR && wanted.size() < 31; ++p)
         if (const int a = *p & 0xFF; a >= 1 && a <= 30 && !wanted.contains(a)) wanted << a;
+    stallMs_ = BoardStallMs;
+    if (!ready()) return void(failed());
     std::vector<Addr4882_t> found;
+    bool answering = true;
     if (ar488_) {
-        discardStale();
-        if (!command("fndl all")) return void(lost());
-        const auto l = line(FindListenersMs);
+        answering = sync(FindListenersMs) && command("fndl all");
+        const auto l = answering ? line(FindListenersMs) : std::nullopt;
         for (int a : PrologixListeners(l.value_or(QByteArray())))
             if (wanted.contains(a)) found.push_back(Addr4882_t(a));
     } else {
         // A plain Prologix cannot search: an address that answers a serial poll listens. The
         // adapter's own wait is shortened meanwhile, or each silent address would cost it.
         command("read_tmo_ms " + QByteArray::number(std::max(1, options_.scanPollMs / 2)));
-        for (int a : wanted)
+        for (int a : wanted) {
+            // An adapter that never falls quiet would make every address cost its wait.
+            if (!(answering = sync(options_.scanPollMs))) break;
             if (poll(a, options_.scanPollMs)) found.push_back(Addr4882_t(a));
+        }
         command("read_tmo_ms " + QByteArray::number(options_.adapterReadMs));
     }
-    if (stream_->broken()) return void(lost());
+    if (!stream_ || stream_->broken()) return void(failed());
+    if (!answering) return void(setStatus(ERR | TIMO, EABO, 0));
     std::sort(found.begin(), found.end());
     setListeners(found, resultList, limit);
 }
@@ -416,8 +687,9 @@ void Prologix::DevClear(int board, Addr4882_t address) {
         setStatus(ERR, EARG, 0);
         return;
     }
-    if (!this->address(pad) || !command("clr")) {
-        lost();
+    stallMs_ = BoardStallMs;
+    if (!ready() || !this->address(pad) || !command("clr")) {
+        failed();
         return;
     }
     setStatus(CMPL, 0, 0);

@@ -4,11 +4,17 @@
 // freezes a window. Calls stay serialised: a call made from an event handler during another
 // call waits for the worker, handling events meanwhile, and then runs. The program's logic
 // stays on the window thread; only the driver call itself moves.
+//
+// The wait is bounded: a call that makes no progress for its descriptor's timeout plus a
+// margin is given up and reported as failed (ERR|TIMO, EABO), and every call after it fails
+// at once (ERR, EDVR) until the worker is free again. The program can then still quit: the
+// destructor leaves a stuck worker behind instead of waiting for it.
 #include "bus/GpibDriver.h"
-#include <condition_variable>
+#include <QtGlobal>
 #include <functional>
+#include <map>
 #include <memory>
-#include <mutex>
+#include <optional>
 
 class QThread;
 
@@ -16,14 +22,21 @@ namespace gpib {
 
 class ThreadedDriver : public Driver {
 public:
-    explicit ThreadedDriver(std::unique_ptr<Driver> inner);
+    // Beyond a call's own timeout, for the driver's overhead and a loaded machine.
+    static constexpr int DefaultMarginMs = 5000;
+    // Calls without a timeout of their own (board calls, an adapter's start-up): the longest
+    // of them, a listener search through an adapter, takes some 10 s.
+    static constexpr qint64 BoardCallMs = 30000;
+
+    explicit ThreadedDriver(std::unique_ptr<Driver> inner, int marginMs = DefaultMarginMs);
     ~ThreadedDriver() override;
     ThreadedDriver(const ThreadedDriver&) = delete;
     ThreadedDriver& operator=(const ThreadedDriver&) = delete;
 
     // Runs the call on the worker and takes over the status it left. Also for set-up work
     // that must happen on the worker, such as opening a port that the worker will use.
-    int call(std::function<int(Driver&)> call);
+    // Gives 0 when the call made no progress for limitMs.
+    int call(std::function<int(Driver&)> call, qint64 limitMs = BoardCallMs);
 
     int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override;
     int ibpad(int ud, int pad) override;
@@ -42,17 +55,20 @@ public:
     void DevClear(int board, Addr4882_t address) override;
 
     struct Job;
+    struct State;
 
 private:
-    template <class Pred> void waitUntil(Pred ready);
-    void work();
+    // The call's result, or nothing when it was refused or given up (the status says which).
+    std::optional<int> run(std::function<int(Driver&)> work, qint64 limitMs);
+    int board(std::function<int(Driver&)> work);
+    int onDescriptor(int ud, std::function<int(Driver&)> work, qint64 extraMs = 0);
+    bool await(const std::function<bool()>& ready, qint64 limitMs);
 
-    std::unique_ptr<Driver> inner_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::shared_ptr<Job> pending_; // handed to the worker, not yet taken
-    bool busy_ = false;            // a call is handed over or running
-    bool stopping_ = false;
+    std::shared_ptr<State> state_; // shared with the worker, which may outlive this object
+    const Driver* inner_;          // for its progress only
+    int marginMs_;
+    std::map<int, int> timeouts_; // timeout code of each descriptor opened through here
+    bool completed_ = false;      // the last call ran to its end: its results may be copied
     // A QThread, not a bare thread: the serial port and socket of adapters need one.
     std::unique_ptr<QThread> worker_;
 };

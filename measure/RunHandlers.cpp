@@ -182,7 +182,7 @@ bool MainForm::RunSequence(RunPlan& plan, double seq) {
     QByteArray row = RowPrefix(plan.columns, QTime::currentTime(), elapsed, qint64(seq));
 
     const QByteArray excluded =
-        ApplyExclusions(GpibQuery(DeviceUd, plan.query), Exclude1, Exclude2);
+        ApplyExclusions(GpibQuery(DeviceUd, plan.query, &run.StopRequested), Exclude1, Exclude2);
     if (plan.conditionsTakePart) {
         const AnswerVerdict verdict = run.Conditions->answer(excluded, plan.hooks);
         SetBackground(ui->Text_MeasResponse, verdict.highlight

@@ -45,6 +45,8 @@ JSON
         printf '\010Prologix GPIB-USB Controller version 6.107\r\n+1.0E+00\n16\r\n1\r\n' >"$corpus/prologix"
         printf '\077AR488 GPIB controller, ver. 0.51.29\r\nA\r\nB\033+\n3,7,9\r\n0\r\n' >"$corpus/ar488"
         printf '\200x' >"$corpus/endless"
+        # An adapter that answers ++ver: answers marked with the eot byte, a block holding it.
+        printf '\110Prologix GPIB-USB Controller version 6.107\r\n4\r\n+1.0E+00\n\004#14A\004B\n\n\00416\r\n' >"$corpus/eot"
         ;;
     fuzz_statusword)
         printf '3000A0A0AC1' >"$corpus/default"

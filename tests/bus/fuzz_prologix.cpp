@@ -1,41 +1,46 @@
-// Feeds arbitrary bytes as everything an adapter says, through start-up, a read, a serial
-// poll, a listener search and a wait for a service request. Input: the first byte chooses
-// the size of the pieces the bytes arrive in and whether the adapter repeats them for ever;
-// the rest is what it says. No input may crash the client, hang it, or make it hold more
-// than its answer limit.
+// Feeds arbitrary bytes as everything an adapter says, through start-up, a read, a read into
+// a file, a serial poll, a listener search and a wait for a service request. Input: the first
+// byte chooses the size of the pieces the bytes arrive in, whether the adapter repeats them
+// for ever and whether it answers ++ver; the rest is what it says. No input may crash the
+// client, hang it, or make it hold more than its limits. Time is scripted: deadlines cost no
+// real time, so every input runs at processor speed.
+#include "ScriptedStream.h"
 #include "bus/Prologix.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
+// A broken promise: says which, then ends as a crash the fuzzer records.
+#define Check(ok)                                                                                  \
+    do {                                                                                           \
+        if (!(ok)) {                                                                               \
+            std::fprintf(stderr, "broken: %s\n", #ok);                                             \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (false)
 
-class Scripted : public gpib::ByteStream {
+// Says the input in pieces. An endless one then says it again whenever it fell silent, a
+// millisecond later, as one piece of at least 256 bytes: the pieces' edges are tried on the
+// first time through.
+class Fuzzed : public ScriptedStream {
 public:
-    Scripted(QByteArray said, int piece, bool endless)
-        : said_(std::move(said)), piece_(piece), endless_(endless) {}
-    bool open(QString*) override { return true; }
-    bool write(const QByteArray& bytes) override {
-        written_ += bytes.size();
-        return true;
+    Fuzzed(ScriptedClock& clock, const QByteArray& said, int piece, bool endless)
+        : ScriptedStream(clock), clock_(clock) {
+        for (qsizetype i = 0; i < said.size(); i += piece)
+            say(0, said.mid(i, piece));
+        while (endless && !said.isEmpty() && again_.size() < 256)
+            again_ += said;
     }
-    QByteArray read(int) override {
-        if (at_ >= said_.size() && endless_ && !said_.isEmpty()) at_ = 0;
-        const QByteArray out = said_.mid(at_, piece_);
-        at_ += out.size();
-        return out; // empty: the time passed in silence
+    QByteArray read(int timeoutMs) override {
+        if (!again_.isEmpty() && quiet()) say(clock_.now + 1, again_);
+        return ScriptedStream::read(timeoutMs);
     }
-    bool broken() const override { return false; }
-    qint64 written_ = 0;
 
 private:
-    QByteArray said_;
-    qsizetype at_ = 0;
-    int piece_;
-    bool endless_;
+    ScriptedClock& clock_;
+    QByteArray again_;
 };
 
 } // namespace
@@ -44,17 +49,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const int piece = 1 + (data[0] & 0x3F);
     const bool endless = data[0] & 0x80;
+    const bool answersVersion = data[0] & 0x40;
     const QByteArray said(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    ScriptedClock clock;
     gpib::Prologix::Options options;
-    options.versionDeadlineMs = 200;
-    options.adapterReadMs = 50;
-    options.scanPollMs = 20;
-    options.timeoutScale = 0.01;
-    options.maxAnswer = 4 << 10;
-    Scripted* stream = nullptr;
+    options.clock = &clock;
+    options.maxAnswer = 1 << 10;
+    options.maxFileAnswer = 2 << 10;
+    Fuzzed* stream = nullptr;
     gpib::Prologix adapter(
         [&] {
-            auto s = std::make_unique<Scripted>(said, piece, endless);
+            auto s = std::make_unique<Fuzzed>(clock, said, piece, endless);
+            if (answersVersion) s->version = "Prologix GPIB-USB Controller version 6.107";
             stream = s.get();
             return s;
         },
@@ -78,6 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (sta & gpib::END) break;
     }
     Check(total <= options.maxAnswer);
+    adapter.ibwrt(ud, "Y?\n", 3);
+    adapter.ibrdf(ud, "/dev/null");
+    Check(adapter.ibcntl() >= 0 && adapter.ibcntl() <= options.maxFileAnswer);
     char poll = 0;
     adapter.ibrsp(ud, &poll);
     gpib::Addr4882_t pads[32], found[15] = {};
@@ -93,6 +102,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     adapter.ibtmo(ud, 9);
     adapter.ibwait(ud, gpib::TIMO | gpib::RQS);
     // What the client sent stays in proportion: commands, never an echo of what it heard.
-    Check(stream && stream->written_ < 64 << 10);
+    Check(stream && stream->writtenCount < 64 << 10);
     return 0;
 }

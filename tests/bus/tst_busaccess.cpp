@@ -1,9 +1,11 @@
 // The bus access layer and discovery against the simulated bench, with scripted boxes.
+#include "StubDriver.h"
 #include "TestBench.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
 #include "platform/ScriptedPlatform.h"
 #include <QtTest>
+#include <cstring>
 #include <ctime>
 #include <optional>
 
@@ -110,14 +112,79 @@ private slots:
         QVERIFY(JournalText(QTest::currentDataTag()).startsWith("0 I\n" + polls)); // then the query
     }
 
-    // Every bus call on a descriptor that was never opened ends the program after its box.
+    // A descriptor that was never opened, or that the driver refused, ends the program after
+    // its box, before any call reaches the board.
+    void missingDescriptor_data() {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("query") << "query";
+        QTest::newRow("send to an address") << "send";
+        QTest::newRow("driver refuses the descriptor") << "find";
+    }
     void missingDescriptor() {
+        QFETCH(QString, action);
+        struct Refusing : StubDriver {
+            int calls = 0;
+            int ibdev(int, int, int, int, int, int) override {
+                setStatus(gpib::ERR, gpib::ENEB, 0);
+                return -1;
+            }
+            int ibpad(int, int) override { return ++calls, ok(); }
+        } refusing;
+        gpib::SetBus(&refusing);
+        ResetBusGlobals();
         platform::ScriptedPlatform sys;
         sys.answerBox(platform::Answer::Ok, "Device Error");
-        QVERIFY_THROWS_EXCEPTION(platform::ProgramEnded, GpibQuery(0, "Q?"));
+        const auto act = [&] {
+            if (action == "query") GpibQuery(0, "Q?");
+            if (action == "send") SendToAddress(5, "X");
+            if (action == "find") FindDevice();
+        };
+        QVERIFY_THROWS_EXCEPTION(platform::ProgramEnded, act());
+        gpib::SetBus(nullptr);
         QCOMPARE(sys.boxes.size(), 1);
         QCOMPARE(sys.boxes[0].text,
                  QString("Device not configured.\n\nCorrect problem and restart."));
+        QCOMPARE(refusing.calls, 0);
+    }
+
+    // A talker of `length` bytes, 512 a chunk, END with the last one; the run's Stop raised
+    // after `stopAt` chunks. An answer over the cap is a failed read, never a cut one passed
+    // as whole; a stop ends the read at once, silently.
+    void longAnswer_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("stopAt"); // 0: never
+        QTest::addColumn<int>("size");   // of the answer
+        QTest::addColumn<int>("reads");
+        QTest::addColumn<bool>("box");
+        QTest::newRow("the cap, whole") << MaxAnswerBytes << 0 << MaxAnswerBytes << 2048 << false;
+        QTest::newRow("a byte over") << MaxAnswerBytes + 1 << 0 << 0 << 2048 << true;
+        QTest::newRow("stopped") << 4096 << 3 << 0 << 3 << false;
+    }
+    void longAnswer() {
+        QFETCH(int, length);
+        QFETCH(int, stopAt);
+        struct Talker : StubDriver {
+            int left = 0, reads = 0, stopAt = 0;
+            bool stop = false;
+            int ibrd(int, void* buf, long count) override {
+                const int n = int(std::min<long>(count, left));
+                std::memset(buf, 'A', size_t(n));
+                left -= n;
+                stop = ++reads == stopAt;
+                return setStatus((left == 0 ? gpib::END : 0) | gpib::CMPL, 0, n);
+            }
+        } talker;
+        talker.left = length;
+        talker.stopAt = stopAt;
+        gpib::SetBus(&talker);
+        platform::ScriptedPlatform sys;
+        if (QTest::currentDataTag() == QByteArray("a byte over"))
+            sys.answerBox(Answer::Ok, "I/O Error");
+        const QByteArray answer = GpibRead(1, &talker.stop);
+        gpib::SetBus(nullptr);
+        QTEST(int(answer.size()), "size");
+        QTEST(talker.reads, "reads");
+        QTEST(!sys.boxes.isEmpty(), "box");
     }
 
     // It returns after its time, handles a queued event meanwhile, and sleeps rather than spins.
