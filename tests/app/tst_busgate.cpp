@@ -481,6 +481,20 @@ private slots:
                  QString("%1 W ID?").arg(ListenerList[selected + 1]));
     }
 
+    // An address button clicked while another's click re-addresses the descriptor (a driver
+    // call of its own) is refused: the selection shown is where the next message goes.
+    void clickDuringSelection() {
+        Terminal t;
+        OnTransaction during(false, [&] { Click(t.form->AddressButton[2]); });
+        Click(t.form->AddressButton[0]);
+        QVERIFY(during.done);
+        QCOMPARE(QVariantList({SelectedButton, t.form->AddressButton[2]->isChecked()}),
+                 QVariantList({1, false}));
+        t.ui()->SendMessageList->setEditText("ID?");
+        Click(t.ui()->SendMessage);
+        QCOMPARE(Written(t.journal()), QStringList({"3 W ID?"}));
+    }
+
     // Busmate's Exit during Id All: the window stays for the answer awaited, the sweep ends
     // there, and the window closes.
     void exitDuringIdAll() {
