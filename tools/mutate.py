@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""Mutation sample: do the tests notice small faults in the plain logic?
+
+Each mutant in tools/mutants.txt replaces one exact line fragment by another (a comparison
+flipped, a statement dropped, a constant off by one). The fragment is looked up by its text in
+the named folder, so the same mutants apply to a tree whose files have since moved. For every
+mutant the script writes it in, builds, runs the test suite until the first failure, and puts
+the file back.
+
+    tools/mutate.py [--tree DIR] [--build DIR] [--only M01,M07] [--out results.md] [--list]
+
+--tree names another checkout to mutate (an older commit, say) with this list of mutants.
+
+Outcomes: caught (a test failed), survived (every test passed), unbuilt (the mutant does not
+compile; not counted), missing (the fragment is not in this tree, or not unique; not counted).
+The score is caught / (caught + survived).
+"""
+import argparse
+import os
+import pathlib
+import re
+import subprocess
+import sys
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+SOURCE_SUFFIXES = (".cpp", ".h")
+
+
+def read_mutants(path):
+    """Blocks of '== ID folder: what' followed by '- old' and '+ new' lines."""
+    mutants, current = [], None
+    for n, line in enumerate(path.read_text().splitlines(), 1):
+        if not line.strip() or line.startswith("#"):
+            continue
+        head = re.match(r"== (\S+) (\S+): (.*)", line)
+        if head:
+            current = {"id": head[1], "folder": head[2], "what": head[3], "old": None, "new": None}
+            mutants.append(current)
+        elif line.startswith("- ") and current:
+            current["old"] = line[2:]
+        elif line.startswith("+ ") and current:
+            current["new"] = line[2:]
+        elif line == "+" and current:
+            current["new"] = ""  # the fragment is dropped
+        else:
+            sys.exit(f"{path}:{n}: cannot read this line")
+    for m in mutants:
+        if m["old"] is None or m["new"] is None:
+            sys.exit(f"mutant {m['id']} lacks its - or + line")
+    return mutants
+
+
+def locate(tree, mutant):
+    """The one file under the folder that holds the fragment exactly once."""
+    folder = tree / mutant["folder"]
+    hits = []
+    for path in sorted(folder.rglob("*")):
+        if path.suffix in SOURCE_SUFFIXES and "build" not in path.relative_to(tree).parts:
+            hits.extend([path] * path.read_text(errors="replace").count(mutant["old"]))
+    return hits[0] if len(hits) == 1 else None
+
+
+def run(command, cwd, timeout, env=None):
+    try:
+        return subprocess.run(command, cwd=cwd, env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=timeout).returncode
+    except subprocess.TimeoutExpired:
+        return -1
+
+
+def test_env():
+    env = dict(os.environ)
+    env["QT_QPA_PLATFORM"] = "offscreen"
+    return env
+
+
+def build(build_dir):
+    return run(["cmake", "--build", str(build_dir), "-j2"], build_dir, 1800) == 0
+
+
+def tests_pass(build_dir):
+    # The layer probes build targets of their own and prove nothing about behaviour.
+    command = ["ctest", "--test-dir", str(build_dir), "-j2", "--stop-on-failure",
+               "--timeout", "300", "-E", "^layer_"]
+    return run(command, build_dir, 3600, test_env()) == 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--tree", default=str(ROOT))
+    parser.add_argument("--build", default="")
+    parser.add_argument("--mutants", default=str(ROOT / "tools" / "mutants.txt"))
+    parser.add_argument("--only", default="")
+    parser.add_argument("--out", default="")
+    parser.add_argument("--list", action="store_true", help="only check that each mutant applies")
+    args = parser.parse_args()
+
+    mutants = read_mutants(pathlib.Path(args.mutants))
+    if args.only:
+        wanted = set(args.only.split(","))
+        mutants = [m for m in mutants if m["id"] in wanted]
+    tree = pathlib.Path(args.tree).resolve()
+    build_dir = pathlib.Path(args.build or tree / "build").resolve()
+
+    if not args.list:
+        if not build(build_dir) or not tests_pass(build_dir):
+            sys.exit("the unmutated tree must build and pass its tests first")
+
+    rows, counts = [], {"caught": 0, "survived": 0, "unbuilt": 0, "missing": 0}
+    for m in mutants:
+        path = locate(tree, m)
+        if path is None:
+            outcome, seconds = "missing", 0.0
+        elif args.list:
+            outcome, seconds = "applies", 0.0
+        else:
+            original = path.read_bytes()
+            started = time.monotonic()
+            try:
+                path.write_bytes(original.replace(m["old"].encode(), m["new"].encode(), 1))
+                if not build(build_dir):
+                    outcome = "unbuilt"
+                else:
+                    outcome = "survived" if tests_pass(build_dir) else "caught"
+            finally:
+                path.write_bytes(original)
+            seconds = time.monotonic() - started
+        counts[outcome] = counts.get(outcome, 0) + 1
+        where = path.relative_to(tree) if path else m["folder"]
+        rows.append(f"| {m['id']} | {where} | {m['what']} | {outcome} | {seconds:.0f} s |")
+        print(rows[-1], flush=True)
+
+    if not args.list:
+        build(build_dir)  # leave the build as the tree is
+    scored = counts["caught"] + counts["survived"]
+    summary = (f"caught {counts['caught']} / {scored} scored "
+               f"(survived {counts['survived']}, unbuilt {counts['unbuilt']}, "
+               f"missing {counts['missing']})")
+    print(summary)
+    if args.out:
+        table = ["| id | file | mutant | outcome | time |", "|---|---|---|---|---|"] + rows
+        pathlib.Path(args.out).write_text("\n".join(table + ["", summary, ""]))
+
+
+if __name__ == "__main__":
+    main()
