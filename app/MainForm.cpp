@@ -1,18 +1,18 @@
 #include "app/MainForm.h"
-#include "app/BusGate.h"
-#include "app/ControlEvents.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
 #include "condition/CondTracker.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
 #include "platform/Platform.h"
-#include "settings/IntroForm.h"
 #include "settings/LogFileLocation.h"
 #include "settings/SettingsStore.h"
-#include "settings/frmAbout.h"
-#include "terminal/ManualForm.h"
+#include "settings/ui/IntroForm.h"
+#include "settings/ui/frmAbout.h"
+#include "terminal/ui/ManualForm.h"
 #include "ui_MainForm.h"
+#include "widgets/BusGate.h"
+#include "widgets/ControlEvents.h"
 #include <QCloseEvent>
 #include <QTimer>
 

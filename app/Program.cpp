@@ -3,8 +3,8 @@
 #include "bus/BusChoice.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
-#include "platform/QtPlatform.h"
-#include "settings/frmAbout.h"
+#include "platform/ui/QtPlatform.h"
+#include "settings/ui/frmAbout.h"
 #include <QApplication>
 
 bool WantsAboutOnly(const QStringList& arguments) {

@@ -9,7 +9,7 @@
 #include "bus/Discovery.h"
 #include "bus/SimBench.h"
 #include "platform/Platform.h"
-#include "terminal/ManualForm.h"
+#include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
 
 #include <QApplication>

@@ -19,7 +19,7 @@
 #include "bus/Prologix.h"
 #include "bus/SimBench.h"
 #include "bus/ThreadedDriver.h"
-#include "platform/QtPlatform.h"
+#include "platform/ui/QtPlatform.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 // that notes the time before starting the process gets the whole start-up including loading.
 #include "app/MainForm.h"
 #include "bus/BusChoice.h"
-#include "platform/QtPlatform.h"
+#include "platform/ui/QtPlatform.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>

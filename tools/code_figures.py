@@ -8,14 +8,15 @@ import pathlib
 import re
 import sys
 
-MODULES = ["common", "app", "bus", "measure", "settings", "condition", "terminal", "platform"]
+MODULES = ["common", "app", "widgets", "bus", "measure", "settings", "condition", "terminal",
+           "platform"]
 
 
 def sources(root):
     for module in MODULES:
         folder = root / module
         if folder.is_dir():
-            yield from sorted(p for p in folder.iterdir() if p.suffix in (".cpp", ".h"))
+            yield from sorted(p for p in folder.rglob("*") if p.suffix in (".cpp", ".h"))
 
 
 def functions(path):
@@ -56,22 +57,19 @@ def public_members(root):
 
 
 def is_window(path):
-    """The build's rule: windows and their handler glue, the rest is plain logic."""
-    name = path.split("/")[-1]
-    return path.startswith("app/") or re.search(r"Form\.(h|cpp|ui)$", name) is not None \
-        or name.startswith("frm") or name.endswith("Handlers.cpp") \
-        or path.startswith("platform/QtPlatform.")
+    """The build's rule: the folder decides; app/, widgets/ and a module's ui/ hold windows."""
+    return re.match(r"(app|widgets)/|[a-z]+/ui/", path) is not None
 
 
 def upward_includes(root):
     found = []
     for path in sources(root):
-        module = path.parent.name
+        module = path.relative_to(root).parts[0]
         if module == "app":
             continue
         for n, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
             if re.match(r'#include\s+"app/', line):
-                found.append(f"{module}/{path.name}:{n} {line.split()[1]}")
+                found.append(f"{path.relative_to(root)}:{n} {line.split()[1]}")
     return found
 
 

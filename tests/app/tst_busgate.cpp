@@ -4,16 +4,16 @@
 // items as a user does, and the bench journal shows where every message went.
 #include "Focus.h"
 #include "FormFixture.h"
-#include "app/BusGate.h"
 #include "bus/BusAccess.h"
 #include "bus/BusActivity.h"
 #include "bus/Discovery.h"
 #include "bus/Selection.h"
-#include "measure/TestForm.h"
+#include "measure/ui/TestForm.h"
 #include "settings/SettingsStore.h"
-#include "terminal/ManualForm.h"
+#include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
 #include "ui_TestForm.h"
+#include "widgets/BusGate.h"
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>

@@ -3,8 +3,8 @@
 #include "FormFixture.h"
 #include "app/Program.h"
 #include "bus/BusAccess.h"
-#include "settings/IntroForm.h"
-#include "settings/frmAbout.h"
+#include "settings/ui/IntroForm.h"
+#include "settings/ui/frmAbout.h"
 #include <QMenu>
 #include <QtTest>
 

@@ -1,16 +1,16 @@
 // The conditional command dialog and the two reports, driven as a user would.
 #include "Focus.h"
 #include "TestBench.h"
-#include "app/TwipsLayout.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
-#include "condition/CondCmdSetForm.h"
-#include "condition/CondForm.h"
 #include "condition/CondReport.h"
-#include "condition/CondTerminatedForm.h"
+#include "condition/ui/CondCmdSetForm.h"
+#include "condition/ui/CondForm.h"
+#include "condition/ui/CondTerminatedForm.h"
 #include "measure/Conditions.h"
 #include "platform/ScriptedPlatform.h"
 #include "settings/SettingsStore.h"
+#include "widgets/TwipsLayout.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>

@@ -2,9 +2,9 @@
 // report, and what reached the second device according to the bench journal.
 #include "FormFixture.h"
 #include "bus/BusAccess.h"
-#include "condition/CondForm.h"
 #include "condition/CondSettings.h"
-#include "condition/CondTerminatedForm.h"
+#include "condition/ui/CondForm.h"
+#include "condition/ui/CondTerminatedForm.h"
 #include "measure/Conditions.h"
 #include "measure/Processing.h"
 #include "settings/SettingsStore.h"

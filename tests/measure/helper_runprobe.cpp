@@ -8,7 +8,7 @@
 #include "MainFormProbe.h"
 #include "bus/SimBench.h"
 #include "measure/Processing.h"
-#include "platform/QtPlatform.h"
+#include "platform/ui/QtPlatform.h"
 
 #include <QApplication>
 #include <cstdio>

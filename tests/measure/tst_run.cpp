@@ -2,7 +2,7 @@
 // byte.
 #include "FormFixture.h"
 #include "bus/BusAccess.h"
-#include "condition/CondTerminatedForm.h"
+#include "condition/ui/CondTerminatedForm.h"
 #include "measure/Conditions.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"

@@ -2,16 +2,16 @@
 // built from a selection, the questions it asks, and what OK and Cancel hand back.
 #include "Focus.h"
 #include "TestBench.h"
-#include "app/TwipsLayout.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
 #include "bus/GpibDriver.h"
 #include "measure/Processing.h"
-#include "measure/TestForm.h"
 #include "measure/TestQuery.h"
+#include "measure/ui/TestForm.h"
 #include "platform/ScriptedPlatform.h"
 #include "settings/SettingsStore.h"
 #include "ui_TestForm.h"
+#include "widgets/TwipsLayout.h"
 #include <QLineEdit>
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The desktop platform's settings store and file-dialog helpers, and the scripted double that
 // every other test relies on.
-#include "platform/QtPlatform.h"
 #include "platform/ScriptedPlatform.h"
+#include "platform/ui/QtPlatform.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 // The about box and the splash window.
 #include "platform/ScriptedPlatform.h"
-#include "settings/IntroForm.h"
-#include "settings/frmAbout.h"
+#include "settings/ui/IntroForm.h"
+#include "settings/ui/frmAbout.h"
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QTest>

@@ -2,7 +2,7 @@
 // real LibreOffice reading a log as numbers.
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
-#include "platform/QtPlatform.h"
+#include "platform/ui/QtPlatform.h"
 #include "settings/ExcelHandoff.h"
 #include <QDir>
 #include <QFile>

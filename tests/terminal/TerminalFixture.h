@@ -2,7 +2,7 @@
 // A Busmate window loaded on a simulated bench in a fresh working folder, with every box
 // scripted.
 #include "FormFixture.h"
-#include "terminal/ManualForm.h"
+#include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
 #include <QDir>
 #include <QFile>

@@ -6,8 +6,8 @@
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
 #include "bus/Selection.h"
-#include "terminal/ManualForm.h"
 #include "terminal/MessageList.h"
+#include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
 #include <QAbstractItemView>
 #include <QtTest>

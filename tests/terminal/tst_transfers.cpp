@@ -3,7 +3,7 @@
 #include "TerminalFixture.h"
 #include "bus/BusAccess.h"
 #include "bus/Selection.h"
-#include "terminal/SyntaxCheckForm.h"
+#include "terminal/ui/SyntaxCheckForm.h"
 #include "ui_SyntaxCheckForm.h"
 #include <QtTest>
 

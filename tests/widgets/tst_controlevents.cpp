@@ -1,6 +1,6 @@
 // The one translation of key, double-click, focus and click events every window uses.
 #include "Focus.h"
-#include "app/ControlEvents.h"
+#include "widgets/ControlEvents.h"
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>

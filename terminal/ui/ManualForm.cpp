@@ -1,6 +1,4 @@
-#include "terminal/ManualForm.h"
-#include "app/BusGate.h"
-#include "app/ControlEvents.h"
+#include "terminal/ui/ManualForm.h"
 #include "bus/BusAccess.h"
 #include "bus/BusActivity.h"
 #include "bus/Discovery.h"
@@ -9,8 +7,10 @@
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
 #include "terminal/MessageList.h"
-#include "terminal/SyntaxCheckForm.h"
+#include "terminal/ui/SyntaxCheckForm.h"
 #include "ui_ManualForm.h"
+#include "widgets/BusGate.h"
+#include "widgets/ControlEvents.h"
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>

@@ -1,5 +1,5 @@
-#include "settings/IntroForm.h"
-#include "app/ControlEvents.h"
+#include "settings/ui/IntroForm.h"
+#include "widgets/ControlEvents.h"
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTimer>

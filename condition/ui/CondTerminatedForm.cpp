@@ -1,6 +1,6 @@
-#include "condition/CondTerminatedForm.h"
-#include "app/TwipsLayout.h"
+#include "condition/ui/CondTerminatedForm.h"
 #include "measure/Conditions.h"
+#include "widgets/TwipsLayout.h"
 
 namespace {
 const QSize DesignClient(229, 121);

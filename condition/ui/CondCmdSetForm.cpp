@@ -1,7 +1,7 @@
-#include "condition/CondCmdSetForm.h"
-#include "app/TwipsLayout.h"
+#include "condition/ui/CondCmdSetForm.h"
 #include "condition/CondReport.h"
 #include "condition/CondSettings.h"
+#include "widgets/TwipsLayout.h"
 #include <QPointer>
 
 namespace {

@@ -1,8 +1,8 @@
 // The outgoing message list: loading and saving .gmg files and the Message Lists menu.
 #include "common/Texts.h"
 #include "platform/Platform.h"
-#include "terminal/ManualForm.h"
 #include "terminal/MessageList.h"
+#include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
 #include <QFile>
 #include <QSaveFile>

@@ -1,4 +1,4 @@
-#include "app/ControlEvents.h"
+#include "widgets/ControlEvents.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>

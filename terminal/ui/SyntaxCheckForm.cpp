@@ -1,7 +1,7 @@
-#include "terminal/SyntaxCheckForm.h"
-#include "app/BusGate.h"
+#include "terminal/ui/SyntaxCheckForm.h"
 #include "terminal/Busmate.h"
 #include "ui_SyntaxCheckForm.h"
+#include "widgets/BusGate.h"
 
 SyntaxCheckForm::SyntaxCheckForm(QWidget* parent) : QDialog(parent), ui(new Ui::SyntaxCheckForm) {
     ui->setupUi(this);

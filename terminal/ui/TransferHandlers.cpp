@@ -6,7 +6,7 @@
 #include "bus/Selection.h"
 #include "measure/Processing.h"
 #include "platform/Platform.h"
-#include "terminal/ManualForm.h"
+#include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
 #include <QApplication>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The main window's side of the conditional command: opening its dialog and its reports.
 #include "app/MainForm.h"
-#include "condition/CondCmdSetForm.h"
-#include "condition/CondForm.h"
 #include "condition/CondSettings.h"
-#include "condition/CondTerminatedForm.h"
+#include "condition/ui/CondCmdSetForm.h"
+#include "condition/ui/CondForm.h"
+#include "condition/ui/CondTerminatedForm.h"
 #include "measure/Conditions.h"
 #include "platform/Platform.h"
 #include "ui_MainForm.h"

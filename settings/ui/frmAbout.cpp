@@ -1,6 +1,6 @@
-#include "settings/frmAbout.h"
-#include "app/ControlEvents.h"
+#include "settings/ui/frmAbout.h"
 #include "platform/Platform.h"
+#include "widgets/ControlEvents.h"
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>

@@ -4,8 +4,8 @@
 #include "bus/Selection.h"
 #include "common/Texts.h"
 #include "platform/Platform.h"
-#include "terminal/ManualForm.h"
 #include "terminal/MessageList.h"
+#include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
 #include <QApplication>
 #include <QLineEdit>

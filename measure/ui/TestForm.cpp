@@ -1,7 +1,4 @@
-#include "measure/TestForm.h"
-#include "app/BusGate.h"
-#include "app/ControlEvents.h"
-#include "app/TwipsLayout.h"
+#include "measure/ui/TestForm.h"
 #include "bus/BusAccess.h"
 #include "common/Texts.h"
 #include "measure/Processing.h"
@@ -9,6 +6,9 @@
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
 #include "ui_TestForm.h"
+#include "widgets/BusGate.h"
+#include "widgets/ControlEvents.h"
+#include "widgets/TwipsLayout.h"
 #include <QShowEvent>
 
 using platform::Answer;

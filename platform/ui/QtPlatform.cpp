@@ -1,4 +1,4 @@
-#include "platform/QtPlatform.h"
+#include "platform/ui/QtPlatform.h"
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>

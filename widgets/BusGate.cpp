@@ -1,4 +1,4 @@
-#include "app/BusGate.h"
+#include "widgets/BusGate.h"
 #include "bus/BusActivity.h"
 #include <QActionGroup>
 #include <QApplication>

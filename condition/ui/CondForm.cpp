@@ -1,11 +1,11 @@
-#include "condition/CondForm.h"
-#include "app/BusGate.h"
-#include "app/ControlEvents.h"
-#include "app/TwipsLayout.h"
+#include "condition/ui/CondForm.h"
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
+#include "widgets/BusGate.h"
+#include "widgets/ControlEvents.h"
+#include "widgets/TwipsLayout.h"
 #include <QApplication>
 
 using platform::Answer;

@@ -1,4 +1,4 @@
-#include "app/TwipsLayout.h"
+#include "widgets/TwipsLayout.h"
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>

@@ -7,7 +7,7 @@
 #include "bus/GpibDriver.h"
 #include "common/Numbers.h"
 #include "measure/Connection.h"
-#include "measure/TestForm.h"
+#include "measure/ui/TestForm.h"
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
