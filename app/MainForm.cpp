@@ -1,6 +1,5 @@
 #include "app/MainForm.h"
-#include "bus/BusAccess.h"
-#include "bus/Discovery.h"
+#include "bus/Session.h"
 #include "condition/CondTracker.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
@@ -11,6 +10,7 @@
 #include "settings/ui/frmAbout.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_MainForm.h"
+#include "widgets/BusErrorBoxes.h"
 #include "widgets/BusGate.h"
 #include "widgets/ControlEvents.h"
 #include <QCloseEvent>
@@ -22,7 +22,8 @@ using platform::Icon;
 
 QString VersionDate;
 
-MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm) {
+MainForm::MainForm(bus::Session& session, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::MainForm), session(session), instrument(session) {
     ui->setupUi(this);
     Option_ID = {ui->Option_ID_0, ui->Option_ID_1, ui->Option_ID_2};
     Text_Time = {ui->Text_Time_0, ui->Text_Time_1, ui->Text_Time_2};
@@ -139,7 +140,7 @@ void MainForm::ConnectHandlers() {
 
     // What starts bus traffic or changes the instrument a search or run talks to waits while
     // one is under way, in any window: the connection frame, Start, the tools, every recall.
-    ctl::RefuseDuringBus(this, {ui->Frame1, ui->Button_Start},
+    ctl::RefuseDuringBus(session.activity(), this, {ui->Frame1, ui->Button_Start},
                          ui->Menu_RecallSettings->actions()
                              << ui->Menu_GPIB << ui->Menu_Conditional);
 }
@@ -152,13 +153,12 @@ void MainForm::Form_Load() {
                              .arg(SEQUOR_VERSION_PATCH);
     VersionDate = "July 2009 rev. March 2023";
     setWindowTitle(TitleLine());
-    IoTimeout = 12;
-    FindListeners();
-    DeviceUd = FindDevice();
+    ctl::ShowBusError(listeners.find(session.driver()));
+    ctl::ShowBusError(instrument.open(listeners));
     ui->Combo_Addr->clear();
     ui->Combo_Addr->addItem("None");
-    for (int i = 1; i <= ListenerList[0]; ++i)
-        ui->Combo_Addr->addItem(QString::number(ListenerList[i]));
+    for (int i = 1; i <= listeners.count(); ++i)
+        ui->Combo_Addr->addItem(QString::number(listeners.at(i)));
     ui->Button_Connect->setEnabled(false);
 }
 
@@ -220,9 +220,9 @@ void MainForm::Check_Log_Click(int) {
 }
 
 void MainForm::Menu_GPIB_Click() {
-    const DeviceLoan loan;
+    bus::Instrument::Loan loan = instrument.lend();
     // A fresh terminal each time: it opens as it did the first time, from its stored options.
-    ManualForm terminal(this);
+    ManualForm terminal(loan, listeners, terminalSelection, this);
     terminal.ShowModal();
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // The program's one main window: connection, timing, log file and the measurement run.
+#include "bus/Instrument.h"
+#include "bus/Listeners.h"
 #include "measure/RunConditions.h"
+#include "terminal/Selection.h"
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -30,7 +33,7 @@ class MainForm : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainForm(QWidget* parent = nullptr);
+    explicit MainForm(bus::Session& session, QWidget* parent = nullptr);
     ~MainForm() override;
 
     // Start-up when the window is loaded: title, bus scan, descriptor, address list.
@@ -90,6 +93,13 @@ private:
     void Menu_AboutSequor_Click();
     // Opens the bus terminal modally; the measuring instrument's address is kept across it.
     void Menu_GPIB_Click();
+
+    // The bus: the listeners found at start-up, the instrument this window measures with (lent
+    // to the terminal while that is open), and the terminal's selection between its openings.
+    bus::Session& session;
+    bus::Listeners listeners;
+    bus::Instrument instrument;
+    term::Selection terminalSelection;
 
     // Connection to the measuring instrument.
     struct ConnectionState {

@@ -1,10 +1,12 @@
 #include "app/Program.h"
 #include "app/MainForm.h"
 #include "bus/BusChoice.h"
+#include "bus/Session.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
 #include "platform/ui/QtPlatform.h"
 #include "settings/ui/frmAbout.h"
+#include "widgets/BusErrorBoxes.h"
 #include <QApplication>
 
 bool WantsAboutOnly(const QStringList& arguments) {
@@ -25,20 +27,18 @@ int RunSequor(const QStringList& arguments) {
     QString error, busName;
     std::unique_ptr<gpib::Driver> driver = gpib::CreateDriverFromEnvironment(&error, &busName);
     if (!driver) {
-        platform::MsgBox("Initialization Error", error, platform::Buttons::Ok,
-                         platform::Icon::Critical);
+        ctl::BusErrorBoxes().decide({bus::Error::Kind::NoBus, 0, error}); // always the end
         return 1;
     }
-    gpib::SetBus(driver.get());
     int code = 0;
     {
-        MainForm form;
+        bus::Session session(*driver);
+        MainForm form(session);
         form.Form_Load();
         // The user must see at a glance when the program is not on the usual hardware.
         if (!busName.isEmpty()) form.setWindowTitle(form.windowTitle() + " - " + busName);
         form.show();
         code = QApplication::exec();
     }
-    gpib::SetBus(nullptr);
     return code;
 }

@@ -4,29 +4,22 @@
 
 namespace gpib {
 
-BusActivity& BusActivity::instance() {
-    static BusActivity activity;
-    return activity;
-}
-
 void BusActivity::requestEnd() {
     if (busy()) endRequested_ = true;
 }
 
-Transaction::Transaction() {
+Transaction::Transaction(BusActivity& activity) : activity_(activity) {
     const QCoreApplication* app = QCoreApplication::instance();
     counted_ = app && QThread::currentThread() == app->thread();
     if (!counted_) return;
-    BusActivity& a = BusActivity::instance();
-    if (a.depth_++ == 0) emit a.busyChanged(true);
+    if (activity_.depth_++ == 0) emit activity_.busyChanged(true);
 }
 
 Transaction::~Transaction() {
     if (!counted_) return;
-    BusActivity& a = BusActivity::instance();
-    if (--a.depth_ > 0) return;
-    a.endRequested_ = false;
-    emit a.busyChanged(false);
+    if (--activity_.depth_ > 0) return;
+    activity_.endRequested_ = false;
+    emit activity_.busyChanged(false);
 }
 
 } // namespace gpib

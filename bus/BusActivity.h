@@ -3,6 +3,7 @@
 // operation of several calls that must reach its end on the instrument it began with (a search,
 // a sweep, a query with its pause). While one lasts, the windows refuse whatever would start
 // other traffic or re-address the shared descriptor, and closing a window waits for it.
+// The bus session (bus/Session.h) holds the one of the program's bus.
 #include <QObject>
 
 namespace gpib {
@@ -11,8 +12,6 @@ class BusActivity : public QObject {
     Q_OBJECT
 
 public:
-    static BusActivity& instance();
-
     bool busy() const { return depth_ > 0; }
     int depth() const { return depth_; }
     // A window is to close: an operation of several calls stops before its next step.
@@ -33,17 +32,14 @@ private:
 // it does nothing: the rule is about the windows' own calls.
 class Transaction {
 public:
-    Transaction();
+    explicit Transaction(BusActivity& activity);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
 private:
+    BusActivity& activity_;
     bool counted_ = false;
 };
-
-inline bool BusBusy() {
-    return BusActivity::instance().busy();
-}
 
 } // namespace gpib

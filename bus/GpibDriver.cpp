@@ -32,46 +32,4 @@ void Driver::setListeners(const std::vector<Addr4882_t>& found, Addr4882_t* resu
     setStatus(total > limit ? ERR : CMPL, total > limit ? ETAB : 0, n);
 }
 
-namespace {
-
-// Stands in while no back-end is installed, so that a stray call fails like a missing
-// board instead of crashing the program.
-class NoDriver : public Driver {
-public:
-    int ibdev(int, int, int, int, int, int) override {
-        fail();
-        return -1;
-    }
-    int ibpad(int, int) override { return fail(); }
-    int ibwrt(int, const void*, long) override { return fail(); }
-    int ibrd(int, void*, long) override { return fail(); }
-    int ibwait(int, int) override { return fail(); }
-    int ibask(int, int, int*) override { return fail(); }
-    int ibtmo(int, int) override { return fail(); }
-    int ibrsp(int, char*) override { return fail(); }
-    int ibclr(int) override { return fail(); }
-    int ibsre(int, int) override { return fail(); }
-    int ibrdf(int, const char*) override { return fail(); }
-    int ibwrtf(int, const char*) override { return fail(); }
-    void SendIFC(int) override { fail(); }
-    void FindLstn(int, const Addr4882_t*, Addr4882_t*, int) override { fail(); }
-    void DevClear(int, Addr4882_t) override { fail(); }
-
-private:
-    int fail() { return setStatus(ERR, ENEB, 0); }
-};
-
-NoDriver noDriver;
-Driver* current = &noDriver;
-
-} // namespace
-
-Driver& Bus() {
-    return *current;
-}
-
-void SetBus(Driver* driver) {
-    current = driver ? driver : &noDriver;
-}
-
 } // namespace gpib

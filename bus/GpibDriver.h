@@ -8,6 +8,7 @@
 
 namespace gpib {
 
+class BusActivity;
 using Addr4882_t = std::uint16_t;
 constexpr Addr4882_t NOADDR = 0xFFFF;
 
@@ -68,6 +69,10 @@ public:
     // another thread can tell a long transfer from a stuck one. Safe from any thread.
     std::uint64_t progress() const { return progress_.load(std::memory_order_relaxed); }
 
+    // Each call counts as a transaction of this activity from now on (null: of none). Only a
+    // driver whose calls hand the window thread to its event loop while they last needs it.
+    virtual void reportCallsTo(BusActivity* activity) { (void)activity; }
+
 protected:
     void progressed() { progress_.fetch_add(1, std::memory_order_relaxed); }
 
@@ -97,9 +102,5 @@ constexpr double NoLimitSeconds = 1000;
 
 // Ends every message about a bus that cannot be used.
 extern const char* const ChooseBenchHint;
-
-// The driver every bus access uses.
-Driver& Bus();
-void SetBus(Driver* driver);
 
 } // namespace gpib

@@ -135,7 +135,8 @@ bool ThreadedDriver::await(const std::function<bool()>& ready, qint64 limitMs) {
 }
 
 std::optional<int> ThreadedDriver::run(std::function<int(Driver&)> work, qint64 limitMs) {
-    const Transaction transaction; // the windows handle events meanwhile, and must know it
+    std::optional<Transaction> transaction;
+    if (activity_) transaction.emplace(*activity_);
     completed_ = false;
     auto job = std::make_shared<Job>();
     job->call = std::move(work);

@@ -53,6 +53,8 @@ public:
     void SendIFC(int board) override;
     void FindLstn(int board, const Addr4882_t* padList, Addr4882_t* resultList, int limit) override;
     void DevClear(int board, Addr4882_t address) override;
+    // The windows handle events while a call lasts, and must know it.
+    void reportCallsTo(BusActivity* activity) override { activity_ = activity; }
 
     struct Job;
     struct State;
@@ -69,6 +71,7 @@ private:
     int marginMs_;
     std::map<int, int> timeouts_; // timeout code of each descriptor opened through here
     bool completed_ = false;      // the last call ran to its end: its results may be copied
+    BusActivity* activity_ = nullptr;
     // A QThread, not a bare thread: the serial port and socket of adapters need one.
     std::unique_ptr<QThread> worker_;
 };

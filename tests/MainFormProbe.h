@@ -8,8 +8,8 @@ struct MainFormProbe {
     explicit MainFormProbe(MainForm& f)
         : form(f), ui(f.ui.get()), Option_ID(f.Option_ID), Text_Time(f.Text_Time),
           Option_Time(f.Option_Time), Check_Log(f.Check_Log), Menu_OpenExcel(f.Menu_OpenExcel),
-          Timer1(f.Timer1), startup(f.startup), connection(f.connection), timing(f.timing),
-          logFile(f.logFile), run(f.run) {}
+          Timer1(f.Timer1), instrument(f.instrument), listeners(f.listeners), startup(f.startup),
+          connection(f.connection), timing(f.timing), logFile(f.logFile), run(f.run) {}
 
     MainForm& form;
     Ui::MainForm* const ui;
@@ -19,6 +19,8 @@ struct MainFormProbe {
     std::array<QCheckBox*, 3>& Check_Log;
     std::array<QAction*, 3>& Menu_OpenExcel;
     QTimer* const Timer1;
+    bus::Instrument& instrument;
+    bus::Listeners& listeners;
     // The window's state, grouped as MainForm keeps it.
     decltype(MainForm::startup)& startup;
     decltype(MainForm::connection)& connection;

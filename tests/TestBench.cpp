@@ -1,10 +1,7 @@
 #include "TestBench.h"
-#include "bus/BusAccess.h"
 #include "bus/BusChoice.h"
-#include "bus/Discovery.h"
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
-#include "bus/Selection.h"
 #include "bus/ThreadedDriver.h"
 #include <QFile>
 #include <QLibrary>
@@ -61,52 +58,49 @@ std::unique_ptr<gpib::Driver> OverAdapter(const FakeAdapter& fake, double timeSc
 } // namespace
 
 BenchGuard::BenchGuard(const QByteArray& json, bool worker) {
+    QString error;
     const QString backend = qEnvironmentVariable("SEQUOR_TEST_BACKEND");
     if (backend == "linuxgpib") {
-        gpib::Driver* driver = LinuxGpibOverStandIn(&error_);
-        if (driver && UseStandInBench(json, &error_)) driver_ = driver;
+        gpib::Driver* driver = LinuxGpibOverStandIn(&error);
+        if (driver && UseStandInBench(json, &error)) driver_ = driver;
     } else if (backend == "prologix" || backend == "ar488") {
-        bench_ = gpib::SimBus::fromJson(json, &error_);
+        bench_ = gpib::SimBus::fromJson(json, &error);
         if (bench_) {
             const bool ar488 = backend == "ar488";
             adapter_ = std::make_unique<FakeAdapter>(
                 *bench_, ar488 ? FakeAdapter::Kind::Ar488 : FakeAdapter::Kind::Prologix,
                 ar488 ? FakeAdapter::Transport::Tcp : FakeAdapter::Transport::Pty);
-            own_ = OverAdapter(*adapter_, bench_->timeoutScale(), &error_);
+            own_ = OverAdapter(*adapter_, bench_->timeoutScale(), &error);
             driver_ = own_.get();
         }
     } else if (worker) {
-        if (auto bench = gpib::SimBus::fromJson(json, &error_))
+        if (auto bench = gpib::SimBus::fromJson(json, &error))
             own_ = std::make_unique<gpib::ThreadedDriver>(std::move(bench));
         driver_ = own_.get();
     } else {
-        bench_ = gpib::SimBus::fromJson(json, &error_);
+        bench_ = gpib::SimBus::fromJson(json, &error);
         driver_ = bench_.get();
     }
-    if (driver_) gpib::SetBus(driver_);
-    ResetBusGlobals();
+    if (!driver_) qFatal("bench: %s", qPrintable(error));
+    session_ = std::make_unique<bus::Session>(*driver_);
+    instrument_ = std::make_unique<bus::Instrument>(*session_);
 }
 
 BenchGuard::~BenchGuard() {
-    if (driver_) gpib::SetBus(nullptr);
+    instrument_.reset();
+    session_.reset();
     own_.reset(); // the back-end goes before the adapter it talks to
     adapter_.reset();
+}
+
+bus::Error BenchGuard::open() {
+    if (bus::Error failed = listeners.find(*driver_)) return failed;
+    return instrument_->open(listeners);
 }
 
 bool BusReportsWriteErrors() {
     const QString backend = qEnvironmentVariable("SEQUOR_TEST_BACKEND");
     return backend != "prologix" && backend != "ar488";
-}
-
-void ResetBusGlobals() {
-    DeviceUd = 0;
-    DeviceAddress = 0;
-    IoTimeout = 12;
-    GpibErrorFlag = false;
-    ListenerList.fill(0);
-    SelectedButton = 0;
-    SyntaxMethod.fill(0);
-    ResetDevice();
 }
 
 QString JournalText(const QString& path) {

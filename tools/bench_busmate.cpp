@@ -6,7 +6,8 @@
 //      set its length (both identification queries, then *IDN? alone);
 //   3. a 4 MB answer received into a file and a 4 MB file sent to an instrument, in MB/s.
 // Usage: bench_busmate (run with QT_QPA_PLATFORM=offscreen where there is no display)
-#include "bus/Discovery.h"
+#include "bus/Listeners.h"
+#include "bus/Session.h"
 #include "bus/SimBench.h"
 #include "platform/Platform.h"
 #include "terminal/ui/ManualForm.h"
@@ -68,18 +69,30 @@ std::unique_ptr<gpib::SimBus> Bench(const QByteArray& instruments) {
         std::fprintf(stderr, "bench: %s\n", qPrintable(error));
         std::exit(2);
     }
-    gpib::SetBus(bus.get());
-    ResetDevice();
     return bus;
 }
+
+// A terminal on a bench, with the instrument on loan as the main window lends it.
+struct OnBench {
+    explicit OnBench(const QByteArray& instruments)
+        : bench(Bench(instruments)), session(*bench), instrument(session),
+          device(instrument.lend()), form(device, listeners, selection) {}
+    std::unique_ptr<gpib::SimBus> bench;
+    bus::Session session;
+    bus::Listeners listeners;
+    bus::Instrument instrument;
+    bus::Instrument::Loan device;
+    term::Selection selection;
+    ManualForm form;
+};
 
 double Ms(const QElapsedTimer& t) {
     return double(t.nsecsElapsed()) / 1e6;
 }
 
 void IncomingBox() {
-    auto bus = Bench(R"({ "address": 3, "replies": {} })");
-    ManualForm form;
+    OnBench on(R"({ "address": 3, "replies": {} })");
+    ManualForm& form = on.form;
     form.Form_Load();
     form.show();
     form.Form_Activate();
@@ -117,8 +130,8 @@ void IdAll() {
                        (i % 2 ? "\"ID?\": \"UNIT " + QByteArray::number(i) + "\", " : "") +
                        "\"*IDN?\": " + (i % 2 ? "\"SIM,UNIT,0,1\"" : "null") + " } }";
     }
-    auto bus = Bench(instruments);
-    ManualForm form;
+    OnBench on(instruments);
+    ManualForm& form = on.form;
     form.Form_Load();
     form.Form_Activate();
     for (bool both : {true, false}) {
@@ -138,10 +151,10 @@ void IdAll() {
 void Transfers(const QString& folder) {
     constexpr int Size = 4 * 1000 * 1000;
     const QByteArray wave = "CURVE " + QByteArray(Size - 6, '7');
-    auto bus = Bench(R"({ "address": 3, "terminator": "", "replies": { "WAVE?": ")" + wave +
-                     R"(" }, "accepts": ["CURVE *"] })");
+    OnBench on(R"({ "address": 3, "terminator": "", "replies": { "WAVE?": ")" + wave +
+               R"(" }, "accepts": ["CURVE *"] })");
     auto& sys = static_cast<BenchPlatform&>(platform::Sys());
-    ManualForm form;
+    ManualForm& form = on.form;
     form.Form_Load();
     form.Form_Activate();
     form.ui->SendToFile->trigger();

@@ -17,6 +17,7 @@
 #include "bus/ByteStream.h"
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
+#include "bus/Session.h"
 #include "bus/SimBench.h"
 #include "bus/ThreadedDriver.h"
 #include "platform/ui/QtPlatform.h"
@@ -54,7 +55,7 @@ long ResidentKiB() {
 
 class Runner {
 public:
-    explicit Runner(const QString& folder) {
+    Runner(bus::Session& session, const QString& folder) : form_(session) {
         form_.SetSplashSeconds(0);
         form_.Form_Load();
         form_.Form_Activate();
@@ -158,10 +159,10 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "bench: %s\n", qPrintable(error));
         return 1;
     }
-    gpib::SetBus(bus.get());
+    bus::Session session(*bus);
     QTemporaryDir folder;
     if (!folder.isValid()) return 1;
-    Runner runner(folder.path());
+    Runner runner(session, folder.path());
     if (!runner.ready()) {
         std::fprintf(stderr, "not connected\n");
         return 1;
@@ -215,6 +216,5 @@ int main(int argc, char* argv[]) {
                     after10, atEnd, memorySequences, atEnd - after10, seconds);
     }
     std::fflush(stdout);
-    gpib::SetBus(nullptr);
     return 0;
 }

@@ -3,6 +3,7 @@
 // that notes the time before starting the process gets the whole start-up including loading.
 #include "app/MainForm.h"
 #include "bus/BusChoice.h"
+#include "bus/Session.h"
 #include "platform/ui/QtPlatform.h"
 #include <QApplication>
 #include <QElapsedTimer>
@@ -22,8 +23,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    gpib::SetBus(driver.get());
-    MainForm form;
+    bus::Session session(*driver);
+    MainForm form(session);
     form.SetSplashSeconds(0); // the splash is a deliberate 2 s pause, not start-up work
     form.Form_Load();
     form.show();
@@ -37,7 +38,5 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
         app.quit();
     });
-    const int code = QApplication::exec();
-    gpib::SetBus(nullptr);
-    return code;
+    return QApplication::exec();
 }

@@ -42,8 +42,9 @@ bool StartsSomething(const QEvent* event) {
 // (the key translation's handlers included), and drops the refused ones.
 class Gate : public QObject {
 public:
-    Gate(QWidget* window, const QList<QWidget*>& controls, const QList<QAction*>& actions)
-        : QObject(window), outerDepth(gpib::BusActivity::instance().depth()), window_(window),
+    Gate(gpib::BusActivity& activity, QWidget* window, const QList<QWidget*>& controls,
+         const QList<QAction*>& actions)
+        : QObject(window), activity(activity), outerDepth(activity.depth()), window_(window),
           actions_(new QActionGroup(this)) {
         for (QWidget* c : controls)
             controls_.append(c);
@@ -52,7 +53,6 @@ public:
         actions_->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
         for (QAction* a : actions)
             actions_->addAction(a);
-        gpib::BusActivity& activity = gpib::BusActivity::instance();
         actions_->setEnabled(!activity.busy());
         connect(&activity, &gpib::BusActivity::busyChanged, this,
                 [this](bool busy) { actions_->setEnabled(!busy); });
@@ -63,7 +63,7 @@ public:
     }
 
     void CloseWhenFree() {
-        if (!closePending || gpib::BusBusy()) return;
+        if (!closePending || activity.busy()) return;
         // A modal window that opened meanwhile (a box, or Busmate once loaded) is closed first:
         // it blocks this window's close box too.
         const QWidget* modal = QApplication::activeModalWidget();
@@ -73,6 +73,7 @@ public:
         window_->close();
     }
 
+    gpib::BusActivity& activity;
     // Transactions under way when the window was made go on beneath its event loop: they
     // cannot end before it has closed, and its closing does not wait for them.
     const int outerDepth;
@@ -80,7 +81,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!watched->isWidgetType() || !StartsSomething(event) || !gpib::BusBusy()) return false;
+        if (!watched->isWidgetType() || !StartsSomething(event) || !activity.busy()) return false;
         // Up through the windows too: a combo box's list belongs to its combo box.
         for (auto* w = static_cast<QWidget*>(watched); w; w = w->parentWidget())
             for (const QPointer<QWidget>& c : controls_)
@@ -96,18 +97,17 @@ private:
 
 } // namespace
 
-void RefuseDuringBus(QWidget* window, const QList<QWidget*>& controls,
+void RefuseDuringBus(gpib::BusActivity& activity, QWidget* window, const QList<QWidget*>& controls,
                      const QList<QAction*>& actions) {
-    new Gate(window, controls, actions);
+    new Gate(activity, window, controls, actions);
 }
 
 bool CloseWaitsForBus(QWidget* window, QCloseEvent* event) {
-    gpib::BusActivity& activity = gpib::BusActivity::instance();
     for (QObject* child : window->children()) {
         auto* gate = dynamic_cast<Gate*>(child);
-        if (!gate || activity.depth() <= gate->outerDepth) continue;
+        if (!gate || gate->activity.depth() <= gate->outerDepth) continue;
         event->ignore();
-        activity.requestEnd();
+        gate->activity.requestEnd();
         gate->closePending = true;
         return true;
     }

@@ -9,12 +9,15 @@
 #include <QList>
 
 class QAction;
+namespace gpib {
+class BusActivity;
+}
 class QCloseEvent;
 class QWidget;
 
 namespace ctl {
 
-void RefuseDuringBus(QWidget* window, const QList<QWidget*>& controls,
+void RefuseDuringBus(gpib::BusActivity& activity, QWidget* window, const QList<QWidget*>& controls,
                      const QList<QAction*>& actions = {});
 
 // For the closeEvent of a window that declared its controls: while a transaction is under way

@@ -1,8 +1,10 @@
 #include "condition/ui/CondForm.h"
-#include "bus/BusAccess.h"
-#include "bus/Discovery.h"
+#include "bus/Instrument.h"
+#include "bus/Listeners.h"
+#include "bus/Session.h"
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
+#include "widgets/BusErrorBoxes.h"
 #include "widgets/BusGate.h"
 #include "widgets/ControlEvents.h"
 #include "widgets/TwipsLayout.h"
@@ -16,9 +18,11 @@ namespace {
 const QSize DesignClient(483, 327);
 } // namespace
 
-CondForm::CondForm(QWidget* parent)
+CondForm::CondForm(const bus::Instrument& instrument, const bus::Listeners& listeners,
+                   QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint) {
+                          Qt::WindowCloseButtonHint),
+      instrument_(instrument), listeners_(listeners) {
     ui.setupUi(this);
     Option_CondOption_CondOption_Cond = {ui.Option_CondOption_CondOption_Cond_0,
                                          ui.Option_CondOption_CondOption_Cond_1};
@@ -32,8 +36,9 @@ CondForm::CondForm(QWidget* parent)
     twips::Place(this, DesignClient, twips::FitScale(this));
 }
 
-void CondForm::Open(QWidget* parent) {
-    CondForm form(parent);
+void CondForm::Open(QWidget* parent, const bus::Instrument& instrument,
+                    const bus::Listeners& listeners) {
+    CondForm form(instrument, listeners, parent);
     form.exec();
 }
 
@@ -74,7 +79,8 @@ void CondForm::ConnectHandlers() {
     connect(ui.Button_OK, &QPushButton::clicked, this, &CondForm::Button_OK_Click);
     connect(ui.Button_Cancel, &QPushButton::clicked, this, &CondForm::Button_Cancel_Click);
     // The command, its address and Test wait while a bus call is under way.
-    ctl::RefuseDuringBus(this, {ui.Button_Test, ui.Combo_GPIBaddr, ui.Text_Command});
+    ctl::RefuseDuringBus(instrument_.session().activity(), this,
+                         {ui.Button_Test, ui.Combo_GPIBaddr, ui.Text_Command});
 }
 
 void CondForm::SelectValue(QComboBox* combo, int position, int value) {
@@ -104,8 +110,8 @@ void CondForm::Form_Load() {
     SelectValue(ui.Combo_NoOfCond, c.noOfCond - 1, c.noOfCond);
 
     ui.Combo_GPIBaddr->addItem("None");
-    for (int i = 1; i <= ListenerList[0]; ++i)
-        ui.Combo_GPIBaddr->addItem(QString::number(ListenerList[i]));
+    for (int i = 1; i <= listeners_.count(); ++i)
+        ui.Combo_GPIBaddr->addItem(QString::number(listeners_.at(i)));
     const int found = ui.Combo_GPIBaddr->findText(QString::number(c.gpibAddr));
     ui.Combo_GPIBaddr->setCurrentIndex(c.gpibAddr != 0 && found > 0 ? found : 0);
     ui.Button_Test->setEnabled(false);
@@ -225,8 +231,8 @@ void CondForm::Combo_GPIBaddr_Click() {
 }
 
 void CondForm::Button_Test_Click() {
-    SendToAddress(std::int16_t(ui.Combo_GPIBaddr->currentText().toInt()),
-                  ui.Text_Command->text().toLatin1());
+    ctl::ShowBusError(instrument_.sendTo(std::int16_t(ui.Combo_GPIBaddr->currentText().toInt()),
+                                         ui.Text_Command->text().toLatin1()));
     ui.Text_Command->setCursorPosition(int(ui.Text_Command->text().size()));
     ui.Text_Command->setFocus();
 }

@@ -6,13 +6,22 @@
 #include <QDialog>
 #include <array>
 
+namespace bus {
+class Instrument;
+class Listeners;
+} // namespace bus
+
 class CondForm : public QDialog {
     Q_OBJECT
 public:
-    explicit CondForm(QWidget* parent = nullptr);
+    // The second device is chosen from the listeners; Test sends through the main window's
+    // instrument.
+    CondForm(const bus::Instrument& instrument, const bus::Listeners& listeners,
+             QWidget* parent = nullptr);
 
     // Opens the dialog modally over the parent and returns once it has closed.
-    static void Open(QWidget* parent);
+    static void Open(QWidget* parent, const bus::Instrument& instrument,
+                     const bus::Listeners& listeners);
 
     Ui::CondForm ui;
     std::array<QGroupBox*, 2> Option_CondOption_CondOption_Cond{};
@@ -54,4 +63,6 @@ private:
     static void SelectValue(QComboBox* combo, int position, int value);
 
     QString LoadedWord; // the controls as loading left them, written as a word
+    const bus::Instrument& instrument_;
+    const bus::Listeners& listeners_;
 };

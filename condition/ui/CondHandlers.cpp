@@ -9,7 +9,7 @@
 #include "ui_MainForm.h"
 
 void MainForm::Button_CondCommand_Click() {
-    CondForm::Open(this);
+    CondForm::Open(this, instrument, listeners);
     // OK or Cancel: the indicator follows whatever the word now says.
     CondOnIndicator(IsCondOn(ConditionStatusWord));
 }

@@ -1,16 +1,14 @@
 // The connection frame's handlers: by identification answer or by address. What they decide
 // is in Connection.h.
 #include "app/MainForm.h"
-#include "bus/BusAccess.h"
-#include "bus/BusActivity.h"
-#include "bus/Discovery.h"
-#include "bus/GpibDriver.h"
+#include "bus/Session.h"
 #include "common/Numbers.h"
 #include "measure/Connection.h"
 #include "measure/ui/TestForm.h"
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
+#include "widgets/BusErrorBoxes.h"
 #include <QCoreApplication>
 
 void MainForm::DropConnection() {
@@ -23,32 +21,30 @@ void MainForm::DropConnection() {
 void MainForm::Button_Connect_Click() {
     // The search yields to window events inside each query: it is one transaction, so that no
     // window re-addresses the descriptor or starts a search of its own meanwhile.
-    const gpib::Transaction transaction;
-    const gpib::BusActivity& activity = gpib::BusActivity::instance();
+    const gpib::Transaction transaction(session.activity());
+    const gpib::BusActivity& activity = session.activity();
 
     const int mode = Option_ID[2]->isChecked() ? 2 : Option_ID[1]->isChecked() ? 1 : 0;
     if (mode == 2) {
         // "None" names no instrument; a recalled identification text can enable Connect here.
         if (ui->Combo_Addr->currentIndex() < 1) return;
-        DeviceAddress = std::int16_t(NumericValue(ui->Combo_Addr->currentText()));
-        gpib::Bus().ibpad(DeviceUd, DeviceAddress);
-        ui->Frame1->setTitle(AddressCaption(DeviceAddress));
+        instrument.setAddress(std::int16_t(NumericValue(ui->Combo_Addr->currentText())));
+        ui->Frame1->setTitle(AddressCaption(instrument.address()));
     } else {
         const QByteArray query = IdentificationQuery(mode);
         const QString typed = ui->Text_DeviceID->text();
         std::int16_t found = -1;
         QByteArray answer;
-        for (int i = 1; i <= ListenerList[0] && !activity.endRequested(); ++i) {
-            gpib::Bus().ibpad(DeviceUd, ListenerList[i]);
-            answer = GpibQuery(DeviceUd, query);
+        for (int i = 1; i <= listeners.count() && !activity.endRequested(); ++i) {
+            answer = ctl::AnswerOf(instrument.queryAt(listeners.at(i), query));
             if (IdentificationMatches(answer, typed)) {
-                found = ListenerList[i];
+                found = listeners.at(i);
                 break;
             }
         }
         if (found < 0) {
             // Keep the descriptor on the instrument the window is connected to, if any.
-            gpib::Bus().ibpad(DeviceUd, DeviceAddress);
+            instrument.setAddress(instrument.address());
             if (activity.endRequested()) return; // the window is closing
             platform::MsgBox("Device Error", "No response that matched " + typed + " was found.",
                              platform::Buttons::Ok, platform::Icon::Information);
@@ -56,7 +52,7 @@ void MainForm::Button_Connect_Click() {
             return;
         }
         QCoreApplication::processEvents();
-        DeviceAddress = found;
+        instrument.setAddress(found);
         ui->Text_IDResponse->setText(QString::fromLatin1(answer.toUpper()));
         ui->Frame1->setTitle(ConnectedCaption(typed, found));
     }
@@ -148,6 +144,6 @@ void MainForm::Text_MeasQuery_KeyPress(int& keyAscii) {
 }
 
 void MainForm::Button_Test_Click() {
-    TestForm dialog({ui->Text_MeasQuery, ui->Text_DeviceID}, this);
+    TestForm dialog({ui->Text_MeasQuery, ui->Text_DeviceID}, instrument, this);
     dialog.exec();
 }

@@ -1,8 +1,6 @@
 // The measurement run on the main window: start checks, one sequence, the end; Stop. What it
 // decides is in Run.h, the conditions it consults behind RunConditions.h.
 #include "app/MainForm.h"
-#include "bus/BusAccess.h"
-#include "bus/Discovery.h"
 #include "common/Numbers.h"
 #include "measure/Conditions.h"
 #include "measure/Connection.h"
@@ -11,6 +9,7 @@
 #include "measure/Run.h"
 #include "platform/Platform.h"
 #include "ui_MainForm.h"
+#include "widgets/BusErrorBoxes.h"
 #include <QApplication>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -60,9 +59,9 @@ void MainForm::SetRunConditions(std::unique_ptr<RunConditions> conditions) {
 
 RunHooks MainForm::MakeRunHooks() {
     RunHooks hooks;
-    hooks.isListener = [](int address) { return IsListener(std::int16_t(address)); };
-    hooks.sendToAddress = [](int address, const QByteArray& command) {
-        SendToAddress(std::int16_t(address), command);
+    hooks.isListener = [this](int address) { return listeners.contains(address); };
+    hooks.sendToAddress = [this](int address, const QByteArray& command) {
+        ctl::ShowBusError(instrument.sendTo(std::int16_t(address), command));
     };
     hooks.conditionSwitchedOff = [this] { CondOnIndicator(false); };
     return hooks;
@@ -181,8 +180,8 @@ bool MainForm::RunSequence(RunPlan& plan, double seq) {
     ui->ProgressBar1->setValue(plan.progress.valueAt(seq));
     QByteArray row = RowPrefix(plan.columns, QTime::currentTime(), elapsed, qint64(seq));
 
-    const QByteArray excluded =
-        ApplyExclusions(GpibQuery(DeviceUd, plan.query, &run.StopRequested), Exclude1, Exclude2);
+    const QByteArray excluded = ApplyExclusions(
+        ctl::AnswerOf(instrument.query(plan.query, &run.StopRequested)), Exclude1, Exclude2);
     if (plan.conditionsTakePart) {
         const AnswerVerdict verdict = run.Conditions->answer(excluded, plan.hooks);
         SetBackground(ui->Text_MeasResponse, verdict.highlight

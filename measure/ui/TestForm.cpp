@@ -1,11 +1,13 @@
 #include "measure/ui/TestForm.h"
-#include "bus/BusAccess.h"
+#include "bus/Instrument.h"
+#include "bus/Session.h"
 #include "common/Texts.h"
 #include "measure/Processing.h"
 #include "measure/TestQuery.h"
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
 #include "ui_TestForm.h"
+#include "widgets/BusErrorBoxes.h"
 #include "widgets/BusGate.h"
 #include "widgets/ControlEvents.h"
 #include "widgets/TwipsLayout.h"
@@ -43,8 +45,8 @@ const QString HelpText =
                    "   * and ? can not be used together in the same exclude string.");
 } // namespace
 
-TestForm::TestForm(MainBoxes main, QWidget* parent)
-    : QDialog(parent), ui(new Ui::TestForm), main_(main) {
+TestForm::TestForm(MainBoxes main, const bus::Instrument& instrument, QWidget* parent)
+    : QDialog(parent), ui(new Ui::TestForm), main_(main), instrument_(instrument) {
     ui->setupUi(this);
     Button_Add = {ui->Button_Add_0, ui->Button_Add_1};
     Text_Exclude = {ui->Text_Exclude_0, ui->Text_Exclude_1};
@@ -78,9 +80,10 @@ void TestForm::ConnectHandlers() {
         ctl::Attach(Text_Exclude[i], exclude);
     }
     // Everything that asks the instrument again waits while it is being asked.
-    ctl::RefuseDuringBus(this, {ui->Text_MeasQuery, Text_Exclude[0], Text_Exclude[1], Button_Add[0],
-                                Button_Add[1], Button_Clear[0], Button_Clear[1], ui->Check_SciToDec,
-                                ui->Button_Refresh});
+    ctl::RefuseDuringBus(instrument_.session().activity(), this,
+                         {ui->Text_MeasQuery, Text_Exclude[0], Text_Exclude[1], Button_Add[0],
+                          Button_Add[1], Button_Clear[0], Button_Clear[1], ui->Check_SciToDec,
+                          ui->Button_Refresh});
 }
 
 void TestForm::showEvent(QShowEvent* event) {
@@ -117,7 +120,8 @@ void TestForm::Form_Activate() {
 }
 
 void TestForm::Button_Refresh_Click() {
-    const QByteArray answer = GpibQuery(DeviceUd, ui->Text_MeasQuery->text().toLatin1());
+    const QByteArray answer =
+        ctl::AnswerOf(instrument_.query(ui->Text_MeasQuery->text().toLatin1()));
     const QByteArray exclude1 = Text_Exclude[0]->text().toLatin1();
     const QByteArray exclude2 = Text_Exclude[1]->text().toLatin1();
     const bool toDecimal = ui->Check_SciToDec->isChecked();

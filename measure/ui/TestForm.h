@@ -5,6 +5,9 @@
 #include <memory>
 
 class QLineEdit;
+namespace bus {
+class Instrument;
+}
 class QPushButton;
 namespace Ui {
 class TestForm;
@@ -19,7 +22,8 @@ public:
         QLineEdit* measQuery = nullptr;
         QLineEdit* deviceId = nullptr;
     };
-    TestForm(MainBoxes main, QWidget* parent = nullptr);
+    // The query goes to the instrument the main window measures with.
+    TestForm(MainBoxes main, const bus::Instrument& instrument, QWidget* parent = nullptr);
     ~TestForm() override;
 
     std::unique_ptr<Ui::TestForm> ui;
@@ -51,6 +55,7 @@ private:
     void Text_Response_SelectionChange();
 
     MainBoxes main_;
+    const bus::Instrument& instrument_;
     // The response box forgets its selection when the focus leaves it (for Add's button);
     // the last one the user made is kept here.
     int selectionStart_ = -1;

@@ -1,14 +1,13 @@
 #include "terminal/ui/ManualForm.h"
-#include "bus/BusAccess.h"
-#include "bus/BusActivity.h"
-#include "bus/Discovery.h"
 #include "bus/GpibDriver.h"
-#include "bus/Selection.h"
+#include "bus/Listeners.h"
+#include "bus/Session.h"
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
 #include "terminal/MessageList.h"
 #include "terminal/ui/SyntaxCheckForm.h"
 #include "ui_ManualForm.h"
+#include "widgets/BusErrorBoxes.h"
 #include "widgets/BusGate.h"
 #include "widgets/ControlEvents.h"
 #include <QApplication>
@@ -49,7 +48,10 @@ QString ListFolder() {
 
 } // namespace
 
-ManualForm::ManualForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::ManualForm) {
+ManualForm::ManualForm(bus::Instrument::Loan& device, bus::Listeners& listeners,
+                       term::Selection& selection, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::ManualForm), Device(device), ListenerList(listeners),
+      Selection(selection) {
     ui->setupUi(this);
     AddressButton = {ui->AddressButton_0,  ui->AddressButton_1,  ui->AddressButton_2,
                      ui->AddressButton_3,  ui->AddressButton_4,  ui->AddressButton_5,
@@ -83,6 +85,14 @@ ManualForm::ManualForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::Manual
 }
 
 ManualForm::~ManualForm() = default;
+
+gpib::Driver& ManualForm::Bus() const {
+    return Device.session().driver();
+}
+
+gpib::BusActivity& ManualForm::Activity() const {
+    return Device.session().activity();
+}
 
 void ManualForm::ConnectHandlers() {
     for (int i = 0; i < int(AddressButton.size()); ++i) {
@@ -154,7 +164,7 @@ void ManualForm::ConnectHandlers() {
 
     // While a send, a sweep or a transfer is under way nothing may select another device,
     // start other traffic or change the message being sent; closing waits for it.
-    ctl::RefuseDuringBus(this, {ui->Frame1, ui->Frame2},
+    ctl::RefuseDuringBus(Activity(), this, {ui->Frame1, ui->Frame2},
                          {ui->EnableSyntaxCheck, ui->SendToDevice, ui->SendtoFileOnce,
                           ui->SendToFile, ui->Help, ui->History->menuAction()});
 }
@@ -185,13 +195,13 @@ void ManualForm::ShowModal() {
 }
 
 void ManualForm::Form_Load() {
-    const gpib::Transaction transaction;
-    gpib::Driver& bus = gpib::Bus();
+    const gpib::Transaction transaction(Activity());
+    gpib::Driver& bus = Bus();
     bus.SendIFC(0);
     bus.ibsre(0, 1);
-    IoTimeout = 12;
-    FindListeners();
-    TerminalUd = FindDevice();
+    ctl::ShowBusError(ListenerList.find(bus));
+    ctl::ShowBusError(Device.open(ListenerList));
+    TerminalUd = Device.ud();
     setWindowTitle(term::WindowCaption);
 
     DataFolder = ListFolder();
@@ -199,15 +209,14 @@ void ManualForm::Form_Load() {
     WriteMessageList(StartupListFile);
     CurrentListFile = StartupListFile;
 
-    const int count = ListenerList[0];
+    const int count = ListenerList.count();
     for (int i = 1; i <= count; ++i) {
-        AddressButton[i - 1]->setText(QString::number(ListenerList[i]));
+        AddressButton[i - 1]->setText(QString::number(ListenerList.at(i)));
         AddressButton[i - 1]->setEnabled(true);
     }
     if (count == 1) {
-        SelectedButton = 1;
-        DeviceAddress = ListenerList[1];
-        bus.ibpad(TerminalUd, DeviceAddress);
+        Selection.SelectedButton = 1;
+        Device.setAddress(ListenerList.at(1));
         // The one device shows as selected, as a click would show it.
         AddressButton[0]->setChecked(true);
         QFont font = AddressButton[0]->font();
@@ -223,7 +232,7 @@ void ManualForm::Form_Load() {
 
 void ManualForm::Form_Activate() {
     if (WindowInitialised) return;
-    if (ListenerList[0] == 1) {
+    if (ListenerList.count() == 1) {
         ui->SendMessageList->setFocus();
     } else {
         AddressGroup->setExclusive(false);
@@ -291,13 +300,12 @@ term::OptionValues ManualForm::OptionValuesShown() const {
 // ---- Devices
 
 void ManualForm::AddressButton_Click(int index) {
-    SelectedButton = std::int16_t(index + 1);
-    DeviceAddress = ListenerList[index + 1];
-    gpib::Bus().ibpad(TerminalUd, DeviceAddress);
+    Selection.SelectedButton = std::int16_t(index + 1);
+    Device.setAddress(ListenerList.at(index + 1));
     ui->EnableSyntaxCheck->setEnabled(true);
     ui->SendToDevice->setEnabled(true);
     AddressButton[index]->setChecked(true);
-    for (int i = 0; i < ListenerList[0]; ++i) {
+    for (int i = 0; i < ListenerList.count(); ++i) {
         QFont font = AddressButton[i]->font();
         font.setBold(i == index);
         AddressButton[i]->setFont(font);
@@ -315,9 +323,9 @@ void ManualForm::AddressButton_DblClick(int index) {
 }
 
 void ManualForm::EnableSyntaxCheck_Click() {
-    if (SelectedButton < 1) return; // nothing to check before a device is chosen
-    SyntaxCheckForm dialog(this);
-    dialog.Form_Load(DeviceAddress, SyntaxMethod[SelectedButton]);
+    if (Selection.SelectedButton < 1) return; // nothing to check before a device is chosen
+    SyntaxCheckForm dialog(Activity(), this);
+    dialog.Form_Load(Device.address(), Selection.SyntaxMethod[Selection.SelectedButton]);
     dialog.move(pos() + QPoint(dialog.TwipsToPixels(60), dialog.TwipsToPixels(1560)));
     if (dialog.exec() == QDialog::Accepted && dialog.Method) ApplySyntaxMethod(*dialog.Method);
     FocusOutgoing();
@@ -358,27 +366,26 @@ QWidget* ManualForm::ReceivedMessages_TabTo() {
 }
 
 void ManualForm::IdAll_Click() {
-    const gpib::Transaction transaction;
-    const gpib::BusActivity& activity = gpib::BusActivity::instance();
+    const gpib::Transaction transaction(Activity());
+    const gpib::BusActivity& activity = Activity();
     if (ui->AutoClear->isChecked() && ui->AutoClear->isEnabled()) {
         SetIncoming({});
         ui->Help->setEnabled(true);
     }
-    const std::int16_t remembered = DeviceAddress;
+    const std::int16_t remembered = Device.address();
     std::optional<WaitCursor> wait(std::in_place);
-    gpib::Driver& bus = gpib::Bus();
+    gpib::Driver& bus = Bus();
     const bool both = ui->bmID->isChecked() && ui->bmIDN->isChecked();
-    for (int i = ListenerList[0]; i >= 1 && !activity.endRequested(); --i) {
-        DeviceAddress = ListenerList[i];
-        bus.ibpad(TerminalUd, DeviceAddress);
+    for (int i = ListenerList.count(); i >= 1 && !activity.endRequested(); --i) {
+        Device.setAddress(ListenerList.at(i));
         bus.ibtmo(TerminalUd, 10);
         QByteArray answer;
         bool received = false;
         for (int attempt = 0; attempt < (both ? 2 : 1) && !received; ++attempt) {
             const QByteArray query =
                 (both ? attempt == 0 : ui->bmID->isChecked()) ? "ID?" : "*IDN?";
-            GpibWrite(TerminalUd, term::WithLineEnds(query, ui->bmAddCR->isChecked(),
-                                                     ui->bmAddLF->isChecked()));
+            ctl::ShowBusError(Device.write(
+                term::WithLineEnds(query, ui->bmAddCR->isChecked(), ui->bmAddLF->isChecked())));
             bus.ibwait(TerminalUd, gpib::TIMO | gpib::CMPL);
             QByteArray buffer(512, ' ');
             const int sta = bus.ibrd(TerminalUd, buffer.data(), buffer.size());
@@ -389,10 +396,9 @@ void ManualForm::IdAll_Click() {
             }
         }
         PrintMessageList(received ? term::IdAnswer(answer) : QByteArray("No response"));
-        bus.ibtmo(TerminalUd, IoTimeout);
+        bus.ibtmo(TerminalUd, Device.timeout());
     }
-    DeviceAddress = remembered;
-    bus.ibpad(TerminalUd, DeviceAddress);
+    Device.setAddress(remembered);
     wait.reset();
     ui->ReceivedCharacters->clear();
     FocusOutgoing();

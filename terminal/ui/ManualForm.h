@@ -1,7 +1,9 @@
 #pragma once
 // Busmate, the manual bus terminal: pick an instrument, send it messages by hand, see the
 // answers, keep lists of outgoing messages, move data between files and instruments.
+#include "bus/Instrument.h"
 #include "terminal/Busmate.h"
+#include "terminal/Selection.h"
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
@@ -12,6 +14,13 @@ class QCheckBox;
 class QEventLoop;
 class QPushButton;
 class QTimer;
+namespace bus {
+class Listeners;
+}
+namespace gpib {
+class BusActivity;
+class Driver;
+} // namespace gpib
 namespace Ui {
 class ManualForm;
 }
@@ -20,7 +29,10 @@ class ManualForm : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit ManualForm(QWidget* parent = nullptr);
+    // The terminal talks through the main window's instrument on loan, searches the bus into
+    // the main window's listener list, and keeps its selection in the main window's keeping.
+    ManualForm(bus::Instrument::Loan& device, bus::Listeners& listeners, term::Selection& selection,
+               QWidget* parent = nullptr);
     ~ManualForm() override;
 
     // Loads the window, shows it modally and returns when it has been closed.
@@ -94,7 +106,8 @@ public:
     void DeleteOutgoingMessageEntry_Click();
 
     // Syntax checking.
-    void CheckSyntax(std::int16_t dev);
+    // True when the device reported a syntax error.
+    bool CheckSyntax(std::int16_t dev);
     void ShowSyntaxErrorMessage();
     void Timer1_Timer();
 
@@ -133,6 +146,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    gpib::Driver& Bus() const;
+    gpib::BusActivity& Activity() const;
     void ConnectHandlers();
     void UpdateIdAll();
     void PrepareSyntaxCheck(int method);
@@ -141,6 +156,9 @@ private:
     bool ReceiveToFile(const QByteArray& msg);
     void SetAddressColour(int index, bool checking);
 
+    bus::Instrument::Loan& Device;
+    bus::Listeners& ListenerList;
+    term::Selection& Selection;
     QButtonGroup* AddressGroup = nullptr;
     QString LastTyped; // the outgoing text after the last typing, to tell additions
     QEventLoop* ModalLoop = nullptr;

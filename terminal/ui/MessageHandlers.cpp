@@ -1,20 +1,17 @@
 // Sending messages, showing answers, the outgoing box's events and the message options.
-#include "bus/BusAccess.h"
 #include "bus/BusActivity.h"
-#include "bus/Selection.h"
 #include "common/Texts.h"
 #include "platform/Platform.h"
 #include "terminal/MessageList.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
+#include "widgets/BusErrorBoxes.h"
 #include <QApplication>
 #include <QLineEdit>
 
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
-
-namespace {} // namespace
 
 void ManualForm::SendMessage_Click() {
     QComboBox* box = ui->SendMessageList;
@@ -37,10 +34,11 @@ void ManualForm::SendMessage_Click() {
         FocusOutgoing();
         return;
     }
-    const gpib::Transaction transaction; // to the end: the message is recorded after the answer
+    const gpib::Transaction transaction(
+        Activity()); // to the end: the message is recorded after the answer
     ui->ReceivedCharacters->clear();
     ui->SyntaxErrorMessage->hide();
-    const int method = SyntaxMethod[SelectedButton];
+    const int method = Selection.SyntaxMethod[Selection.SelectedButton];
     if (method != 0) PrepareSyntaxCheck(method);
 
     const term::OutgoingMessage message = term::PrepareMessage(outgoing.toLatin1());
@@ -57,7 +55,7 @@ void ManualForm::SendMessage_Click() {
             EnableClearIncoming();
             ui->Help->setEnabled(false);
         } else {
-            GpibWrite(TerminalUd, term::WithLineEnds(message.msg, addCr, addLf));
+            ctl::ShowBusError(Device.write(term::WithLineEnds(message.msg, addCr, addLf)));
             if (method != 0) CheckSyntax(TerminalUd);
         }
     } else if (ui->SendToFile->isChecked() || ui->SendtoFileOnce->isChecked()) {
@@ -67,18 +65,18 @@ void ManualForm::SendMessage_Click() {
             SetIncoming({});
             ui->Help->setEnabled(true);
         }
+        bool failed = false; // the write, or the syntax check after it: nothing to read
         if (!message.msg.isEmpty()) {
-            GpibWrite(TerminalUd, term::WithLineEnds(message.msg, addCr, addLf));
-            if (method != 0) CheckSyntax(TerminalUd);
-        } else {
-            GpibErrorFlag = false; // nothing written: an earlier failure must not stop this read
+            failed =
+                !ctl::ShowBusError(Device.write(term::WithLineEnds(message.msg, addCr, addLf)));
+            if (method != 0 && CheckSyntax(TerminalUd)) failed = true;
         }
-        if (!GpibErrorFlag) {
+        if (!failed) {
             QByteArray answer;
             {
                 ManualForm::WaitCursor wait;
                 QCoreApplication::processEvents();
-                answer = GpibRead(TerminalUd);
+                answer = ctl::AnswerOf(Device.read());
             }
             PrintMessageList(answer);
         }
@@ -132,7 +130,7 @@ void ManualForm::PrintMessageList(const QByteArray& msg) {
     }
     ManualForm::WaitCursor wait;
     QCoreApplication::processEvents();
-    SetIncoming(term::IncomingLines(DeviceAddress, text) + Incoming);
+    SetIncoming(term::IncomingLines(Device.address(), text) + Incoming);
     ui->ReceivedCharacters->setText(term::CountCaption(text.size()));
     if (!ui->ClearIncoming->isEnabled()) EnableClearIncoming();
 }

@@ -3,12 +3,13 @@
 #include "ui_SyntaxCheckForm.h"
 #include "widgets/BusGate.h"
 
-SyntaxCheckForm::SyntaxCheckForm(QWidget* parent) : QDialog(parent), ui(new Ui::SyntaxCheckForm) {
+SyntaxCheckForm::SyntaxCheckForm(gpib::BusActivity& activity, QWidget* parent)
+    : QDialog(parent), ui(new Ui::SyntaxCheckForm) {
     ui->setupUi(this);
     SyntaxCheckMethod = {ui->SyntaxCheckMethod_0, ui->SyntaxCheckMethod_1, ui->SyntaxCheckMethod_2};
     connect(ui->Close_Button, &QPushButton::clicked, this, &SyntaxCheckForm::Close_Button_Click);
     // Closing with a method sets the device up for it, on the bus.
-    ctl::RefuseDuringBus(this, {ui->Close_Button});
+    ctl::RefuseDuringBus(activity, this, {ui->Close_Button});
 }
 
 SyntaxCheckForm::~SyntaxCheckForm() = default;

@@ -6,6 +6,9 @@
 #include <optional>
 
 class QRadioButton;
+namespace gpib {
+class BusActivity;
+}
 namespace Ui {
 class SyntaxCheckForm;
 }
@@ -14,7 +17,8 @@ class SyntaxCheckForm : public QDialog {
     Q_OBJECT
 
 public:
-    explicit SyntaxCheckForm(QWidget* parent = nullptr);
+    // Its closing waits while the bus is busy.
+    explicit SyntaxCheckForm(gpib::BusActivity& activity, QWidget* parent = nullptr);
     ~SyntaxCheckForm() override;
 
     // Fills the dialog for the device at an address and its current method (-1, 0 or 1).

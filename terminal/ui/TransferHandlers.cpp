@@ -1,13 +1,13 @@
 // Syntax checking after each write, and the transfers between files and instruments.
 #include "bus/BusAccess.h"
 #include "bus/BusActivity.h"
-#include "bus/Discovery.h"
 #include "bus/GpibDriver.h"
-#include "bus/Selection.h"
+#include "bus/Listeners.h"
 #include "measure/Processing.h"
 #include "platform/Platform.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
+#include "widgets/BusErrorBoxes.h"
 #include <QApplication>
 #include <QFile>
 #include <QPalette>
@@ -29,15 +29,16 @@ const QString DataOrAllFilter = QStringLiteral("Data Files (*.dat)|*.dat|All Fil
 
 // The descriptor's timeout raised for a transfer and set back whatever happens.
 struct TransferTimeoutScope {
-    explicit TransferTimeoutScope(int ud) : ud_(ud) {
-        gpib::Bus().ibask(ud_, gpib::IbaTMO, &previous_);
-        gpib::Bus().ibtmo(ud_, TransferTimeout);
+    TransferTimeoutScope(gpib::Driver& bus, int ud) : bus_(bus), ud_(ud) {
+        bus_.ibask(ud_, gpib::IbaTMO, &previous_);
+        bus_.ibtmo(ud_, TransferTimeout);
     }
-    ~TransferTimeoutScope() { gpib::Bus().ibtmo(ud_, previous_); }
+    ~TransferTimeoutScope() { bus_.ibtmo(ud_, previous_); }
     TransferTimeoutScope(const TransferTimeoutScope&) = delete;
     TransferTimeoutScope& operator=(const TransferTimeoutScope&) = delete;
 
 private:
+    gpib::Driver& bus_;
     int ud_;
     int previous_ = 12;
 };
@@ -57,15 +58,15 @@ void TransferError(int iberr) {
 // ---- Syntax checking
 
 void ManualForm::ApplySyntaxMethod(int method) {
-    const gpib::Transaction transaction;
-    gpib::Driver& bus = gpib::Bus();
+    const gpib::Transaction transaction(Activity());
+    gpib::Driver& bus = Bus();
     if (method == 1) {
-        bus.DevClear(0, gpib::Addr4882_t(DeviceAddress));
+        bus.DevClear(0, gpib::Addr4882_t(Device.address()));
         for (const QByteArray command : {"DESE 32", "*ESE 32", "*SRE 48"})
             bus.ibwrt(TerminalUd, command.constData(), command.size());
     }
-    SyntaxMethod[SelectedButton] = std::int16_t(method);
-    SetAddressColour(SelectedButton - 1, method != 0);
+    Selection.SyntaxMethod[Selection.SelectedButton] = std::int16_t(method);
+    SetAddressColour(Selection.SelectedButton - 1, method != 0);
 }
 
 void ManualForm::SetAddressColour(int index, bool checking) {
@@ -78,7 +79,7 @@ void ManualForm::SetAddressColour(int index, bool checking) {
 }
 
 void ManualForm::PrepareSyntaxCheck(int method) {
-    gpib::Driver& bus = gpib::Bus();
+    gpib::Driver& bus = Bus();
     if (method == 1) bus.ibwrt(TerminalUd, "*CLS", 4);
     for (int i = 0; i < StatusPolls; ++i) {
         char status = 0;
@@ -88,9 +89,9 @@ void ManualForm::PrepareSyntaxCheck(int method) {
     }
 }
 
-void ManualForm::CheckSyntax(std::int16_t dev) {
-    if (dev == 0) DeviceNotConfigured();
-    gpib::Driver& bus = gpib::Bus();
+bool ManualForm::CheckSyntax(std::int16_t dev) {
+    if (dev == 0) return !ctl::ShowBusError({bus::Error::Kind::NotConfigured}); // the end
+    gpib::Driver& bus = Bus();
     int previous = CheckTimeout;
     bus.ibask(dev, gpib::IbaTMO, &previous);
     if (previous != CheckTimeout) bus.ibtmo(dev, CheckTimeout);
@@ -98,10 +99,11 @@ void ManualForm::CheckSyntax(std::int16_t dev) {
     if (previous != CheckTimeout) bus.ibtmo(dev, previous);
     char status = 0;
     bus.ibrsp(dev, &status);
-    if (term::IsSyntaxError(SyntaxMethod[SelectedButton], static_cast<unsigned char>(status))) {
-        ShowSyntaxErrorMessage();
-        GpibErrorFlag = true;
-    }
+    if (!term::IsSyntaxError(Selection.SyntaxMethod[Selection.SelectedButton],
+                             static_cast<unsigned char>(status)))
+        return false;
+    ShowSyntaxErrorMessage();
+    return true;
 }
 
 void ManualForm::ShowSyntaxErrorMessage() {
@@ -155,13 +157,14 @@ bool ManualForm::ReceiveToFile(const QByteArray& msg) {
         ChooseFile(Dialog::Save, "Save Incoming Message to File", DataFilter, "Data");
     if (path.isEmpty()) return false;
 
-    GpibWrite(TerminalUd, msg);
-    if (SyntaxMethod[SelectedButton] != 0) CheckSyntax(TerminalUd);
-    if (GpibErrorFlag) return true;
+    bool failed = !ctl::ShowBusError(Device.write(msg));
+    if (Selection.SyntaxMethod[Selection.SelectedButton] != 0 && CheckSyntax(TerminalUd))
+        failed = true;
+    if (failed) return true;
 
     ManualForm::WaitCursor wait;
     QCoreApplication::processEvents();
-    gpib::Driver& bus = gpib::Bus();
+    gpib::Driver& bus = Bus();
     // The answer goes to a file of its own first, so a driver that appends finds it empty and
     // a failed transfer never costs the chosen file its old contents.
     const QString part = path + QStringLiteral(".part");
@@ -170,7 +173,7 @@ bool ManualForm::ReceiveToFile(const QByteArray& msg) {
     long count = 0;
     int err = 0;
     {
-        TransferTimeoutScope timeout(TerminalUd);
+        TransferTimeoutScope timeout(bus, TerminalUd);
         bus.ibwait(TerminalUd, gpib::TIMO | gpib::CMPL);
         sta = bus.ibrdf(TerminalUd, QFile::encodeName(part).constData());
         count = bus.ibcntl();
@@ -216,8 +219,8 @@ void ManualForm::SendToDevice_Click() {
             return;
         SendWarningShown = true;
     }
-    if (SelectedButton < 1) return;
-    const int address = ListenerList[SelectedButton];
+    if (Selection.SelectedButton < 1) return;
+    const int address = ListenerList.at(Selection.SelectedButton);
     QString path;
     for (;;) {
         path = ChooseFile(Dialog::Open,
@@ -234,11 +237,11 @@ void ManualForm::SendToDevice_Click() {
     int sta = 0;
     int err = 0;
     {
-        const gpib::Transaction transaction;
+        const gpib::Transaction transaction(Activity());
         ManualForm::WaitCursor wait;
         QCoreApplication::processEvents();
-        TransferTimeoutScope timeout(TerminalUd);
-        gpib::Driver& bus = gpib::Bus();
+        gpib::Driver& bus = Bus();
+        TransferTimeoutScope timeout(bus, TerminalUd);
         bus.ibwait(TerminalUd, gpib::TIMO | gpib::CMPL);
         sta = bus.ibwrtf(TerminalUd, QFile::encodeName(path).constData());
         err = bus.iberr();

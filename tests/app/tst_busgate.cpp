@@ -4,10 +4,7 @@
 // items as a user does, and the bench journal shows where every message went.
 #include "Focus.h"
 #include "FormFixture.h"
-#include "bus/BusAccess.h"
 #include "bus/BusActivity.h"
-#include "bus/Discovery.h"
-#include "bus/Selection.h"
 #include "measure/ui/TestForm.h"
 #include "settings/SettingsStore.h"
 #include "terminal/ui/ManualForm.h"
@@ -66,8 +63,8 @@ struct OnJournal {
 // Runs an action once, when the next transaction begins: at once, or at its first yield to
 // events.
 struct OnTransaction {
-    OnTransaction(bool atYield, std::function<void()> act) {
-        QObject::connect(&gpib::BusActivity::instance(), &gpib::BusActivity::busyChanged, &scope,
+    OnTransaction(gpib::BusActivity& activity, bool atYield, std::function<void()> act) {
+        QObject::connect(&activity, &gpib::BusActivity::busyChanged, &scope,
                          [this, atYield, act](bool busy) {
                              if (!busy || done) return;
                              done = true;
@@ -138,9 +135,10 @@ struct Main {
 struct Terminal {
     // Id All waits 600 ms for an answer: the timeouts are twice the real ones here.
     explicit Terminal(bool worker = true)
-        : bench(SlowBench(TerminalBench, dir.filePath("journal"), 2.0), worker) {
+        : bench(SlowBench(TerminalBench, dir.filePath("journal"), 2.0), worker),
+          device(bench.instrument().lend()) {
         QDir::setCurrent(dir.path());
-        form = std::make_unique<ManualForm>();
+        form = std::make_unique<ManualForm>(device, bench.listeners, selection);
         form->Form_Load();
         form->show();
         form->Form_Activate();
@@ -151,6 +149,8 @@ struct Terminal {
     QTemporaryDir dir;
     platform::ScriptedPlatform sys;
     BenchGuard bench;
+    bus::Instrument::Loan device;
+    term::Selection selection;
     std::unique_ptr<ManualForm> form;
 };
 
@@ -173,8 +173,9 @@ struct Gated {
         QObject::connect(go, &QPushButton::clicked, [this] { ++clicks; });
         QObject::connect(free, &QPushButton::clicked, [this] { ++clicks; });
         QObject::connect(&dialog, &QDialog::rejected, [this] { ++clicks; });
-        ctl::RefuseDuringBus(&dialog, {go, combo, edit});
+        ctl::RefuseDuringBus(activity, &dialog, {go, combo, edit});
     }
+    gpib::BusActivity activity;
     QDialog dialog;
     QPushButton* go = new QPushButton("&Go");
     QComboBox* combo = new QComboBox;
@@ -195,7 +196,7 @@ struct Gated {
 
 // A window whose closing waits for the bus.
 struct Closing : QWidget {
-    Closing() { ctl::RefuseDuringBus(this, {}); }
+    explicit Closing(gpib::BusActivity& activity) { ctl::RefuseDuringBus(activity, this, {}); }
     void closeEvent(QCloseEvent* event) override {
         if (!ctl::CloseWaitsForBus(this, event)) event->accept();
     }
@@ -241,7 +242,7 @@ private slots:
             QVERIFY(ShowActive(&g.dialog));
             g.edit->setFocus();
             std::optional<gpib::Transaction> transaction;
-            if (busy) transaction.emplace();
+            if (busy) transaction.emplace(g.activity);
             QWheelEvent wheel({5, 5}, g.combo->mapToGlobal(QPoint(5, 5)), {}, {0, -120},
                               Qt::NoButton, {}, Qt::NoScrollPhase, false);
             if (input == "click") Click(g.go);
@@ -268,7 +269,8 @@ private slots:
         QAction kept("kept", &window), enabled("enabled", &window), disabled("disabled", &window),
             free("free", &window);
         enabled.setEnabled(false);
-        ctl::RefuseDuringBus(&window, {}, {&kept, &enabled, &disabled});
+        gpib::BusActivity activity;
+        ctl::RefuseDuringBus(activity, &window, {}, {&kept, &enabled, &disabled});
         const auto state = [&] {
             QString s;
             for (const QAction* a : {&kept, &enabled, &disabled, &free})
@@ -277,7 +279,7 @@ private slots:
         };
         QCOMPARE(state(), QString("1011"));
         {
-            const gpib::Transaction transaction;
+            const gpib::Transaction transaction(activity);
             enabled.setEnabled(true);
             disabled.setEnabled(false);
             QCOMPARE(state(), QString("0001"));
@@ -288,14 +290,15 @@ private slots:
     // Closing waits for a transaction the window's own handlers began, not for one that was
     // under way beneath it when it opened: that one cannot end before the window has closed.
     void closeWaits() {
-        std::optional<gpib::Transaction> outer(std::in_place);
-        Closing window;
+        gpib::BusActivity activity;
+        std::optional<gpib::Transaction> outer(std::in_place, activity);
+        Closing window(activity);
         window.show();
         QVERIFY(window.close());
         outer.reset();
-        Closing other;
+        Closing other(activity);
         other.show();
-        std::optional<gpib::Transaction> own(std::in_place);
+        std::optional<gpib::Transaction> own(std::in_place, activity);
         QVERIFY(!other.close() && other.isVisible());
         own.reset();
         QTRY_VERIFY(!other.isVisible());
@@ -330,7 +333,7 @@ private slots:
         poll.start(10);
         Choose(m.f.ui()->Menu_GPIB);
         QVERIFY(!poll.isActive());
-        QCOMPARE(DeviceAddress, 12);
+        QCOMPARE(m.f.p.instrument.address(), 12);
         Click(m.f.ui()->Button_Start);
         QTEST(Written(m.journal()), "written");
     }
@@ -376,7 +379,7 @@ private slots:
         Main m(true, false);
         QVERIFY(m.start());
         Click(m.f.ui()->Button_Connect);
-        OnTransaction during(true, [&] {
+        OnTransaction during(m.f.bench.session().activity(), true, [&] {
             auto* dialog = qobject_cast<TestForm*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             Click(dialog->ui->Button_Refresh);
@@ -432,9 +435,10 @@ private slots:
         });
         // Exit as the load begins, as a click handled in its first driver call would.
         bool exitedDuringLoad = false;
-        OnTransaction during(false, [&] {
+        gpib::BusActivity& activity = m.f.bench.session().activity();
+        OnTransaction during(activity, false, [&] {
             Choose(m.f.ui()->Menu_Exit);
-            exitedDuringLoad = gpib::BusBusy() && m.f.form->isVisible();
+            exitedDuringLoad = activity.busy() && m.f.form->isVisible();
         });
         poll.start(10);
         Choose(m.f.ui()->Menu_GPIB);
@@ -472,23 +476,24 @@ private slots:
         }
         QVERIFY(!during.timer.isActive());
         QTEST(t.form->Incoming, "incoming");
-        QCOMPARE(QVariantList({SelectedButton, t.form->AddressButton[0]->isChecked(),
+        QCOMPARE(QVariantList({t.selection.SelectedButton, t.form->AddressButton[0]->isChecked(),
                                t.form->AddressButton[selected]->isChecked()}),
                  QVariantList({selected + 1, false, true}));
         t.ui()->SendMessageList->setEditText("ID?");
         Click(t.ui()->SendMessage);
         QCOMPARE(Written(t.journal()).constLast(),
-                 QString("%1 W ID?").arg(ListenerList[selected + 1]));
+                 QString("%1 W ID?").arg(t.bench.listeners.at(selected + 1)));
     }
 
     // An address button clicked while another's click re-addresses the descriptor (a driver
     // call of its own) is refused: the selection shown is where the next message goes.
     void clickDuringSelection() {
         Terminal t;
-        OnTransaction during(false, [&] { Click(t.form->AddressButton[2]); });
+        OnTransaction during(t.bench.session().activity(), false,
+                             [&] { Click(t.form->AddressButton[2]); });
         Click(t.form->AddressButton[0]);
         QVERIFY(during.done);
-        QCOMPARE(QVariantList({SelectedButton, t.form->AddressButton[2]->isChecked()}),
+        QCOMPARE(QVariantList({t.selection.SelectedButton, t.form->AddressButton[2]->isChecked()}),
                  QVariantList({1, false}));
         t.ui()->SendMessageList->setEditText("ID?");
         Click(t.ui()->SendMessage);

@@ -2,7 +2,6 @@
 #include "Focus.h"
 #include "FormFixture.h"
 #include "app/Program.h"
-#include "bus/BusAccess.h"
 #include "settings/ui/IntroForm.h"
 #include "settings/ui/frmAbout.h"
 #include <QMenu>
@@ -33,7 +32,7 @@ private slots:
                               "Button_Start", "Button_Stop", "Button_Test", "Menu_OpenExcel_1",
                               "Menu_OpenExcel_2", "Menu_ShowConditional", "Menu_ViewTerm"}));
         // The descriptor is open and the recalled entries come up applied.
-        QVERIFY(DeviceUd != 0 && f.p.timing.TimeApplied &&
+        QVERIFY(f.p.instrument.ud() != 0 && f.p.timing.TimeApplied &&
                 f.p.logFile.CsvFile.endsWith("/Test.csv"));
         // The indicator as started, turned on and off again: only the caption turns bold and blue.
         const QGroupBox* frame = f.ui()->Frame4;

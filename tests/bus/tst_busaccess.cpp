@@ -1,9 +1,10 @@
-// The bus access layer and discovery against the simulated bench, with scripted boxes.
+// The bus access layer and discovery against the simulated bench, with the windows' boxes
+// scripted.
 #include "StubDriver.h"
 #include "TestBench.h"
 #include "bus/BusAccess.h"
-#include "bus/Discovery.h"
 #include "platform/ScriptedPlatform.h"
+#include "widgets/BusErrorBoxes.h"
 #include <QtTest>
 #include <cstring>
 #include <ctime>
@@ -33,9 +34,8 @@ class TestBusAccess : public QObject {
         sys.emplace().answerBox(answer);
         QStringList shown{"ended"};
         try {
-            FindListeners();
-            DeviceUd = FindDevice();
-            shown[0] = GpibQuery(DeviceUd, "Q?");
+            ctl::ShowBusError(bench->open());
+            shown[0] = ctl::AnswerOf(bench->instrument().query("Q?"));
         } catch (const platform::ProgramEnded&) {
         }
         shown << QString::number(JournalText(QTest::currentDataTag()).count(" R "));
@@ -75,12 +75,11 @@ private slots:
         QFETCH(int, answer);
         if (reply.contains("write_error") && !BusReportsWriteErrors())
             QSKIP("this bus cannot report a failed write");
-        GpibErrorFlag = true; // a good write clears it, or nothing is read
         QTEST(run({5}, reply, Answer(answer)), "shown");
-        // Only a failed write is a driver error; the descriptor's own 3 s timeout is back.
+        // The descriptor's own 3 s timeout is back.
         int code = 0;
-        QVERIFY(sys->ended || (GpibErrorFlag == reply.contains("write_error") &&
-                               gpib::Bus().ibask(DeviceUd, gpib::IbaTMO, &code) && code == 12));
+        QVERIFY(sys->ended ||
+                (bench->bus()->ibask(bench->instrument().ud(), gpib::IbaTMO, &code) && code == 12));
     }
 
     // The scan and the descriptor: listeners ascending, each polled once, the first one addressed.
@@ -102,18 +101,19 @@ private slots:
         QTEST(run(present, R"("1")"), "shown");
         QList<int> listeners = sys->ended ? QList<int>{} : present; // the same, ascending
         std::sort(listeners.begin(), listeners.end());
-        QCOMPARE(QList<int>(ListenerList.begin(), ListenerList.end()),
+        const auto& list = bench->listeners.list();
+        QCOMPARE(QList<int>(list.begin(), list.end()),
                  QList<int>{int(listeners.size())} + listeners + QList<int>(14 - listeners.size()));
         QString polls;
         for (int a = 0; a <= 31; ++a) {
-            QCOMPARE(IsListener(std::int16_t(a)), listeners.contains(a));
+            QCOMPARE(bench->listeners.contains(a), listeners.contains(a));
             if (listeners.contains(a)) polls += QString("%1 P 0\n").arg(a);
         }
         QVERIFY(JournalText(QTest::currentDataTag()).startsWith("0 I\n" + polls)); // then the query
     }
 
-    // A descriptor that was never opened, or that the driver refused, ends the program after
-    // its box, before any call reaches the board.
+    // A descriptor that was never opened, or that the driver refused, is no descriptor: no call
+    // reaches the board, and its box ends the program.
     void missingDescriptor_data() {
         QTest::addColumn<QString>("action");
         QTest::newRow("query") << "query";
@@ -130,17 +130,15 @@ private slots:
             }
             int ibpad(int, int) override { return ++calls, ok(); }
         } refusing;
-        gpib::SetBus(&refusing);
-        ResetBusGlobals();
+        bus::Session session(refusing);
+        bus::Instrument instrument(session);
+        const bus::Error error = action == "query"  ? instrument.query("Q?").error
+                                 : action == "send" ? instrument.sendTo(5, "X")
+                                                    : instrument.open(bus::Listeners());
+        QCOMPARE(error.kind, bus::Error::Kind::NotConfigured);
         platform::ScriptedPlatform sys;
         sys.answerBox(platform::Answer::Ok, "Device Error");
-        const auto act = [&] {
-            if (action == "query") GpibQuery(0, "Q?");
-            if (action == "send") SendToAddress(5, "X");
-            if (action == "find") FindDevice();
-        };
-        QVERIFY_THROWS_EXCEPTION(platform::ProgramEnded, act());
-        gpib::SetBus(nullptr);
+        QVERIFY_THROWS_EXCEPTION(platform::ProgramEnded, ctl::ShowBusError(error));
         QCOMPARE(sys.boxes.size(), 1);
         QCOMPARE(sys.boxes[0].text,
                  QString("Device not configured.\n\nCorrect problem and restart."));
@@ -149,16 +147,17 @@ private slots:
 
     // A talker of `length` bytes, 512 a chunk, END with the last one; the run's Stop raised
     // after `stopAt` chunks. An answer over the cap is a failed read, never a cut one passed
-    // as whole; a stop ends the read at once, silently.
+    // as whole; a stop ends the read at once.
     void longAnswer_data() {
         QTest::addColumn<int>("length");
         QTest::addColumn<int>("stopAt"); // 0: never
         QTest::addColumn<int>("size");   // of the answer
         QTest::addColumn<int>("reads");
-        QTest::addColumn<bool>("box");
-        QTest::newRow("the cap, whole") << MaxAnswerBytes << 0 << MaxAnswerBytes << 2048 << false;
-        QTest::newRow("a byte over") << MaxAnswerBytes + 1 << 0 << 0 << 2048 << true;
-        QTest::newRow("stopped") << 4096 << 3 << 0 << 3 << false;
+        QTest::addColumn<int>("error");
+        using K = bus::Error::Kind;
+        QTest::newRow("the cap, whole") << MaxAnswerBytes << 0 << MaxAnswerBytes << 2048 << 0;
+        QTest::newRow("a byte over") << MaxAnswerBytes + 1 << 0 << 0 << 2048 << int(K::ReadFailed);
+        QTest::newRow("stopped") << 4096 << 3 << 0 << 3 << int(K::Stopped);
     }
     void longAnswer() {
         QFETCH(int, length);
@@ -176,15 +175,13 @@ private slots:
         } talker;
         talker.left = length;
         talker.stopAt = stopAt;
-        gpib::SetBus(&talker);
-        platform::ScriptedPlatform sys;
-        if (QTest::currentDataTag() == QByteArray("a byte over"))
-            sys.answerBox(Answer::Ok, "I/O Error");
-        const QByteArray answer = GpibRead(1, &talker.stop);
-        gpib::SetBus(nullptr);
-        QTEST(int(answer.size()), "size");
+        bus::Session session(talker);
+        bus::Instrument instrument(session);
+        QVERIFY(!instrument.open(bus::Listeners()));
+        const bus::Reply reply = instrument.read(&talker.stop);
+        QTEST(int(reply.text.size()), "size");
         QTEST(talker.reads, "reads");
-        QTEST(!sys.boxes.isEmpty(), "box");
+        QTEST(int(reply.error.kind), "error");
     }
 
     // It returns after its time, handles a queued event meanwhile, and sleeps rather than spins.

@@ -3,9 +3,7 @@
 #include "FormFixture.h"
 #include "app/MainForm.h"
 #include "app/Program.h"
-#include "bus/BusAccess.h"
 #include "bus/BusChoice.h"
-#include "bus/Discovery.h"
 #include "bus/LinuxGpib.h"
 #include "bus/ThreadedDriver.h"
 #include <QApplication>
@@ -46,10 +44,7 @@ struct OverStandIn {
         QString error;
         auto lib = LinuxGpib::open(StandIn, 0, &error);
         if (lib) driver = std::make_unique<ThreadedDriver>(std::move(lib));
-        SetBus(driver.get());
-        ResetBusGlobals();
     }
-    ~OverStandIn() { SetBus(nullptr); }
     std::unique_ptr<ThreadedDriver> driver;
 };
 
@@ -164,32 +159,28 @@ private slots:
     // the program's list must come out as the bench's own does.
     void listeners_data() {
         QTest::addColumn<QList<int>>("addresses");
-        QTest::addColumn<QString>("box"); // the box shown, or the list
+        QTest::addColumn<QString>("shown"); // the list, or the search's error
         QList<int> fourteen, fifteen;
         for (int a = 1; a <= 15; ++a)
             (a < 15 ? fourteen : fifteen) << a;
         fifteen = fourteen + fifteen;
         QTest::newRow("3 9 22") << QList<int>{22, 3, 9} << "3 9 22";
         QTest::newRow("fourteen") << fourteen << "1 2 3 4 5 6 7 8 9 10 11 12 13 14";
-        QTest::newRow("none") << QList<int>{} << "Initialization Error 14";
-        QTest::newRow("fifteen") << fifteen << "Initialization Error 20";
+        QTest::newRow("none") << QList<int>{} << "error 14";
+        QTest::newRow("fifteen") << fifteen << "error 20";
     }
     void listeners() {
         QFETCH(QList<int>, addresses);
-        QFETCH(QString, box);
         OverStandIn bus;
         QVERIFY(bus.driver && UseBench(Instruments(addresses)));
-        platform::ScriptedPlatform sys;
-        if (box.startsWith("Init")) sys.answerBox(Answer::Ok, box);
+        bus::Listeners found;
+        const bus::Error error = found.find(*bus.driver);
         QStringList shown;
-        try {
-            FindListeners();
-            for (int i = 1; i <= ListenerList[0]; ++i)
-                shown << QString::number(ListenerList[i]);
-        } catch (const platform::ProgramEnded&) {
-            shown << sys.boxes.value(0).title;
-        }
-        QCOMPARE(shown.join(' '), box);
+        for (int i = 1; i <= found.count(); ++i)
+            shown << QString::number(found.at(i));
+        if (error.kind == bus::Error::Kind::Discovery)
+            shown << QString("error %1").arg(error.iberr);
+        QTEST(shown.join(' '), "shown");
     }
 
     // linux-gpib appends to the file of ibrdf; the program's file must hold this answer only.
@@ -202,7 +193,7 @@ private slots:
         QFile old(path);
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier answer") > 0);
         old.close();
-        Driver& d = Bus();
+        Driver& d = *bus.driver;
         const int ud = d.ibdev(0, 4, 0, 11, 1, 0);
         d.ibwrt(ud, "DUMP?", 5);
         QCOMPARE(d.ibrdf(ud, path.toLocal8Bit().constData()) & (ERR | END), END);
@@ -222,7 +213,7 @@ private slots:
         QVERIFY(bus.driver && UseBench(BenchJson(R"({"address": 4, "replies": {
             "SLOW?": {"answer": "late", "delay_ms": 400}}}, {"address": 5})",
                                                  {}, 1.0)));
-        Driver& d = Bus();
+        Driver& d = *bus.driver;
         const int ud = d.ibdev(0, 4, 0, 12, 1, 0);    // 3 s timeout
         const int other = d.ibdev(0, 6, 0, 12, 1, 0); // nobody listens there
         d.ibwrt(ud, "SLOW?", 5);
@@ -266,7 +257,6 @@ private slots:
         QVERIFY(UseBench(Instruments({3}))); // loads the stand-in first: its name is taken
         qputenv("SEQUOR_BUS", env);
         qputenv("SEQUOR_STANDIN_BOARDS", "2");
-        ResetBusGlobals(); // the descriptor of an earlier row's bench is gone
         platform::ScriptedPlatform sys;
         QString shown;
         QObject scope;
@@ -296,14 +286,11 @@ private slots:
         auto lib = LinuxGpib::open(LinuxGpibLibrary, board, &error);
         QVERIFY2(lib, qPrintable(error));
         ThreadedDriver driver(std::move(lib));
-        SetBus(&driver);
-        ResetBusGlobals();
-        platform::ScriptedPlatform sys;
-        FindListeners();
-        QVERIFY(ListenerList[0] >= 1);
-        DeviceUd = FindDevice();
-        QVERIFY(DeviceUd > 0);
-        SetBus(nullptr);
+        bus::Session session(driver);
+        bus::Listeners listeners;
+        bus::Instrument instrument(session);
+        QVERIFY(!listeners.find(driver) && listeners.count() >= 1);
+        QVERIFY(!instrument.open(listeners) && instrument.ud() > 0);
     }
 };
 

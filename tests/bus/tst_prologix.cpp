@@ -3,9 +3,8 @@
 // bench, on a pseudo-terminal (plain Prologix) and on a loopback TCP port (AR488).
 #include "FormFixture.h"
 #include "ScriptedStream.h"
-#include "bus/BusAccess.h"
 #include "bus/BusChoice.h"
-#include "bus/Discovery.h"
+#include "bus/Listeners.h"
 #include "bus/Prologix.h"
 #include "bus/ThreadedDriver.h"
 #include "measure/Processing.h"
@@ -336,12 +335,9 @@ private slots:
         QFETCH(QByteArray, kind);
         Rig rig(kind);
         QVERIFY2(rig.start(), qPrintable(rig.error));
-        SetBus(rig.driver.get());
-        ResetBusGlobals();
-        platform::ScriptedPlatform sys;
-        FindListeners();
-        SetBus(nullptr);
-        QCOMPARE(QList<int>(ListenerList.begin(), ListenerList.begin() + 5),
+        bus::Listeners found;
+        QVERIFY(!found.find(*rig.driver));
+        QCOMPARE(QList<int>(found.list().begin(), found.list().begin() + 5),
                  (QList<int>{4, 3, 5, 7, 22}));
         const QByteArray commands = rig.fake->commands();
         QCOMPARE(commands.contains("fndl all"), kind == "ar488");
@@ -516,7 +512,7 @@ private slots:
         qputenv("SEQUOR_TEST_BACKEND", kind);
         FormFixture f(BenchJson(R"({"address": 3, "replies": {"MEAS?": ["+1", "+2", "+3"]}})"));
         qunsetenv("SEQUOR_TEST_BACKEND");
-        QVERIFY(f.bench.ok() && f.start());
+        QVERIFY(f.start());
         f.ui()->Text_Path->setText(dir.path());
         f.ui()->Text_FileName->setText(kind + ".csv");
         f.p.Option_ID[2]->click();
@@ -552,12 +548,8 @@ private slots:
         QString error;
         auto driver = CreateDriver(ParseBusChoice(choice), &error);
         QVERIFY2(driver, qPrintable(error));
-        SetBus(driver.get());
-        ResetBusGlobals();
-        platform::ScriptedPlatform sys;
-        FindListeners();
-        QVERIFY(ListenerList[0] >= 1);
-        SetBus(nullptr);
+        bus::Listeners found;
+        QVERIFY(!found.find(*driver) && found.count() >= 1);
     }
 };
 

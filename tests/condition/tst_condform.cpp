@@ -1,8 +1,6 @@
 // The conditional command dialog and the two reports, driven as a user would.
 #include "Focus.h"
 #include "TestBench.h"
-#include "bus/BusAccess.h"
-#include "bus/Discovery.h"
 #include "condition/CondReport.h"
 #include "condition/ui/CondCmdSetForm.h"
 #include "condition/ui/CondForm.h"
@@ -18,22 +16,35 @@
 using platform::Answer;
 
 namespace {
-// Program-wide values as a test sets them; listeners at 3 and 5 unless told otherwise.
-void SetValues(const QString& word, const QString& command = {},
-               std::initializer_list<std::int16_t> listeners = {3, 5}) {
+// Program-wide values as a test sets them.
+void SetValues(const QString& word, const QString& command = {}) {
     ConditionStatusWord = word;
     ConditionTargetValue = {"10", "10"};
     ConditionGPIBCommand = command;
-    ListenerList.fill(0);
-    ListenerList[0] = std::int16_t(listeners.size());
-    int i = 1;
-    for (std::int16_t a : listeners)
-        ListenerList[i++] = a;
     SettingsChanged = false;
 }
 
+// A bench with listeners at these addresses, found and opened as the main window's loading does.
+struct OpenBench : BenchGuard {
+    OpenBench(std::initializer_list<int> addresses, const QString& journal)
+        : BenchGuard(BenchJson(Instruments(addresses), journal)) {
+        open();
+    }
+    static QByteArray Instruments(std::initializer_list<int> addresses) {
+        QByteArrayList list;
+        for (int a : addresses)
+            list << R"({"address": )" + QByteArray::number(a) + R"(, "accepts": ["*"]})";
+        return list.join(", ");
+    }
+};
+
+// The dialog shown over listeners at 3 and 5 unless told otherwise.
 struct Shown {
-    Shown() { form.show(); }
+    explicit Shown(std::initializer_list<int> listeners = {3, 5}, const QString& journal = {})
+        : bench(listeners, journal), form(bench.instrument(), bench.listeners) {
+        form.show();
+    }
+    OpenBench bench;
     CondForm form;
     Ui::CondForm& ui = form.ui;
 };
@@ -299,12 +310,11 @@ private slots:
                                          .arg(f[4], 2, 16, QLatin1Char('0'))
                                          .toUpper() +
                                      QString::number(f[5], 16).toUpper() + QString::number(f[6]);
-                SetValues(word, "X", {std::int16_t(f[1] == 0 ? 1 : f[1])});
-                CondForm form;
-                form.show();
-                form.ui.Check_CondOn->toggle();
-                form.ui.Check_CondOn->toggle();
-                form.Button_OK_Click();
+                SetValues(word, "X");
+                Shown d({f[1] == 0 ? 1 : f[1]});
+                d.ui.Check_CondOn->toggle();
+                d.ui.Check_CondOn->toggle();
+                d.form.Button_OK_Click();
                 QCOMPARE(ConditionStatusWord, word);
                 ++checked;
             }
@@ -359,15 +369,9 @@ private slots:
     void testButton() {
         QTemporaryDir dir;
         const QString journal = dir.filePath("journal");
-        BenchGuard bench("{\"journal\": \"" + journal.toUtf8() +
-                         "\", \"instruments\": [{\"address\": 3, \"replies\": {}}, {\"address\": "
-                         "5, \"accepts\": [\"*\"]}]}");
-        QVERIFY2(bench.ok(), qPrintable(bench.error()));
-        FindListeners();
-        DeviceUd = FindDevice();
-        DeviceAddress = 3;
-        SetValues("3090A0A0AC1", "", {3, 5});
-        Shown d;
+        SetValues("3090A0A0AC1");
+        Shown d({3, 5}, journal);
+        d.bench.instrument().setAddress(3);
         d.form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d.form));
         QCOMPARE(d.ui.Combo_GPIBaddr->currentText(), "None"); // 9 is not on the bus
@@ -386,9 +390,8 @@ private slots:
         d.ui.Combo_GPIBaddr->setCurrentIndex(0);
         QVERIFY(!d.ui.Button_Test->isEnabled());
         // The run's next query goes to the measuring instrument again.
-        GpibWrite(DeviceUd, "MEAS?");
+        QVERIFY(!d.bench.instrument().write("MEAS?"));
         QVERIFY(JournalText(journal).endsWith("3 W MEAS?\n"));
-        ResetBusGlobals();
     }
 
     void settingsReport_data() {

@@ -165,7 +165,7 @@ private slots:
             second = R"(, { "address": 5, "replies": { "OUT OFF": { "write_error": 6 } } })";
         FormFixture f(BenchJson(
             R"({ "address": 3, "replies": { "MEAS?": )" + c.answers + " } }" + second, journal));
-        QVERIFY(f.bench.ok() && f.start());
+        QVERIFY(f.start());
         Ui::MainForm* ui = f.ui();
         ui->Text_Path->setText(dir.path());
         f.p.Option_ID[2]->click();
@@ -253,7 +253,7 @@ private slots:
     // Both ways of opening the dialog refresh the indicator when it closes, OK or Cancel.
     void dialogRefreshesTheIndicator() {
         FormFixture f(BenchJson(R"({ "address": 3 }, { "address": 5 })"));
-        QVERIFY(f.bench.ok() && f.start());
+        QVERIFY(f.start());
         Ui::MainForm* ui = f.ui();
         ConditionStatusWord = "705010A0AC1";
         ConditionGPIBCommand = "OUT OFF";

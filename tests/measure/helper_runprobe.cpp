@@ -6,6 +6,7 @@
 //
 // Usage: helper_runprobe [-platform offscreen] <folder>   (the log is <folder>/Test.csv)
 #include "MainFormProbe.h"
+#include "bus/Session.h"
 #include "bus/SimBench.h"
 #include "measure/Processing.h"
 #include "platform/ui/QtPlatform.h"
@@ -20,9 +21,9 @@ int main(int argc, char* argv[]) {
     qputenv("XDG_CONFIG_HOME", QByteArray(argv[1]) + "/config");
     platform::QtPlatform desktop;
     platform::SetPlatform(&desktop);
-    const std::unique_ptr<gpib::SimBus> bus = gpib::SimBus::builtIn();
-    gpib::SetBus(bus.get());
-    MainForm form;
+    const std::unique_ptr<gpib::SimBus> bench = gpib::SimBus::builtIn();
+    bus::Session session(*bench);
+    MainForm form(session);
     MainFormProbe p(form);
     form.SetSplashSeconds(0);
     form.Form_Load();
@@ -44,6 +45,5 @@ int main(int argc, char* argv[]) {
     QObject::connect(&form, &MainForm::rowLogged,
                      [](const QByteArray& row) { std::printf("%s\n", row.toHex().constData()); });
     p.Button_Start_Click();
-    gpib::SetBus(nullptr);
     return 0;
 }

@@ -1,7 +1,7 @@
 // Connecting the main window to its measuring instrument, on a simulated bench.
 #include "FormFixture.h"
-#include "bus/BusAccess.h"
 #include "settings/SettingsStore.h"
+#include "widgets/BusErrorBoxes.h"
 #include <QRegularExpression>
 #include <QTest>
 
@@ -17,8 +17,10 @@ static QByteArray Inst(int address, const QByteArray& replies = {}) {
 // button ("-" another widget, whose focus only follows Qt's own rules), then every box shown.
 static QString Window(FormFixture& f) {
     Ui::MainForm* u = f.ui();
-    const QString at = QString::number(DeviceAddress);
-    const QString who = DeviceAddress ? QString::fromLatin1(GpibQuery(DeviceUd, "WHO?")) : "";
+    const int address = f.p.instrument.address();
+    const QString at = QString::number(address);
+    const QString who =
+        address ? QString::fromLatin1(ctl::AnswerOf(f.p.instrument.query("WHO?"))) : "";
     const QString flags = QString(u->Button_Connect->isEnabled() ? "K" : "") +
                           (u->Button_Test->isEnabled() ? "T" : "") +
                           (u->Button_Start->isEnabled() ? "S" : "") +

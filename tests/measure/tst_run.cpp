@@ -1,7 +1,6 @@
 // Whole runs of the main window against a simulated bench, with the log file checked byte for
 // byte.
 #include "FormFixture.h"
-#include "bus/BusAccess.h"
 #include "condition/ui/CondTerminatedForm.h"
 #include "measure/Conditions.h"
 #include "measure/LogFile.h"
@@ -200,7 +199,7 @@ private slots:
                                 R"( } }, { "address": 4, "replies": { "MEAS?": null } },
             { "address": 5, "replies": { "MEAS?": { "write_error": 6 } } })"));
         QTemporaryDir dir;
-        QVERIFY(f.bench.ok() && dir.isValid() && QDir(dir.path()).mkdir("log") && f.start());
+        QVERIFY(dir.isValid() && QDir(dir.path()).mkdir("log") && f.start());
         Ui::MainForm* ui = f.ui();
         const QDir folder(dir.filePath(c.folder.isEmpty() ? "log" : c.folder));
         if (!c.folder.isEmpty()) QVERIFY(QFile(folder.path()).open(QIODevice::WriteOnly));
@@ -235,7 +234,7 @@ private slots:
         QObject::connect(f.form.get(), &MainForm::rowLogged, [&](const QByteArray& row) {
             held = HeldOpen(log());
             if ((rows << row).size() <= c.pads.size())
-                f.bench.bus()->ibpad(DeviceUd, c.pads[rows.size() - 1]);
+                f.bench.bus()->ibpad(f.p.instrument.ud(), c.pads[rows.size() - 1]);
         });
         // Waits end at once, but for the one where Stop is clicked or the window closed.
         QObject::connect(f.form.get(), &MainForm::timerArmed, [&](int ms) {
@@ -319,7 +318,7 @@ private slots:
         FormFixture f(BenchJson(R"({ "address": 3, "replies": { "MEAS?":
             ["+1.000E+01VDC", "+1.050E+01VDC", "+1.100E+01VDC"] } })"));
         QTemporaryDir dir;
-        QVERIFY(f.bench.ok() && dir.isValid() && f.start());
+        QVERIFY(dir.isValid() && f.start());
         Ui::MainForm* ui = f.ui();
         const QString log = dir.filePath("Test.csv");
         QStringList calls;

@@ -2,9 +2,6 @@
 // built from a selection, the questions it asks, and what OK and Cancel hand back.
 #include "Focus.h"
 #include "TestBench.h"
-#include "bus/BusAccess.h"
-#include "bus/Discovery.h"
-#include "bus/GpibDriver.h"
 #include "measure/Processing.h"
 #include "measure/TestQuery.h"
 #include "measure/ui/TestForm.h"
@@ -32,10 +29,8 @@ struct Bench3 {
 
     Bench3(const QString& mainQuery, QByteArray ex1, QByteArray ex2, bool dec,
            const QString& storedDevice = "M401A", const QString& storedQuery = {}) {
-        FindListeners();
-        DeviceUd = FindDevice();
-        gpib::Bus().ibpad(DeviceUd, 3);
-        DeviceAddress = 3;
+        bench.open();
+        bench.instrument().setAddress(3);
         query->setText(mainQuery);
         device->setText("M401A");
         Exclude1 = ex1;
@@ -44,7 +39,8 @@ struct Bench3 {
         DeviceID = storedDevice;
         MeasQuery = storedQuery.isNull() ? mainQuery : storedQuery;
         SettingsChanged = false;
-        form = std::make_unique<TestForm>(TestForm::MainBoxes{query, device}, &main);
+        form = std::make_unique<TestForm>(TestForm::MainBoxes{query, device}, bench.instrument(),
+                                          &main);
     }
     // Opens the dialog as the Test button does and lets its activation run.
     void open() {
@@ -76,7 +72,6 @@ private slots:
         Exclude2.clear();
         DecNotation = false;
         SettingsChanged = false;
-        ResetBusGlobals();
     }
 
     void shownAnswer_data() {

@@ -8,14 +8,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-// A terminal window loaded and first activated on a bench, in a fresh working folder.
+// A terminal window loaded and first activated on a bench, in a fresh working folder, with the
+// instrument on loan and the selection as a main window keeps them.
 struct Terminal {
     explicit Terminal(const QByteArray& instruments, const QMap<QString, QString>& options = {})
-        : bench(BenchJson(instruments, dir.filePath("journal"))) {
+        : bench(BenchJson(instruments, dir.filePath("journal"))),
+          device(bench.instrument().lend()) {
         QDir::setCurrent(dir.path());
         for (auto it = options.begin(); it != options.end(); ++it)
             sys.settings["Busmate/Settings/" + it.key()] = it.value();
-        form = std::make_unique<ManualForm>();
+        form = std::make_unique<ManualForm>(device, bench.listeners, selection);
     }
     bool start() {
         try {
@@ -45,6 +47,8 @@ struct Terminal {
     QTemporaryDir dir;
     platform::ScriptedPlatform sys;
     BenchGuard bench;
+    bus::Instrument::Loan device;
+    term::Selection selection;
     std::unique_ptr<ManualForm> form;
     int seen = 0;
 };

@@ -3,9 +3,6 @@
 // and the help.
 #include "Focus.h"
 #include "TerminalFixture.h"
-#include "bus/BusAccess.h"
-#include "bus/Discovery.h"
-#include "bus/Selection.h"
 #include "terminal/MessageList.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
@@ -31,13 +28,13 @@ private slots:
         Terminal t(R"({ "address": 5, "replies": {} })");
         QVERIFY(t.start());
         QCOMPARE(t.form->windowTitle(), QString("Busmate, v1.91 - Jan 2017"));
-        QCOMPARE(QVariantList({SelectedButton, DeviceAddress, t.ui()->AddressButton_0->text(),
-                               t.ui()->AddressButton_0->font().bold(),
-                               t.ui()->SendMessageList->isEnabled(),
-                               t.ui()->History->menuAction()->isEnabled(),
-                               t.ui()->EnableSyntaxCheck->isEnabled(),
-                               t.ui()->AddressButton_1->isEnabled(), t.ui()->IdAll->isEnabled()}),
-                 QVariantList({1, 5, "5", true, true, true, true, false, true}));
+        QCOMPARE(
+            QVariantList(
+                {t.selection.SelectedButton, t.device.address(), t.ui()->AddressButton_0->text(),
+                 t.ui()->AddressButton_0->font().bold(), t.ui()->SendMessageList->isEnabled(),
+                 t.ui()->History->menuAction()->isEnabled(), t.ui()->EnableSyntaxCheck->isEnabled(),
+                 t.ui()->AddressButton_1->isEnabled(), t.ui()->IdAll->isEnabled()}),
+            QVariantList({1, 5, "5", true, true, true, true, false, true}));
         QCOMPARE(t.form->Entries(), QStringList({"<Help>", "ID?", "*IDN?", "INIT", "FAC", "SET?"}));
         QCOMPARE(FileBytes(t.path("StartUp.gmg")),
                  QByteArray("ID?\r\n*IDN?\r\nINIT\r\nFAC\r\nSET?\r\n"));
@@ -60,15 +57,16 @@ private slots:
         QCOMPARE(captions, QStringList({"3", "9", "22"}));
         QVERIFY(!t.ui()->SendMessageList->isEnabled() &&
                 !t.ui()->History->menuAction()->isEnabled() && !t.ui()->SendToDevice->isEnabled() &&
-                SelectedButton == 0);
+                t.selection.SelectedButton == 0);
         QVERIFY(!t.ui()->AddressButton_0->isChecked());
         t.ui()->AddressButton_1->click();
-        QCOMPARE(
-            QVariantList(
-                {SelectedButton, DeviceAddress, t.ui()->AddressButton_1->font().bold(),
-                 t.ui()->AddressButton_0->font().bold(), t.ui()->SendMessageList->isEnabled(),
-                 t.ui()->History->menuAction()->isEnabled(), t.ui()->SendToDevice->isEnabled()}),
-            QVariantList({2, 9, true, false, true, true, true}));
+        QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(),
+                               t.ui()->AddressButton_1->font().bold(),
+                               t.ui()->AddressButton_0->font().bold(),
+                               t.ui()->SendMessageList->isEnabled(),
+                               t.ui()->History->menuAction()->isEnabled(),
+                               t.ui()->SendToDevice->isEnabled()}),
+                 QVariantList({2, 9, true, false, true, true, true}));
         // Unticking both identification boxes disables Id All; either one enables it.
         t.ui()->bmID->click();
         t.ui()->bmIDN->click();
@@ -144,7 +142,7 @@ private slots:
             Qt::QueuedConnection);
         QTest::mousePress(button, Qt::LeftButton);
         QCoreApplication::processEvents();
-        QCOMPARE(QVariantList({SelectedButton, DeviceAddress, button->isDown(),
+        QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(), button->isDown(),
                                t.ui()->SendMessageList->currentText()}),
                  QVariantList({3, 22, false, "ID?"}));
     }
@@ -163,14 +161,14 @@ private slots:
         QCOMPARE(t.journal(),
                  QStringList({"22 W ID?\\n", "22 W *IDN?\\n", "9 W ID?\\n", "9 R OLD 9\\r\\n",
                               "3 W ID?\\n", "3 W *IDN?\\n", "3 R SIMLAB,M401A,0,1.0\\n"}));
-        QCOMPARE(DeviceAddress, 9);
+        QCOMPARE(t.device.address(), 9);
         QCOMPARE(t.ui()->ReceivedCharacters->text(), QString());
         // The descriptor talks to address 9 again, with its own timeout back.
         t.ui()->bmAddLF->click();
         t.send("ID?");
         QCOMPARE(t.journal(), QStringList({"9 W ID?", "9 R OLD 9\\r\\n"}));
         int tmo = 0;
-        gpib::Bus().ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
+        t.bench.bus()->ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
         QCOMPARE(tmo, 12);
     }
 
@@ -473,17 +471,13 @@ private slots:
 
     // A start-up file that exists but cannot be read is reported, never replaced.
     void unreadableStartupFile() {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("StartUp.gmg"));
-        ScriptedPlatform sys;
-        BenchGuard bench(BenchJson(R"({ "address": 3, "replies": {} })"));
-        QDir::setCurrent(dir.path());
-        ManualForm form;
-        sys.answerBox(Answer::Ok, "File Read error");
-        form.Form_Load();
-        QVERIFY(QFileInfo(dir.filePath("StartUp.gmg")).isDir());
-        QCOMPARE(form.Entries(), QStringList());
-        QCOMPARE(sys.pendingAnswers(), 0);
+        Terminal t(R"({ "address": 3, "replies": {} })");
+        QVERIFY(QDir(t.dir.path()).mkdir("StartUp.gmg"));
+        t.sys.answerBox(Answer::Ok, "File Read error");
+        t.form->Form_Load();
+        QVERIFY(QFileInfo(t.path("StartUp.gmg")).isDir());
+        QCOMPARE(t.form->Entries(), QStringList());
+        QCOMPARE(t.sys.pendingAnswers(), 0);
     }
 
     // The arrow keys walk the list, but Down does not stop on the help entry: it goes on to

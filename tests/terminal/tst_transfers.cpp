@@ -1,8 +1,6 @@
 // Syntax checking by either status model, and the transfers between files and instruments,
 // against the simulated bench and its journal.
 #include "TerminalFixture.h"
-#include "bus/BusAccess.h"
-#include "bus/Selection.h"
 #include "terminal/ui/SyntaxCheckForm.h"
 #include "ui_SyntaxCheckForm.h"
 #include <QtTest>
@@ -49,7 +47,8 @@ private slots:
     // The dialog lists its options top down as none, serial poll, status registers, and
     // stores the option's index less one.
     void dialog() {
-        SyntaxCheckForm dialog;
+        gpib::BusActivity activity;
+        SyntaxCheckForm dialog(activity);
         dialog.Form_Load(5, -1);
         QCOMPARE(dialog.ui->Frame1->title(), QString(" Syntax Checking for device at address 5 "));
         QVERIFY(dialog.SyntaxCheckMethod[0]->isChecked());
@@ -115,11 +114,10 @@ private slots:
         const int address = button == 0 ? 3 : 9;
         QCOMPARE(ChooseMethod(t, option),
                  QString(" Syntax Checking for device at address %1 ").arg(address));
-        QCOMPARE(SyntaxMethod[button + 1], option - 1);
+        QCOMPARE(t.selection.SyntaxMethod[button + 1], option - 1);
         QCOMPARE(Blue(t.form->AddressButton[button]), option != 1);
         t.send(message);
         QCOMPARE(t.journal(), journal);
-        QCOMPARE(GpibErrorFlag, error);
         QCOMPARE(t.form->Timer1->isActive(), error);
         QCOMPARE(t.form->Incoming.isEmpty(), !message.endsWith('?') || error);
     }
@@ -135,16 +133,16 @@ private slots:
         t.journal();
         t.send("BAD");
         QCOMPARE(t.journal(), QStringList({"3 P 0", "3 W BAD", "3 P 96"}));
-        QVERIFY(!GpibErrorFlag && !t.form->Timer1->isActive());
+        QVERIFY(!t.form->Timer1->isActive());
         t.form->AddressButton[1]->click();
         ChooseMethod(t, 0);
         t.send("BAD");
         QCOMPARE(t.journal(), QStringList({"9 P 0", "9 W BAD", "9 P 97"}));
-        QVERIFY(GpibErrorFlag);
+        QVERIFY(t.form->Timer1->isActive());
         // Escape leaves the dialog as it found the device: no preparation, the method kept.
         t.journal();
         ChooseMethod(t, 2, true);
-        QVERIFY(SyntaxMethod[2] == -1 && Blue(t.form->AddressButton[1]));
+        QVERIFY(t.selection.SyntaxMethod[2] == -1 && Blue(t.form->AddressButton[1]));
         QCOMPARE(t.journal(), QStringList());
         // Back to none: the caption loses its blue, the next error goes unseen.
         ChooseMethod(t, 1);
@@ -164,10 +162,10 @@ private slots:
         QVERIFY(t.start());
         t.form->AddressButton[1]->click();
         ChooseMethod(t, 0);
-        gpib::Bus().ibtmo(t.form->TerminalUd, before);
+        t.bench.bus()->ibtmo(t.form->TerminalUd, before);
         t.form->CheckSyntax(t.form->TerminalUd);
         int after = 0;
-        gpib::Bus().ibask(t.form->TerminalUd, gpib::IbaTMO, &after);
+        t.bench.bus()->ibask(t.form->TerminalUd, gpib::IbaTMO, &after);
         QCOMPARE(after, before);
     }
 
@@ -248,7 +246,7 @@ private slots:
         QVERIFY(t.form->Incoming.isEmpty() && t.ui()->SendToFile->isChecked());
         QCOMPARE(t.sys.fileDialogs.size(), 3);
         int tmo = 0;
-        gpib::Bus().ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
+        t.bench.bus()->ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
         QCOMPARE(tmo, 12);
         t.form->Form_Unload();
         QCOMPARE(t.sys.settings.value("Busmate/Settings/Send To File"), QString("1"));
@@ -274,7 +272,7 @@ private slots:
         QVERIFY(!QFile::exists(t.path("mute.dat.part")));
         QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 0 "));
         int tmo = 0;
-        gpib::Bus().ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
+        t.bench.bus()->ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
         QCOMPARE(tmo, 12);
     }
 
