@@ -21,6 +21,10 @@ Error LastCall(const gpib::Driver& bus) {
 
 Instrument::Instrument(Session& session) : session_(session) {}
 
+gpib::BusActivity& Instrument::activity() const {
+    return session_.activity();
+}
+
 Error Instrument::open(const Listeners& listeners) {
     gpib::Driver& bus = session_.driver();
     if (DeviceUd == 0) {

@@ -11,6 +11,10 @@
 #include <QByteArray>
 #include <cstdint>
 
+namespace gpib {
+class BusActivity;
+}
+
 namespace bus {
 
 class Listeners;
@@ -20,7 +24,9 @@ class Instrument {
 public:
     explicit Instrument(Session& session);
 
-    Session& session() const { return session_; }
+    // Whether a window's call on the bus is under way: the windows that use the instrument
+    // refuse their own bus controls meanwhile. The driver itself stays with the owner.
+    gpib::BusActivity& activity() const;
     std::int16_t ud() const { return DeviceUd; }
     std::int16_t address() const { return DeviceAddress; }
     std::int16_t timeout() const { return IoTimeout; }
@@ -63,7 +69,7 @@ public:
     Loan(const Loan&) = delete;
     Loan& operator=(const Loan&) = delete;
 
-    Session& session() const { return owner_.session(); }
+    Session& session() const { return owner_.session_; }
     std::int16_t ud() const { return owner_.ud(); }
     std::int16_t timeout() const { return owner_.timeout(); }
     // The instrument the terminal talks to: the owner's until it chooses another.

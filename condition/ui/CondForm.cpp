@@ -1,7 +1,6 @@
 #include "condition/ui/CondForm.h"
 #include "bus/Instrument.h"
 #include "bus/Listeners.h"
-#include "bus/Session.h"
 #include "platform/Platform.h"
 #include "settings/SettingsStore.h"
 #include "widgets/BusErrorBoxes.h"
@@ -79,7 +78,7 @@ void CondForm::ConnectHandlers() {
     connect(ui.Button_OK, &QPushButton::clicked, this, &CondForm::Button_OK_Click);
     connect(ui.Button_Cancel, &QPushButton::clicked, this, &CondForm::Button_Cancel_Click);
     // The command, its address and Test wait while a bus call is under way.
-    ctl::RefuseDuringBus(instrument_.session().activity(), this,
+    ctl::RefuseDuringBus(instrument_.activity(), this,
                          {ui.Button_Test, ui.Combo_GPIBaddr, ui.Text_Command});
 }
 

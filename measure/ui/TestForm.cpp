@@ -1,6 +1,5 @@
 #include "measure/ui/TestForm.h"
 #include "bus/Instrument.h"
-#include "bus/Session.h"
 #include "common/Texts.h"
 #include "measure/Processing.h"
 #include "measure/TestQuery.h"
@@ -80,7 +79,7 @@ void TestForm::ConnectHandlers() {
         ctl::Attach(Text_Exclude[i], exclude);
     }
     // Everything that asks the instrument again waits while it is being asked.
-    ctl::RefuseDuringBus(instrument_.session().activity(), this,
+    ctl::RefuseDuringBus(instrument_.activity(), this,
                          {ui->Text_MeasQuery, Text_Exclude[0], Text_Exclude[1], Button_Add[0],
                           Button_Add[1], Button_Clear[0], Button_Clear[1], ui->Check_SciToDec,
                           ui->Button_Refresh});
