@@ -19,6 +19,7 @@ import argparse
 import os
 import pathlib
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -92,6 +93,8 @@ def tests_pass(build_dir):
 
 
 def main():
+    # A stop from outside still puts the mutated file back (the finally below).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped"))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tree", default=str(ROOT))
     parser.add_argument("--build", default="")
