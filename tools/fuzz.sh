@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target (tests/*/fuzz_*.cpp) for a number of seconds each (default 60).
+# Runs every libFuzzer target (tests/*/fuzz_*.cpp) for a number of seconds each (default 60),
+# or for a number of executions each.
 #   tools/fuzz.sh [seconds]
+#   tools/fuzz.sh --runs 10000000
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-seconds="${1:-60}"
+limit="-max_total_time=${1:-60}"
+if [ "${1:-}" = "--runs" ]; then limit="-runs=${2:?how many executions}"; fi
 build="$here/build-fuzz"
 
 if ! command -v clang++ >/dev/null 2>&1; then
@@ -74,7 +77,7 @@ for target in "${targets[@]}"; do
     log="$build/$target.log"
     echo "== $target"
     set +e
-    "$build/tests/$target" -max_len=4096 -rss_limit_mb=2048 -max_total_time="$seconds" \
+    "$build/tests/$target" -max_len=4096 -rss_limit_mb=2048 "$limit" \
         -print_final_stats=1 "$corpus" >"$log" 2>&1
     status=$?
     set -e
