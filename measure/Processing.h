@@ -4,10 +4,19 @@
 #include <QByteArray>
 #include <QString>
 
-extern QByteArray Exclude1; // exclusion patterns; empty: not used
-extern QByteArray Exclude2;
-extern bool DecNotation;         // convert answers to plain decimal notation
-extern QString DecimalSeparator; // "." or ",", the user's number format
+// How a run cleans and writes each answer.
+struct MeasurementSettings {
+    QByteArray Exclude1{}; // exclusion patterns; empty: not used
+    QByteArray Exclude2{};
+    bool DecNotation = false;                       // convert answers to plain decimal notation
+    QString DecimalSeparator = QStringLiteral("."); // "." or ",", the user's number format
+    // The identification text and the query of the settings set last recalled (the query also
+    // as the test dialog last accepted it): they tell for which instrument the exclusions were
+    // made.
+    QString DeviceID{};
+    QString MeasQuery{};
+    bool operator==(const MeasurementSettings&) const = default;
+};
 
 QByteArray ApplyExclusion(const QByteArray& response, const QByteArray& pattern);
 // Both patterns in turn, the second on what the first left; an empty pattern is not used.

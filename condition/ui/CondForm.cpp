@@ -2,7 +2,6 @@
 #include "bus/BusAccess.h"
 #include "bus/Discovery.h"
 #include "platform/Platform.h"
-#include "settings/SettingsStore.h"
 #include "widgets/BusGate.h"
 #include "widgets/ControlEvents.h"
 #include "widgets/TwipsLayout.h"
@@ -16,9 +15,10 @@ namespace {
 const QSize DesignClient(483, 327);
 } // namespace
 
-CondForm::CondForm(QWidget* parent)
+CondForm::CondForm(settings::Settings& settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint) {
+                          Qt::WindowCloseButtonHint),
+      settings_(settings) {
     ui.setupUi(this);
     Option_CondOption_CondOption_Cond = {ui.Option_CondOption_CondOption_Cond_0,
                                          ui.Option_CondOption_CondOption_Cond_1};
@@ -32,8 +32,8 @@ CondForm::CondForm(QWidget* parent)
     twips::Place(this, DesignClient, twips::FitScale(this));
 }
 
-void CondForm::Open(QWidget* parent) {
-    CondForm form(parent);
+void CondForm::Open(settings::Settings& settings, QWidget* parent) {
+    CondForm form(settings, parent);
     form.exec();
 }
 
@@ -93,7 +93,8 @@ void CondForm::Form_Load() {
         Combo_Pct[1]->addItem(QString::number(i));
         if (i >= 1) ui.Combo_NoOfCond->addItem(QString::number(i));
     }
-    const CondFields f = FieldsByChar(ConditionStatusWord);
+    const CondCommand& stored = settings_.condCommand();
+    const CondFields f = FieldsByChar(stored.ConditionStatusWord);
     const CondControls c = ControlsFromFields(f);
     for (int i = 0; i < 2; ++i)
         Check_CondSelect[i]->setChecked(c.select[i]);
@@ -113,9 +114,9 @@ void CondForm::Form_Load() {
     ui.Check_EndSeq->setChecked(c.endSeq);
     ui.Check_SendAtEnd->setChecked(c.sendAtEnd);
     ui.Check_CondOn->setChecked(c.condOn);
-    Text_Target[0]->setText(ConditionTargetValue[0]);
-    Text_Target[1]->setText(ConditionTargetValue[1]);
-    ui.Text_Command->setText(ConditionGPIBCommand);
+    Text_Target[0]->setText(stored.ConditionTargetValue[0]);
+    Text_Target[1]->setText(stored.ConditionTargetValue[1]);
+    ui.Text_Command->setText(stored.ConditionGPIBCommand);
     LoadedWord = WriteStatusWord(Controls());
 }
 
@@ -275,22 +276,10 @@ void CondForm::Button_OK_Click() {
         }
     }
 
-    const QString word =
-        MergeStatusWord(ConditionStatusWord, LoadedWord, WriteStatusWord(Controls()));
-    if (word != ConditionStatusWord) {
-        ConditionStatusWord = word;
-        SettingsChanged = true;
-    }
-    for (int i = 0; i < 2; ++i) {
-        if (Text_Target[i]->text() != ConditionTargetValue[i]) {
-            ConditionTargetValue[i] = Text_Target[i]->text();
-            SettingsChanged = true;
-        }
-    }
-    if (ui.Text_Command->text() != ConditionGPIBCommand) {
-        ConditionGPIBCommand = ui.Text_Command->text();
-        SettingsChanged = true;
-    }
+    const QString stored = settings_.condCommand().ConditionStatusWord;
+    settings_.setCondCommand({MergeStatusWord(stored, LoadedWord, WriteStatusWord(Controls())),
+                              {Text_Target[0]->text(), Text_Target[1]->text()},
+                              ui.Text_Command->text()});
     accept();
 }
 

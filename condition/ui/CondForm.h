@@ -2,6 +2,7 @@
 // The conditional command dialog: edits the status word, the two target texts and the command,
 // and lets the user try the command on the second device.
 #include "condition/CondSettings.h"
+#include "settings/Settings.h"
 #include "ui_CondForm.h"
 #include <QDialog>
 #include <array>
@@ -9,10 +10,11 @@
 class CondForm : public QDialog {
     Q_OBJECT
 public:
-    explicit CondForm(QWidget* parent = nullptr);
+    // Filled from the settings as they are now; only OK writes them back.
+    explicit CondForm(settings::Settings& settings, QWidget* parent = nullptr);
 
     // Opens the dialog modally over the parent and returns once it has closed.
-    static void Open(QWidget* parent);
+    static void Open(settings::Settings& settings, QWidget* parent);
 
     Ui::CondForm ui;
     std::array<QGroupBox*, 2> Option_CondOption_CondOption_Cond{};
@@ -53,5 +55,6 @@ private:
     // Selects the entry for a value, adding one at the end for a value the list lacks.
     static void SelectValue(QComboBox* combo, int position, int value);
 
+    settings::Settings& settings_;
     QString LoadedWord; // the controls as loading left them, written as a word
 };

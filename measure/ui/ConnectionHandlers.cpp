@@ -9,7 +9,6 @@
 #include "measure/Connection.h"
 #include "measure/ui/TestForm.h"
 #include "platform/Platform.h"
-#include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
 #include <QCoreApplication>
 
@@ -97,28 +96,28 @@ void MainForm::Option_ID_Click(int index) {
         }
     }
     connection.LastIdOption = index;
-    SettingsChanged = true;
+    settings.markChanged();
 }
 
 void MainForm::Combo_Addr_Click() {
     if (!Option_ID[2]->isChecked()) return;
     ui->Button_Connect->setEnabled(ui->Combo_Addr->currentText() != "None");
     DropConnection();
-    SettingsChanged = true;
+    settings.markChanged();
 }
 
 void MainForm::Text_DeviceID_Change() {
     ui->Button_Connect->setEnabled(!ui->Text_DeviceID->text().isEmpty());
     ui->Text_IDResponse->clear();
     DropConnection();
-    if (startup.Activated) SettingsChanged = true;
+    if (startup.Activated) settings.markChanged();
 }
 
 void MainForm::Text_MeasQuery_Change() {
     ui->Button_Test->setEnabled(connection.Connected &&
                                 HoldsMoreThanSpaces(ui->Text_MeasQuery->text()));
     UpdateStartButton();
-    if (startup.Activated) SettingsChanged = true;
+    if (startup.Activated) settings.markChanged();
 }
 
 void MainForm::Text_DeviceID_DblClick() {
@@ -148,6 +147,6 @@ void MainForm::Text_MeasQuery_KeyPress(int& keyAscii) {
 }
 
 void MainForm::Button_Test_Click() {
-    TestForm dialog({ui->Text_MeasQuery, ui->Text_DeviceID}, this);
+    TestForm dialog({ui->Text_MeasQuery, ui->Text_DeviceID}, settings, this);
     dialog.exec();
 }

@@ -5,7 +5,7 @@
 #include "bus/GpibDriver.h"
 #include "bus/Selection.h"
 #include "platform/Platform.h"
-#include "settings/SettingsStore.h"
+#include "settings/SaveFailure.h"
 #include "terminal/MessageList.h"
 #include "terminal/ui/SyntaxCheckForm.h"
 #include "ui_ManualForm.h"
@@ -196,7 +196,7 @@ void ManualForm::Form_Load() {
 
     DataFolder = ListFolder();
     StartupListFile = term::StartupListPath(DataFolder);
-    WriteMessageList(StartupListFile);
+    LoadMessageList(StartupListFile);
     CurrentListFile = StartupListFile;
 
     const int count = ListenerList[0];

@@ -9,7 +9,6 @@
 #include "bus/Discovery.h"
 #include "bus/Selection.h"
 #include "measure/ui/TestForm.h"
-#include "settings/SettingsStore.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
 #include "ui_TestForm.h"
@@ -401,7 +400,7 @@ private slots:
         QFETCH(bool, changed);
         Main m;
         QVERIFY(m.start());
-        SettingsChanged = changed;
+        if (changed) m.f.p.settings.markChanged();
         if (changed) m.f.sys.answerBox(Answer::No, "Exit");
         bool shownAfterExit = false;
         OnJournal during(m.journal(), "7 W ID?", [&] {
