@@ -1,5 +1,5 @@
 #include "condition/CondTracker.h"
-#include "measure/Processing.h"
+#include "common/Numbers.h"
 #include "platform/Platform.h"
 
 using platform::Answer;

@@ -1,5 +1,6 @@
 #pragma once
-// Cleaning an instrument's answer, and reading and writing numbers as text.
+// Cleaning an instrument's answer: the exclusions, plain decimal notation and the user's decimal
+// separator, and the settings a run cleans its answers with.
 #include "common/Numbers.h"
 #include <QByteArray>
 #include <QString>

@@ -4,7 +4,7 @@
 #include "bus/Discovery.h"
 #include "bus/GpibDriver.h"
 #include "bus/Selection.h"
-#include "measure/Processing.h"
+#include "common/Numbers.h"
 #include "platform/Platform.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"

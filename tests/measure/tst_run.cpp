@@ -4,7 +4,6 @@
 #include "bus/BusAccess.h"
 #include "condition/ui/CondTerminatedForm.h"
 #include "measure/LogFile.h"
-#include "measure/Processing.h"
 #include "platform/Process.h"
 
 #include <QApplication>
