@@ -16,6 +16,7 @@ struct CondCommand {
     QString ConditionGPIBCommand{}; // sent to the second device
     bool operator==(const CondCommand&) const = default;
 };
+
 constexpr int StatusWordLength = 11;
 constexpr int StatusWordBits = 44;
 

@@ -42,4 +42,6 @@ ProgressLabels LabelsAfter(double seq, double sequenceCount, float elapsed, floa
 struct RunResult {
     enum End { Completed, Stopped, Terminated } end = Completed;
     QString TermReason; // the termination report when a condition ended the run, else empty
+    // "Completed", "Stop'd by User" or "Terminated".
+    QString endText() const;
 };

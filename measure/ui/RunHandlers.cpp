@@ -224,17 +224,13 @@ void MainForm::RunFinish(RunPlan& plan) {
     SetCsvMenus();
     run.Conditions->end(plan.hooks);
 
-    if (run.StopRequested) {
+    if (run.StopRequested)
         run.Result.end = RunResult::Stopped;
-        SetTextColour(ui->Label_CurrentSequence, QColor(255, 0, 0));
-        ui->Label_CurrentSequence->setText("Stop'd by User");
-    } else if (plan.conditionEnded) {
+    else if (plan.conditionEnded)
         run.Result = {RunResult::Terminated, run.Conditions->terminationReport(plan.lastAnswer)};
+    if (run.Result.end != RunResult::Completed)
         SetTextColour(ui->Label_CurrentSequence, QColor(255, 0, 0));
-        ui->Label_CurrentSequence->setText("Terminated");
-    } else {
-        ui->Label_CurrentSequence->setText("Completed");
-    }
+    ui->Label_CurrentSequence->setText(run.Result.endText());
     run.Running = false;
     LockWindow(false);
     if (!run.Result.TermReason.isEmpty()) ShowTermination();
