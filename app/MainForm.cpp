@@ -5,7 +5,6 @@
 #include "measure/Processing.h"
 #include "platform/Platform.h"
 #include "settings/LogFileLocation.h"
-#include "settings/SettingsStore.h"
 #include "settings/ui/IntroForm.h"
 #include "settings/ui/frmAbout.h"
 #include "terminal/ui/ManualForm.h"
@@ -19,8 +18,6 @@
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
-
-QString VersionDate;
 
 MainForm::MainForm(bus::Session& session, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::MainForm), session(session), instrument(session) {
@@ -54,7 +51,7 @@ MainForm::MainForm(bus::Session& session, QWidget* parent)
         w->setSizePolicy(policy);
     }
     ctl::PreferMenuAccessKeys(ui->menubar, this);
-    SetRunConditions(std::make_unique<CondTracker>());
+    SetRunConditions(std::make_unique<CondTracker>(settings.condCommand()));
     ConnectHandlers();
 }
 
@@ -151,7 +148,6 @@ void MainForm::Form_Load() {
                              .arg(SEQUOR_VERSION_MAJOR)
                              .arg(SEQUOR_VERSION_MINOR)
                              .arg(SEQUOR_VERSION_PATCH);
-    VersionDate = "July 2009 rev. March 2023";
     setWindowTitle(TitleLine());
     ctl::ShowBusError(listeners.find(session.driver()));
     ctl::ShowBusError(instrument.open(listeners));
@@ -188,7 +184,7 @@ void MainForm::Form_Activate() {
     settingsSets.TitleLine = windowTitle();
     ReadSetNames();
     RecallSettings(0);
-    DecimalSeparator = SystemDecimalSeparator();
+    settings.setDecimalSeparator(SystemDecimalSeparator());
     ReadExcelPaths();
     UpdateCsvFile();
     Intro(startup.SplashSeconds, startup.AppTitle, startup.AppVersion, VersionDate);
@@ -216,7 +212,7 @@ void MainForm::Menu_Exit_Click() {
 }
 
 void MainForm::Check_Log_Click(int) {
-    SettingsChanged = true;
+    settings.markChanged();
 }
 
 void MainForm::Menu_GPIB_Click() {
@@ -246,7 +242,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     if (ctl::CloseWaitsForBus(this, event)) return; // a search stops before its next listener
-    if (SettingsChanged) {
+    if (settings.changed()) {
         const Answer a = platform::MsgBox("Exit", "Do you want to save the Startup settings ?",
                                           Buttons::YesNoCancel, Icon::Question, Answer::Yes);
         if (a == Answer::Cancel) {

@@ -2,7 +2,9 @@
 // The program's one main window: connection, timing, log file and the measurement run.
 #include "bus/Instrument.h"
 #include "bus/Listeners.h"
+#include "measure/Run.h"
 #include "measure/RunConditions.h"
+#include "settings/Settings.h"
 #include "terminal/Selection.h"
 #include <QMainWindow>
 #include <QPointer>
@@ -11,8 +13,8 @@
 #include <functional>
 #include <memory>
 
-// Program-wide: the release date text shown in the title and the splash.
-extern QString VersionDate;
+// The release date text shown in the title and the splash.
+inline const QString VersionDate = QStringLiteral("July 2009 rev. March 2023");
 
 class QAction;
 class QCheckBox;
@@ -22,9 +24,6 @@ class QTimer;
 class LogWriter;
 class frmAbout;
 struct MainFormProbe;
-namespace settings {
-enum class Field;
-}
 namespace Ui {
 class MainForm;
 }
@@ -156,6 +155,9 @@ private:
     void SetCsvMenus();
     void UpdateCsvFile();
 
+    // The settings no control holds, and whether the entries differ from the start-up set.
+    settings::Settings settings;
+
     // Settings sets: the start-up set (0) and the five named ones.
     struct SettingsSetsState {
         std::array<QString, 6> SetNames; // 1 to 5, as read at the first activation
@@ -188,6 +190,7 @@ private:
         bool StopRequested = false;
         std::unique_ptr<RunConditions> Conditions;
         std::unique_ptr<LogWriter> Log;
+        RunResult Result; // the last run's, kept for the termination report
     } run;
     void Button_Start_Click();
     void Button_Stop_Click();

@@ -1,6 +1,6 @@
 #include "condition/CondReport.h"
+#include "common/Numbers.h"
 #include "condition/CondSettings.h"
-#include "measure/Processing.h"
 
 QString CondSettingsText(const QString& statusWord, const std::array<QString, 2>& targetValue,
                          const QString& command) {

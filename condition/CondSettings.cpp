@@ -1,11 +1,5 @@
 #include "condition/CondSettings.h"
-#include "settings/SettingsStore.h"
 #include <algorithm>
-
-QString ConditionStatusWord = DefaultConditionStatusWord;
-std::array<QString, 2> ConditionTargetValue = {DefaultConditionTargetValue,
-                                               DefaultConditionTargetValue};
-QString ConditionGPIBCommand;
 
 namespace {
 
@@ -138,13 +132,13 @@ bool IsCondOn(const QString& word) {
     return !word.isEmpty() && HexDigit(word.at(0)) > 3;
 }
 
-void SwitchCondOff() {
-    if (!IsCondOn(ConditionStatusWord)) return;
+QString SwitchedOff(const QString& word) {
+    if (!IsCondOn(word)) return word;
     // Keeping only the two low bits is "minus 4" for the digits the dialog writes, and it
     // also switches off a hand-made digit of 8 or more, which "minus 4" would leave on.
-    const int digit = HexDigit(ConditionStatusWord.at(0)) & 3;
-    ConditionStatusWord.replace(0, 1, QString::number(digit));
-    SettingsChanged = true;
+    QString off = word;
+    off.replace(0, 1, QString::number(HexDigit(word.at(0)) & 3));
+    return off;
 }
 
 CondControls ControlsFromFields(const CondFields& f) {

@@ -1,16 +1,22 @@
 #pragma once
-// The conditional command's settings: three program-wide texts, one of them the packed status
-// word, and the conversions every reader and writer of that word uses.
+// The conditional command's settings: three texts, one of them the packed status word, and the
+// conversions every reader and writer of that word uses.
 #include <QString>
 #include <array>
 #include <cstdint>
 
-extern QString ConditionStatusWord;                 // 11 hexadecimal digits, see CondFields
-extern std::array<QString, 2> ConditionTargetValue; // target of condition 1, amount of 2
-extern QString ConditionGPIBCommand;                // sent to the second device
-
 inline const QString DefaultConditionStatusWord = QStringLiteral("3000A0A0AC1");
 inline const QString DefaultConditionTargetValue = QStringLiteral("10");
+
+struct CondCommand {
+    QString ConditionStatusWord = DefaultConditionStatusWord; // 11 hexadecimal digits
+    // The target of condition 1, the amount of condition 2.
+    std::array<QString, 2> ConditionTargetValue{DefaultConditionTargetValue,
+                                                DefaultConditionTargetValue};
+    QString ConditionGPIBCommand{}; // sent to the second device
+    bool operator==(const CondCommand&) const = default;
+};
+
 constexpr int StatusWordLength = 11;
 constexpr int StatusWordBits = 44;
 
@@ -63,8 +69,8 @@ QString WriteStatusWord(const CondControls& c);
 
 // On when the first character, read as a hexadecimal digit, is above 3.
 bool IsCondOn(const QString& word);
-// Clears the on bit of the program-wide word and marks the settings changed; nothing when off.
-void SwitchCondOff();
+// The word with its on bit cleared; an off word as it is.
+QString SwitchedOff(const QString& word);
 
 // The controls as the dialog fills them from a word's fields: condition 1 takes the lowest set
 // mode bit, none when no bit is set.

@@ -1,5 +1,5 @@
 #include "condition/CondTracker.h"
-#include "measure/Processing.h"
+#include "common/Numbers.h"
 #include "platform/Platform.h"
 
 using platform::Answer;
@@ -7,15 +7,15 @@ using platform::Buttons;
 using platform::Icon;
 
 bool CondTracker::begin(const RunHooks& hooks) {
-    condActive_ = IsCondOn(ConditionStatusWord);
+    condActive_ = IsCondOn(settings_.ConditionStatusWord);
     hitCount_ = {0, 0};
     maxValue_ = 0;
     highlight_ = false;
     if (!condActive_) return true;
 
-    f_ = FieldsByBit(ConditionStatusWord);
-    target_ = ConditionTargetValue;
-    command_ = ConditionGPIBCommand.toLatin1();
+    f_ = FieldsByBit(settings_.ConditionStatusWord);
+    target_ = settings_.ConditionTargetValue;
+    command_ = settings_.ConditionGPIBCommand.toLatin1();
     const double target = NumericValue(target_[0]);
     bandLow_ = float(target * (1 - f_.pct[0] * 0.01));
     bandHigh_ = float(target * (1 + f_.pct[0] * 0.01));
@@ -32,7 +32,6 @@ bool CondTracker::begin(const RunHooks& hooks) {
             return false;
         }
         condActive_ = false;
-        SwitchCondOff();
         if (hooks.conditionSwitchedOff) hooks.conditionSwitchedOff();
     }
     return true;

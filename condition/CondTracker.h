@@ -7,6 +7,10 @@
 
 class CondTracker : public RunConditions {
 public:
+    // Reads the settings at each begin; they must outlive the tracker.
+    explicit CondTracker(const CondCommand& settings) : settings_(settings) {}
+    explicit CondTracker(CondCommand&&) = delete;
+
     bool begin(const RunHooks& hooks) override;
     AnswerVerdict answer(const QByteArray& answer, const RunHooks& hooks) override;
     void end(const RunHooks& hooks) override;
@@ -25,6 +29,7 @@ private:
     // Counts a hit or a miss; true when the count has just reached the number needed.
     bool count(int i, bool hit);
 
+    const CondCommand& settings_;
     bool condActive_ = false;
     CondFields f_;
     float bandLow_ = 0, bandHigh_ = 0;

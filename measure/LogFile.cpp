@@ -1,7 +1,7 @@
 #include "measure/LogFile.h"
 
+#include "common/Numbers.h"
 #include "common/Texts.h"
-#include "measure/Processing.h"
 
 #include <QDir>
 #include <QFile>

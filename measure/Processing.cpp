@@ -9,11 +9,6 @@
 #include <limits>
 #include <string>
 
-QByteArray Exclude1;
-QByteArray Exclude2;
-bool DecNotation = false;
-QString DecimalSeparator = QStringLiteral(".");
-
 QByteArray ApplyExclusion(const QByteArray& response, const QByteArray& pattern) {
     if (pattern.isEmpty()) return response;
 

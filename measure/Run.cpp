@@ -68,3 +68,14 @@ ProgressLabels LabelsAfter(double seq, double sequenceCount, float elapsed, floa
     return {Whole(seq), Whole(sequenceCount - seq), FormatTime(elapsed, 0),
             FormatTime(totalSeconds - elapsed, 0)};
 }
+
+QString RunResult::endText() const {
+    switch (end) {
+    case Stopped:
+        return QStringLiteral("Stop'd by User");
+    case Terminated:
+        return QStringLiteral("Terminated");
+    default:
+        return QStringLiteral("Completed");
+    }
+}

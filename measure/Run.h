@@ -1,6 +1,6 @@
 #pragma once
 // What a run decides outside the window: the state of the Start button, one answer's
-// processing, the progress bar's scale and the progress labels.
+// processing, the progress bar's scale and the progress labels, and how it ended.
 #include <QByteArray>
 #include <QString>
 
@@ -36,3 +36,12 @@ struct ProgressLabels {
     QString remainingTime;
 };
 ProgressLabels LabelsAfter(double seq, double sequenceCount, float elapsed, float totalSeconds);
+
+// How a run ended: the sequence frame shows it, and the main window keeps it for "View Reason
+// for Terminated Sequence".
+struct RunResult {
+    enum End { Completed, Stopped, Terminated } end = Completed;
+    QString TermReason; // the termination report when a condition ended the run, else empty
+    // "Completed", "Stop'd by User" or "Terminated".
+    QString endText() const;
+};

@@ -10,7 +10,8 @@ struct RunHooks {
     std::function<bool(int address)> isListener;
     // Sends a command to another address and leaves the descriptor on the measuring device.
     std::function<void(int address, const QByteArray& command)> sendToAddress;
-    // The conditional command was switched off for good at start; the window shows it.
+    // The user chose to go on with the conditional command switched off: the settings switch
+    // it off for good, and the window shows it.
     std::function<void()> conditionSwitchedOff;
 };
 

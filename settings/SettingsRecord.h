@@ -36,7 +36,7 @@ inline constexpr std::size_t FieldCount = 19;
 struct FieldDef {
     Field field;
     const char* key;
-    const char* source;     // the main window control or program-wide value it comes from
+    const char* source;     // the main window control or settings::Settings member it lives in
     QString recallDefault;  // used where the store has no such key
     QString builtInDefault; // what Recall Default puts in, in stored form
 };

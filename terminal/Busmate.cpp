@@ -1,6 +1,6 @@
 #include "terminal/Busmate.h"
+#include "common/Numbers.h"
 #include "common/Texts.h"
-#include "measure/Processing.h"
 #include "platform/Platform.h"
 #include <QFileInfo>
 #include <QStringList>

@@ -7,7 +7,6 @@
 
 struct FormFixture {
     explicit FormFixture(const QByteArray& benchJson, bool worker = false);
-    ~FormFixture();
 
     // Loads and first-activates the window (no splash). False when the program ended.
     bool start();

@@ -9,7 +9,8 @@ struct MainFormProbe {
         : form(f), ui(f.ui.get()), Option_ID(f.Option_ID), Text_Time(f.Text_Time),
           Option_Time(f.Option_Time), Check_Log(f.Check_Log), Menu_OpenExcel(f.Menu_OpenExcel),
           Timer1(f.Timer1), instrument(f.instrument), listeners(f.listeners), startup(f.startup),
-          connection(f.connection), timing(f.timing), logFile(f.logFile), run(f.run) {}
+          connection(f.connection), timing(f.timing), logFile(f.logFile), run(f.run),
+          settings(f.settings) {}
 
     MainForm& form;
     Ui::MainForm* const ui;
@@ -27,6 +28,7 @@ struct MainFormProbe {
     decltype(MainForm::timing)& timing;
     decltype(MainForm::logFile)& logFile;
     decltype(MainForm::run)& run;
+    settings::Settings& settings;
 
     // Handlers a test calls directly (where clicking the control would not reach them the
     // same way, or would be an extra step that proves nothing).

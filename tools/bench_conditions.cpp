@@ -31,11 +31,10 @@ int main(int argc, char** argv) {
     // Never 30 in a row inside the band or below the maximum, so both conditions keep counting.
     const QList<QByteArray> answers = {"+1.000E+01VDC", "+9.95E+00VDC", "+1.2E+01VDC",
                                        "+1.05E+01VDC",  "+8.0E+00VDC",  "OVLD"};
-    ConditionStatusWord = "71E1E0A0AC3"; // both selected, 30 in a row, equal and maximum - 10 %
-    ConditionTargetValue = {"10", "10"};
-    ConditionGPIBCommand = "OUT OFF";
+    // Both selected, 30 in a row, equal and maximum - 10 %.
+    const CondCommand command{"71E1E0A0AC3", {"10", "10"}, "OUT OFF"};
     NoConditions none;
-    CondTracker tracker;
+    CondTracker tracker(command);
     const double without = PerAnswer(none, answers, count);
     const double with = PerAnswer(tracker, answers, count);
     std::printf("answers: %d\n", count);

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Figures of the code's shape: the longest function, the public members of MainForm and the
-includes that run from a lower module up to app/.
+"""Figures of the code's shape: the longest function, the public members of MainForm, the
+includes that run from a lower module up to app/, and the includes of a logic folder that break
+the folders' order.
 
     tools/code_figures.py [source tree, default: this checkout]
 """
@@ -10,6 +11,9 @@ import sys
 
 MODULES = ["common", "app", "widgets", "bus", "measure", "settings", "condition", "terminal",
            "platform"]
+# The logic folders from the bottom up (README, "Where code goes"): each includes only folders
+# before it. Windows (app/, widgets/, a module's ui/) stand above them all.
+LOGIC_ORDER = ["common", "platform", "bus", "measure", "condition", "settings", "terminal"]
 
 
 def sources(root):
@@ -73,6 +77,21 @@ def upward_includes(root):
     return found
 
 
+def includes_against_order(root):
+    found = []
+    for rank, module in enumerate(LOGIC_ORDER):
+        for path in sources(root):
+            relative = path.relative_to(root)
+            if relative.parts[0] != module or is_window(str(relative)):
+                continue
+            for n, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+                target = re.match(r'#include\s+"([A-Za-z_]+)/', line)
+                if target and target[1] != module and (
+                        target[1] not in LOGIC_ORDER or LOGIC_ORDER.index(target[1]) > rank):
+                    found.append(f"{relative}:{n} {line.split()[1]}")
+    return found
+
+
 def main():
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parent.parent)
     longest = sorted((f for p in sources(root) if p.suffix == ".cpp" for f in functions(p)),
@@ -87,6 +106,10 @@ def main():
           f" ({len(windows)} in window or handler files, {len(upward) - len(windows)} in plain logic)")
     for u in upward:
         print("  " + u)
+    against = includes_against_order(root)
+    print(f"includes against the logic folders' order ({' < '.join(LOGIC_ORDER)}): {len(against)}")
+    for a in against:
+        print("  " + a)
 
 
 if __name__ == "__main__":

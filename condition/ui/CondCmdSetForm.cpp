@@ -1,8 +1,6 @@
 #include "condition/ui/CondCmdSetForm.h"
 #include "condition/CondReport.h"
-#include "condition/CondSettings.h"
 #include "widgets/TwipsLayout.h"
-#include <QPointer>
 
 namespace {
 constexpr int LeftOfMainTwips = 2850;
@@ -10,18 +8,22 @@ constexpr int BelowMainTwips = 870;
 const QSize DesignClient(434, 240);
 } // namespace
 
-CondCmdSetForm::CondCmdSetForm(QWidget* parent)
+CondCmdSetForm::CondCmdSetForm(const CondCommand& command, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
     ui.setupUi(this);
     ConnectHandlers();
-    Form_Load();
+    Form_Load(command);
 }
 
-CondCmdSetForm* CondCmdSetForm::ShowFor(QWidget* mainWindow) {
-    static QPointer<CondCmdSetForm> open;
+CondCmdSetForm* CondCmdSetForm::ShowFor(QWidget* mainWindow, const CondCommand& command) {
+    // The open one is the main window's child until it is closed (and deleted).
+    CondCmdSetForm* open = nullptr;
+    for (CondCmdSetForm* child :
+         mainWindow->findChildren<CondCmdSetForm*>(Qt::FindDirectChildrenOnly))
+        if (child->isVisible()) open = child;
     if (!open) {
-        open = new CondCmdSetForm(mainWindow);
+        open = new CondCmdSetForm(command, mainWindow);
         open->setAttribute(Qt::WA_DeleteOnClose);
         open->show();
     }
@@ -34,11 +36,11 @@ void CondCmdSetForm::ConnectHandlers() {
     connect(ui.Button_OK, &QPushButton::clicked, this, &CondCmdSetForm::Button_OK_Click);
 }
 
-void CondCmdSetForm::Form_Load() {
+void CondCmdSetForm::Form_Load(const CondCommand& command) {
     // The captions set the factor; the report's text then only needs enough height.
     const double scale = twips::FitScale(this);
-    ui.Label_Settings->setText(
-        CondSettingsText(ConditionStatusWord, ConditionTargetValue, ConditionGPIBCommand));
+    ui.Label_Settings->setText(CondSettingsText(
+        command.ConditionStatusWord, command.ConditionTargetValue, command.ConditionGPIBCommand));
     twips::Place(this, DesignClient,
                  twips::FitWrapped(ui.Label_Settings, ui.Label_Settings->size(), scale));
     if (QWidget* main = parentWidget()) {

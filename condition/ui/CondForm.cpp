@@ -2,7 +2,6 @@
 #include "bus/Instrument.h"
 #include "bus/Listeners.h"
 #include "platform/Platform.h"
-#include "settings/SettingsStore.h"
 #include "widgets/BusErrorBoxes.h"
 #include "widgets/BusGate.h"
 #include "widgets/ControlEvents.h"
@@ -17,11 +16,11 @@ namespace {
 const QSize DesignClient(483, 327);
 } // namespace
 
-CondForm::CondForm(const bus::Instrument& instrument, const bus::Listeners& listeners,
-                   QWidget* parent)
+CondForm::CondForm(settings::Settings& settings, const bus::Instrument& instrument,
+                   const bus::Listeners& listeners, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      instrument_(instrument), listeners_(listeners) {
+      settings_(settings), instrument_(instrument), listeners_(listeners) {
     ui.setupUi(this);
     Option_CondOption_CondOption_Cond = {ui.Option_CondOption_CondOption_Cond_0,
                                          ui.Option_CondOption_CondOption_Cond_1};
@@ -35,9 +34,9 @@ CondForm::CondForm(const bus::Instrument& instrument, const bus::Listeners& list
     twips::Place(this, DesignClient, twips::FitScale(this));
 }
 
-void CondForm::Open(QWidget* parent, const bus::Instrument& instrument,
-                    const bus::Listeners& listeners) {
-    CondForm form(instrument, listeners, parent);
+void CondForm::Open(QWidget* parent, settings::Settings& settings,
+                    const bus::Instrument& instrument, const bus::Listeners& listeners) {
+    CondForm form(settings, instrument, listeners, parent);
     form.exec();
 }
 
@@ -98,7 +97,8 @@ void CondForm::Form_Load() {
         Combo_Pct[1]->addItem(QString::number(i));
         if (i >= 1) ui.Combo_NoOfCond->addItem(QString::number(i));
     }
-    const CondFields f = FieldsByChar(ConditionStatusWord);
+    const CondCommand& stored = settings_.condCommand();
+    const CondFields f = FieldsByChar(stored.ConditionStatusWord);
     const CondControls c = ControlsFromFields(f);
     for (int i = 0; i < 2; ++i)
         Check_CondSelect[i]->setChecked(c.select[i]);
@@ -118,9 +118,9 @@ void CondForm::Form_Load() {
     ui.Check_EndSeq->setChecked(c.endSeq);
     ui.Check_SendAtEnd->setChecked(c.sendAtEnd);
     ui.Check_CondOn->setChecked(c.condOn);
-    Text_Target[0]->setText(ConditionTargetValue[0]);
-    Text_Target[1]->setText(ConditionTargetValue[1]);
-    ui.Text_Command->setText(ConditionGPIBCommand);
+    Text_Target[0]->setText(stored.ConditionTargetValue[0]);
+    Text_Target[1]->setText(stored.ConditionTargetValue[1]);
+    ui.Text_Command->setText(stored.ConditionGPIBCommand);
     LoadedWord = WriteStatusWord(Controls());
 }
 
@@ -280,22 +280,10 @@ void CondForm::Button_OK_Click() {
         }
     }
 
-    const QString word =
-        MergeStatusWord(ConditionStatusWord, LoadedWord, WriteStatusWord(Controls()));
-    if (word != ConditionStatusWord) {
-        ConditionStatusWord = word;
-        SettingsChanged = true;
-    }
-    for (int i = 0; i < 2; ++i) {
-        if (Text_Target[i]->text() != ConditionTargetValue[i]) {
-            ConditionTargetValue[i] = Text_Target[i]->text();
-            SettingsChanged = true;
-        }
-    }
-    if (ui.Text_Command->text() != ConditionGPIBCommand) {
-        ConditionGPIBCommand = ui.Text_Command->text();
-        SettingsChanged = true;
-    }
+    const QString stored = settings_.condCommand().ConditionStatusWord;
+    settings_.setCondCommand({MergeStatusWord(stored, LoadedWord, WriteStatusWord(Controls())),
+                              {Text_Target[0]->text(), Text_Target[1]->text()},
+                              ui.Text_Command->text()});
     accept();
 }
 

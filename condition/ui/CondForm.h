@@ -2,6 +2,7 @@
 // The conditional command dialog: edits the status word, the two target texts and the command,
 // and lets the user try the command on the second device.
 #include "condition/CondSettings.h"
+#include "settings/Settings.h"
 #include "ui_CondForm.h"
 #include <QDialog>
 #include <array>
@@ -14,14 +15,14 @@ class Listeners;
 class CondForm : public QDialog {
     Q_OBJECT
 public:
-    // The second device is chosen from the listeners; Test sends through the main window's
-    // instrument.
-    CondForm(const bus::Instrument& instrument, const bus::Listeners& listeners,
-             QWidget* parent = nullptr);
+    // Filled from the settings as they are now; only OK writes them back. The second device is
+    // chosen from the listeners; Test sends through the main window's instrument.
+    CondForm(settings::Settings& settings, const bus::Instrument& instrument,
+             const bus::Listeners& listeners, QWidget* parent = nullptr);
 
     // Opens the dialog modally over the parent and returns once it has closed.
-    static void Open(QWidget* parent, const bus::Instrument& instrument,
-                     const bus::Listeners& listeners);
+    static void Open(QWidget* parent, settings::Settings& settings,
+                     const bus::Instrument& instrument, const bus::Listeners& listeners);
 
     Ui::CondForm ui;
     std::array<QGroupBox*, 2> Option_CondOption_CondOption_Cond{};
@@ -62,6 +63,7 @@ private:
     // Selects the entry for a value, adding one at the end for a value the list lacks.
     static void SelectValue(QComboBox* combo, int position, int value);
 
+    settings::Settings& settings_;
     QString LoadedWord; // the controls as loading left them, written as a word
     const bus::Instrument& instrument_;
     const bus::Listeners& listeners_;

@@ -6,15 +6,15 @@
 class CondTerminatedForm : public QDialog {
     Q_OBJECT
 public:
-    explicit CondTerminatedForm(QWidget* parent = nullptr);
+    explicit CondTerminatedForm(const QString& report, QWidget* parent = nullptr);
 
     // Shows the termination report modally over the parent.
-    static void Open(QWidget* parent);
+    static void Open(const QString& report, QWidget* parent);
 
     Ui::CondTerminatedForm ui;
     void Button_OK_Click();
 
 private:
     void ConnectHandlers();
-    void Form_Load();
+    void Form_Load(const QString& report);
 };

@@ -6,7 +6,6 @@
 #include "measure/Connection.h"
 #include "measure/ui/TestForm.h"
 #include "platform/Platform.h"
-#include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
 #include "widgets/BusErrorBoxes.h"
 #include <QCoreApplication>
@@ -93,28 +92,28 @@ void MainForm::Option_ID_Click(int index) {
         }
     }
     connection.LastIdOption = index;
-    SettingsChanged = true;
+    settings.markChanged();
 }
 
 void MainForm::Combo_Addr_Click() {
     if (!Option_ID[2]->isChecked()) return;
     ui->Button_Connect->setEnabled(ui->Combo_Addr->currentText() != "None");
     DropConnection();
-    SettingsChanged = true;
+    settings.markChanged();
 }
 
 void MainForm::Text_DeviceID_Change() {
     ui->Button_Connect->setEnabled(!ui->Text_DeviceID->text().isEmpty());
     ui->Text_IDResponse->clear();
     DropConnection();
-    if (startup.Activated) SettingsChanged = true;
+    if (startup.Activated) settings.markChanged();
 }
 
 void MainForm::Text_MeasQuery_Change() {
     ui->Button_Test->setEnabled(connection.Connected &&
                                 HoldsMoreThanSpaces(ui->Text_MeasQuery->text()));
     UpdateStartButton();
-    if (startup.Activated) SettingsChanged = true;
+    if (startup.Activated) settings.markChanged();
 }
 
 void MainForm::Text_DeviceID_DblClick() {
@@ -144,6 +143,6 @@ void MainForm::Text_MeasQuery_KeyPress(int& keyAscii) {
 }
 
 void MainForm::Button_Test_Click() {
-    TestForm dialog({ui->Text_MeasQuery, ui->Text_DeviceID}, instrument, this);
+    TestForm dialog({ui->Text_MeasQuery, ui->Text_DeviceID}, settings, instrument, this);
     dialog.exec();
 }

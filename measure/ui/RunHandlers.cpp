@@ -2,7 +2,6 @@
 // decides is in Run.h, the conditions it consults behind RunConditions.h.
 #include "app/MainForm.h"
 #include "common/Numbers.h"
-#include "measure/Conditions.h"
 #include "measure/Connection.h"
 #include "measure/LogFile.h"
 #include "measure/Processing.h"
@@ -63,7 +62,10 @@ RunHooks MainForm::MakeRunHooks() {
     hooks.sendToAddress = [this](int address, const QByteArray& command) {
         ctl::ShowBusError(instrument.sendTo(std::int16_t(address), command));
     };
-    hooks.conditionSwitchedOff = [this] { CondOnIndicator(false); };
+    hooks.conditionSwitchedOff = [this] {
+        settings.SwitchCondOff();
+        CondOnIndicator(false);
+    };
     return hooks;
 }
 
@@ -128,7 +130,7 @@ bool MainForm::RunBegin(RunPlan& plan) {
         return false;
     }
     ui->Menu_ViewTerm->setEnabled(false);
-    TermReason.clear();
+    run.Result = {};
 
     plan.hooks = MakeRunHooks();
     if (!run.Conditions->begin(plan.hooks)) return false;
@@ -157,7 +159,7 @@ bool MainForm::RunBegin(RunPlan& plan) {
     ui->ProgressBar1->setValue(0);
     run.Running = true;
     LockWindow(true);
-    if (DecimalSeparator == ".") WriteRow(plan, "sep=;");
+    if (settings.measurement().DecimalSeparator == ".") WriteRow(plan, "sep=;");
     WriteRow(plan, HeaderLine(plan.columns));
     plan.query = ui->Text_MeasQuery->text().toLatin1();
     return true;
@@ -180,8 +182,9 @@ bool MainForm::RunSequence(RunPlan& plan, double seq) {
     ui->ProgressBar1->setValue(plan.progress.valueAt(seq));
     QByteArray row = RowPrefix(plan.columns, QTime::currentTime(), elapsed, qint64(seq));
 
+    const MeasurementSettings& m = settings.measurement();
     const QByteArray excluded = ApplyExclusions(
-        ctl::AnswerOf(instrument.query(plan.query, &run.StopRequested)), Exclude1, Exclude2);
+        ctl::AnswerOf(instrument.query(plan.query, &run.StopRequested)), m.Exclude1, m.Exclude2);
     if (plan.conditionsTakePart) {
         const AnswerVerdict verdict = run.Conditions->answer(excluded, plan.hooks);
         SetBackground(ui->Text_MeasResponse, verdict.highlight
@@ -189,7 +192,7 @@ bool MainForm::RunSequence(RunPlan& plan, double seq) {
                                                  : QApplication::palette().color(QPalette::Base));
         plan.conditionEnded = plan.conditionEnded || verdict.endRun;
     }
-    const ProcessedAnswer answer = ProcessAnswer(excluded, DecNotation, DecimalSeparator);
+    const ProcessedAnswer answer = ProcessAnswer(excluded, m.DecNotation, m.DecimalSeparator);
     if (!answer.valid) {
         platform::MsgBox("Measurement format error", MeasurementFormatText(excluded), Buttons::Ok,
                          Icon::Critical);
@@ -220,19 +223,16 @@ void MainForm::RunFinish(RunPlan& plan) {
     SetCsvMenus();
     run.Conditions->end(plan.hooks);
 
-    if (run.StopRequested) {
+    if (run.StopRequested)
+        run.Result.end = RunResult::Stopped;
+    else if (plan.conditionEnded)
+        run.Result = {RunResult::Terminated, run.Conditions->terminationReport(plan.lastAnswer)};
+    if (run.Result.end != RunResult::Completed)
         SetTextColour(ui->Label_CurrentSequence, QColor(255, 0, 0));
-        ui->Label_CurrentSequence->setText("Stop'd by User");
-    } else if (plan.conditionEnded) {
-        SetTextColour(ui->Label_CurrentSequence, QColor(255, 0, 0));
-        ui->Label_CurrentSequence->setText("Terminated");
-        TermReason = run.Conditions->terminationReport(plan.lastAnswer);
-    } else {
-        ui->Label_CurrentSequence->setText("Completed");
-    }
+    ui->Label_CurrentSequence->setText(run.Result.endText());
     run.Running = false;
     LockWindow(false);
-    if (!TermReason.isEmpty()) ShowTermination();
+    if (!run.Result.TermReason.isEmpty()) ShowTermination();
 
     if (startup.CloseAfterRun) {
         startup.CloseAfterRun = false;

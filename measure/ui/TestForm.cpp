@@ -1,10 +1,8 @@
 #include "measure/ui/TestForm.h"
 #include "bus/Instrument.h"
 #include "common/Texts.h"
-#include "measure/Processing.h"
 #include "measure/TestQuery.h"
 #include "platform/Platform.h"
-#include "settings/SettingsStore.h"
 #include "ui_TestForm.h"
 #include "widgets/BusErrorBoxes.h"
 #include "widgets/BusGate.h"
@@ -44,8 +42,10 @@ const QString HelpText =
                    "   * and ? can not be used together in the same exclude string.");
 } // namespace
 
-TestForm::TestForm(MainBoxes main, const bus::Instrument& instrument, QWidget* parent)
-    : QDialog(parent), ui(new Ui::TestForm), main_(main), instrument_(instrument) {
+TestForm::TestForm(MainBoxes main, settings::Settings& settings, const bus::Instrument& instrument,
+                   QWidget* parent)
+    : QDialog(parent), ui(new Ui::TestForm), main_(main), settings_(settings),
+      instrument_(instrument) {
     ui->setupUi(this);
     Button_Add = {ui->Button_Add_0, ui->Button_Add_1};
     Text_Exclude = {ui->Text_Exclude_0, ui->Text_Exclude_1};
@@ -95,17 +95,18 @@ void TestForm::showEvent(QShowEvent* event) {
 void TestForm::Form_Activate() {
     Loading = true;
     ui->Text_MeasQuery->setText(main_.measQuery->text());
-    const std::array<const QByteArray*, 2> excludes = {&Exclude1, &Exclude2};
+    const MeasurementSettings& stored = settings_.measurement();
+    const std::array<const QByteArray*, 2> excludes = {&stored.Exclude1, &stored.Exclude2};
     for (int i = 0; i < 2; ++i) {
         Text_Exclude[i]->setText(QString::fromLatin1(*excludes[i]));
         if (excludes[i]->isEmpty()) Button_Clear[i]->setEnabled(false);
     }
-    ui->Check_SciToDec->setChecked(DecNotation);
+    ui->Check_SciToDec->setChecked(stored.DecNotation);
     ui->Button_OK->setEnabled(false);
     Button_Refresh_Click();
     const bool otherInstrument =
-        DeviceID != main_.deviceId->text() || MeasQuery != main_.measQuery->text();
-    if (otherInstrument && (!Exclude1.isEmpty() || !Exclude2.isEmpty())) {
+        stored.DeviceID != main_.deviceId->text() || stored.MeasQuery != main_.measQuery->text();
+    if (otherInstrument && (!stored.Exclude1.isEmpty() || !stored.Exclude2.isEmpty())) {
         if (platform::MsgBox("Measurement Query and Exclusions mismatch",
                              "Device and/or Measurement Query has changed.\n\n"
                              "Do you want to clear the Exclusions ?",
@@ -241,13 +242,14 @@ void TestForm::Button_OK_Click() {
         Text_Exclude[i]->setFocus();
         return;
     }
-    Exclude1 = Text_Exclude[0]->text().toLatin1();
-    Exclude2 = Text_Exclude[1]->text().toLatin1();
-    const QString query = ui->Text_MeasQuery->text();
-    main_.measQuery->setText(query);
-    if (MeasQuery != query) MeasQuery = query;
-    DecNotation = ui->Check_SciToDec->isChecked();
-    SettingsChanged = true;
+    MeasurementSettings m = settings_.measurement();
+    m.Exclude1 = Text_Exclude[0]->text().toLatin1();
+    m.Exclude2 = Text_Exclude[1]->text().toLatin1();
+    m.MeasQuery = ui->Text_MeasQuery->text();
+    main_.measQuery->setText(m.MeasQuery);
+    m.DecNotation = ui->Check_SciToDec->isChecked();
+    settings_.setMeasurement(m);
+    settings_.markChanged(); // OK is an edit, even when nothing differs
     accept();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Trying the measurement query before a run, and building the two exclusions from the answer.
+#include "settings/Settings.h"
 #include <QDialog>
 #include <array>
 #include <memory>
@@ -22,8 +23,10 @@ public:
         QLineEdit* measQuery = nullptr;
         QLineEdit* deviceId = nullptr;
     };
-    // The query goes to the instrument the main window measures with.
-    TestForm(MainBoxes main, const bus::Instrument& instrument, QWidget* parent = nullptr);
+    // Filled from the settings as they are when it opens; only OK writes them back. The query
+    // goes to the instrument the main window measures with.
+    TestForm(MainBoxes main, settings::Settings& settings, const bus::Instrument& instrument,
+             QWidget* parent = nullptr);
     ~TestForm() override;
 
     std::unique_ptr<Ui::TestForm> ui;
@@ -32,7 +35,8 @@ public:
     std::array<QPushButton*, 2> Button_Clear{};
     bool Loading = false;
 
-    // Fills the dialog from the program-wide values and asks the instrument once.
+    // Fills the dialog from the settings and the main window's boxes, and asks the instrument
+    // once.
     void Form_Activate();
     void Button_Refresh_Click();
     void Button_Add_Click(int index);
@@ -55,6 +59,7 @@ private:
     void Text_Response_SelectionChange();
 
     MainBoxes main_;
+    settings::Settings& settings_;
     const bus::Instrument& instrument_;
     // The response box forgets its selection when the focus leaves it (for Add's button);
     // the last one the user made is kept here.

@@ -1,11 +1,10 @@
 // The spreadsheet menus of the main window: where the spreadsheet program and the chart
 // workbook are, and opening the current log with them.
 #include "app/MainForm.h"
-#include "measure/Processing.h"
 #include "platform/Platform.h"
 #include "settings/ExcelHandoff.h"
+#include "settings/SaveFailure.h"
 #include "settings/SettingsRecord.h"
-#include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
 #include <QFileInfo>
 
@@ -120,7 +119,8 @@ void MainForm::Menu_OpenExcel_Click(int index) {
         return missing("Excel Path Error", logFile.ExcelPath);
     if (index == 2 && !QFileInfo::exists(logFile.PlotbookPath))
         return missing("Plotbook path Error", logFile.PlotbookPath);
-    const excel::LogFormat format = excel::LogFormatOf(logFile.CsvFile, DecimalSeparator);
+    const excel::LogFormat format =
+        excel::LogFormatOf(logFile.CsvFile, settings.measurement().DecimalSeparator);
     for (const excel::Launch& launch :
          excel::OpenCommands(index, logFile.ExcelPath, logFile.PlotbookPath, logFile.CsvFile,
                              format.hasSepLine, format.decimalSeparator)) {

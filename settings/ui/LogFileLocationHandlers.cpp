@@ -4,7 +4,6 @@
 #include "measure/LogFile.h"
 #include "platform/Platform.h"
 #include "settings/LogFileLocation.h"
-#include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
 #include <QDir>
 #include <QFileInfo>
@@ -40,13 +39,13 @@ void MainForm::Text_FileName_LostFocus() {
     }
     const QString before = logFile.CsvFile;
     UpdateCsvFile();
-    if (logFile.CsvFile != before) SettingsChanged = true;
+    if (logFile.CsvFile != before) settings.markChanged();
 }
 
 void MainForm::Text_Path_Change() {
     if (!startup.Activated) return;
     UpdateCsvFile();
-    SettingsChanged = true;
+    settings.markChanged();
 }
 
 void MainForm::Button_Path_Click() {
@@ -84,13 +83,13 @@ void MainForm::Button_File_Click() {
     const QString folder = FolderOf(result.fullPath);
     if (folder != ui->Text_Path->text()) {
         ui->Text_Path->setText(folder);
-        SettingsChanged = true;
+        settings.markChanged();
     }
     if (result.fileTitle != ui->Text_FileName->text()) {
         ui->Text_FileName->setText(result.fileTitle);
-        SettingsChanged = true;
+        settings.markChanged();
     }
-    if (SettingsChanged) Text_FileName_LostFocus();
+    if (settings.changed()) Text_FileName_LostFocus();
 }
 
 void MainForm::Menu_LogFilePath_Click() {

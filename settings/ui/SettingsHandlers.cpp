@@ -2,11 +2,9 @@
 // defaults. What a set holds and in which order is the record's business (SettingsRecord.h);
 // here each field meets its control.
 #include "app/MainForm.h"
-#include "condition/CondSettings.h"
-#include "measure/Processing.h"
 #include "platform/Platform.h"
+#include "settings/SaveFailure.h"
 #include "settings/SettingsRecord.h"
-#include "settings/SettingsStore.h"
 #include "ui_MainForm.h"
 
 using platform::Answer;
@@ -32,6 +30,7 @@ QString MainForm::TitleLine() const {
 }
 
 QString MainForm::FieldValue(Field field) const {
+    if (const std::optional<QString> held = settings.stored(field)) return *held;
     switch (field) {
     case Field::LogFilePath:
         return ui->Text_Path->text();
@@ -57,22 +56,9 @@ QString MainForm::FieldValue(Field field) const {
         return ui->Text_DeviceID->text();
     case Field::Query:
         return ui->Text_MeasQuery->text();
-    case Field::Exclude1:
-        return QString::fromLatin1(Exclude1);
-    case Field::Exclude2:
-        return QString::fromLatin1(Exclude2);
-    case Field::DecNotation:
-        return FlagText(DecNotation);
-    case Field::ConditionStatusWord:
-        return ConditionStatusWord;
-    case Field::ConditionTargetValue0:
-        return ConditionTargetValue[0];
-    case Field::ConditionTargetValue1:
-        return ConditionTargetValue[1];
-    case Field::ConditionGPIBCommand:
-        return ConditionGPIBCommand;
+    default:
+        return {};
     }
-    return {};
 }
 
 // Writes one value as the user would have entered it, so the control's own change handling
@@ -123,32 +109,14 @@ void MainForm::ApplyField(Field field, const QString& value, bool recall) {
     case Field::Device:
         ui->Text_DeviceID->clear();
         ui->Text_DeviceID->setText(value);
-        if (recall) DeviceID = ui->Text_DeviceID->text();
+        if (recall) settings.load(field, ui->Text_DeviceID->text());
         break;
     case Field::Query:
-        if (recall) MeasQuery = value;
+        if (recall) settings.load(field, value);
         ui->Text_MeasQuery->setText(value);
         break;
-    case Field::Exclude1:
-        Exclude1 = value.toLatin1();
-        break;
-    case Field::Exclude2:
-        Exclude2 = value.toLatin1();
-        break;
-    case Field::DecNotation:
-        DecNotation = value == QLatin1String("1");
-        break;
-    case Field::ConditionStatusWord:
-        ConditionStatusWord = value;
-        break;
-    case Field::ConditionTargetValue0:
-        ConditionTargetValue[0] = value;
-        break;
-    case Field::ConditionTargetValue1:
-        ConditionTargetValue[1] = value;
-        break;
-    case Field::ConditionGPIBCommand:
-        ConditionGPIBCommand = value;
+    default:
+        settings.load(field, value);
         break;
     }
 }
@@ -236,7 +204,7 @@ void MainForm::RecallSettings(int index) {
         setWindowTitle(TitleLine() + " - Using Saved Setting: " + name);
     } else {
         setWindowTitle(TitleLine());
-        SettingsChanged = false;
+        settings.markSaved();
     }
 }
 
@@ -250,7 +218,7 @@ void MainForm::RestoreDefaults() {
 }
 
 void MainForm::FinishLoading() {
-    CondOnIndicator(IsCondOn(ConditionStatusWord));
+    CondOnIndicator(settings.condOn());
     for (QLabel* progress : {ui->Label_CurrentSequence, ui->Label_RemainingSequences,
                              ui->Label_ElapsedTime, ui->Label_RemainingTime})
         progress->clear();
@@ -265,7 +233,7 @@ void MainForm::Menu_Recall_Click(int index) {
 }
 
 void MainForm::Menu_Save_Click(int index) {
-    if (SaveSettings(index) && index == 0) SettingsChanged = false;
+    if (SaveSettings(index) && index == 0) settings.markSaved();
 }
 
 void MainForm::Menu_RecallDefault_Click() {

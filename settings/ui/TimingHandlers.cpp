@@ -1,7 +1,6 @@
 // The Timing frame's handlers and the wait of a run; what they decide is in Timing.h.
 #include "app/MainForm.h"
 #include "platform/Platform.h"
-#include "settings/SettingsStore.h"
 #include "settings/Timing.h"
 #include "ui_MainForm.h"
 #include <QCoreApplication>
@@ -38,7 +37,7 @@ void MainForm::Text_Time_Change(int index) {
     ui->Frame3->setTitle(TimingCaption);
     timing.TimeApplied = false;
     UpdateStartButton();
-    if (startup.Activated) SettingsChanged = true;
+    if (startup.Activated) settings.markChanged();
 }
 
 void MainForm::Text_Time_DblClick(int index) {
@@ -52,7 +51,7 @@ void MainForm::Option_Time_Click(int) {
     Text_Time[0]->clear();
     UpdateStartButton();
     Text_Time[0]->setFocus();
-    SettingsChanged = true;
+    settings.markChanged();
 }
 
 void MainForm::Button_Clear_Click() {

@@ -3,7 +3,7 @@
 #include "bus/Listeners.h"
 #include "bus/Session.h"
 #include "platform/Platform.h"
-#include "settings/SettingsStore.h"
+#include "settings/SaveFailure.h"
 #include "terminal/MessageList.h"
 #include "terminal/ui/SyntaxCheckForm.h"
 #include "ui_ManualForm.h"
@@ -206,7 +206,7 @@ void ManualForm::Form_Load() {
 
     DataFolder = ListFolder();
     StartupListFile = term::StartupListPath(DataFolder);
-    WriteMessageList(StartupListFile);
+    LoadMessageList(StartupListFile);
     CurrentListFile = StartupListFile;
 
     const int count = ListenerList.count();

@@ -93,7 +93,8 @@ public:
     void Help_Click();
 
     // Message lists.
-    bool WriteMessageList(const QString& msgFile);
+    // Fills the outgoing list from a file; false when it could not be read (the user was told).
+    bool LoadMessageList(const QString& msgFile);
     void SaveMessageListToFile(QString& msgFile);
     void SaveDefaultMessageList(bool& fileNotSaved);
     void SortMessageList_Click();

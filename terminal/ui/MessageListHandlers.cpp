@@ -41,7 +41,7 @@ void WriteError(const QString& path) {
 
 } // namespace
 
-bool ManualForm::WriteMessageList(const QString& msgFile) {
+bool ManualForm::LoadMessageList(const QString& msgFile) {
     QFile file(msgFile);
     bool opened = file.open(QIODevice::ReadOnly);
     // Only a start-up file that does not exist yet is made; anything else is reported, so that
@@ -140,7 +140,7 @@ void ManualForm::ImportAlternateMessageList_Click() {
         ChooseFile(Dialog::Open, "Load Alternative Outgoing Message List", GmgFilter);
     if (!path.isEmpty()) {
         // A file that cannot be read leaves the list and its file name as they were.
-        if (WriteMessageList(path)) {
+        if (LoadMessageList(path)) {
             CurrentListFile = path;
             ListChanged = false;
             ui->ClearHistory->setEnabled(true);
@@ -155,7 +155,7 @@ void ManualForm::LoadStartupMessageList_Click() {
                    "Message List will be discarded.\n\n";
     if (ListChanged) text += KeepUnsaved;
     text += "Do wish to continue ?";
-    if (Confirm("Reload Start Up Outgoing Messages", text) && WriteMessageList(StartupListFile)) {
+    if (Confirm("Reload Start Up Outgoing Messages", text) && LoadMessageList(StartupListFile)) {
         CurrentListFile = StartupListFile;
         ListChanged = false;
     }
@@ -169,7 +169,7 @@ void ManualForm::RestoreMessageList_Click() {
                     KeepUnsaved + "Do wish to continue ?")) {
         bool notSaved = false;
         SaveDefaultMessageList(notSaved);
-        if (!notSaved && WriteMessageList(StartupListFile)) {
+        if (!notSaved && LoadMessageList(StartupListFile)) {
             CurrentListFile = StartupListFile;
             ListChanged = false;
         }

@@ -3,7 +3,7 @@
 #include "bus/BusActivity.h"
 #include "bus/GpibDriver.h"
 #include "bus/Listeners.h"
-#include "measure/Processing.h"
+#include "common/Numbers.h"
 #include "platform/Platform.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"

@@ -6,7 +6,6 @@
 #include "FormFixture.h"
 #include "bus/BusActivity.h"
 #include "measure/ui/TestForm.h"
-#include "settings/SettingsStore.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
 #include "ui_TestForm.h"
@@ -404,7 +403,7 @@ private slots:
         QFETCH(bool, changed);
         Main m;
         QVERIFY(m.start());
-        SettingsChanged = changed;
+        if (changed) m.f.p.settings.markChanged();
         if (changed) m.f.sys.answerBox(Answer::No, "Exit");
         bool shownAfterExit = false;
         OnJournal during(m.journal(), "7 W ID?", [&] {

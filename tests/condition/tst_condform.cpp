@@ -5,9 +5,7 @@
 #include "condition/ui/CondCmdSetForm.h"
 #include "condition/ui/CondForm.h"
 #include "condition/ui/CondTerminatedForm.h"
-#include "measure/Conditions.h"
 #include "platform/ScriptedPlatform.h"
-#include "settings/SettingsStore.h"
 #include "widgets/TwipsLayout.h"
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,12 +14,12 @@
 using platform::Answer;
 
 namespace {
-// Program-wide values as a test sets them.
-void SetValues(const QString& word, const QString& command = {}) {
-    ConditionStatusWord = word;
-    ConditionTargetValue = {"10", "10"};
-    ConditionGPIBCommand = command;
-    SettingsChanged = false;
+// The settings the dialog opens with, as saved.
+settings::Settings SetValues(const QString& word, const QString& command = {}) {
+    settings::Settings stored;
+    stored.setCondCommand({word, {"10", "10"}, command});
+    stored.markSaved();
+    return stored;
 }
 
 // A bench with listeners at these addresses, found and opened as the main window's loading does.
@@ -40,12 +38,16 @@ struct OpenBench : BenchGuard {
 
 // The dialog shown over listeners at 3 and 5 unless told otherwise.
 struct Shown {
-    explicit Shown(std::initializer_list<int> listeners = {3, 5}, const QString& journal = {})
-        : bench(listeners, journal), form(bench.instrument(), bench.listeners) {
+    explicit Shown(const settings::Settings& stored, std::initializer_list<int> listeners = {3, 5},
+                   const QString& journal = {})
+        : bench(listeners, journal), settings(stored),
+          form(settings, bench.instrument(), bench.listeners) {
         form.show();
     }
     OpenBench bench;
+    settings::Settings settings;
     CondForm form;
+    const CondCommand& stored = settings.condCommand();
     Ui::CondForm& ui = form.ui;
 };
 
@@ -69,8 +71,7 @@ private slots:
     void cleanup() { noBoxes.reset(); }
 
     void defaultsAsShown() {
-        SetValues(DefaultConditionStatusWord);
-        Shown d;
+        Shown d(SetValues(DefaultConditionStatusWord));
         const QVariantList shown = {d.form.Option_Cond[2]->isChecked(),
                                     d.form.Text_Target[0]->text(),
                                     d.ui.Label1->text(),
@@ -96,8 +97,7 @@ private slots:
 
     // The tab order, and no caption cut off or control overlapping at the test font.
     void layout() {
-        SetValues(DefaultConditionStatusWord);
-        Shown d;
+        Shown d(SetValues(DefaultConditionStatusWord));
         QStringList order;
         QWidget* w = d.form.Option_Cond[0];
         for (int i = 0; i < 20; ++i, w = w->nextInFocusChain())
@@ -166,8 +166,7 @@ private slots:
         QFETCH(Answer, answer);
         QFETCH(QString, stored);
         platform::ScriptedPlatform sys;
-        SetValues(word);
-        Shown d;
+        Shown d(SetValues(word));
         if (address >= 0) d.ui.Combo_GPIBaddr->setCurrentIndex(address);
         QTest::keyClicks(d.ui.Text_Command, command.toLower());
         QCOMPARE(d.ui.Text_Command->text(), command);
@@ -191,9 +190,9 @@ private slots:
             QCOMPARE(sys.boxes[0].defaultButton, Answer::Yes);
         }
         QCOMPARE(d.form.isVisible(), stored.isEmpty());
-        QCOMPARE(ConditionStatusWord, stored.isEmpty() ? word : stored);
-        QCOMPARE(ConditionGPIBCommand, stored.isEmpty() ? QString() : command);
-        QCOMPARE(SettingsChanged, !stored.isEmpty() && (stored != word || !command.isEmpty()));
+        QCOMPARE(d.stored.ConditionStatusWord, stored.isEmpty() ? word : stored);
+        QCOMPARE(d.stored.ConditionGPIBCommand, stored.isEmpty() ? QString() : command);
+        QCOMPARE(d.settings.changed(), !stored.isEmpty() && (stored != word || !command.isEmpty()));
     }
 
     void targetKeys_data() {
@@ -223,8 +222,7 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QString, typed);
         QFETCH(QString, after);
-        SetValues(DefaultConditionStatusWord);
-        Shown d;
+        Shown d(SetValues(DefaultConditionStatusWord));
         for (int i = 0; i < 2; ++i) {
             QLineEdit* box = d.form.Text_Target[i];
             box->setText(before);
@@ -236,8 +234,7 @@ private slots:
     }
 
     void clearingATargetUnticksItsCondition() {
-        SetValues("3000A0A0AC3");
-        Shown d;
+        Shown d(SetValues("3000A0A0AC3"));
         QTest::mouseDClick(d.form.Text_Target[1], Qt::LeftButton);
         QCOMPARE(d.form.Text_Target[1]->text(), "");
         QVERIFY(!d.form.Check_CondSelect[1]->isChecked());
@@ -254,9 +251,9 @@ private slots:
         QTest::mouseClick(d.form.Option_Cond[4], Qt::LeftButton);
         QCOMPARE(d.ui.Label1->text(), "plus");
         QTest::mouseClick(d.ui.Button_OK, Qt::LeftButton);
-        QCOMPARE(ConditionStatusWord, "3000A0A0A21");
-        QCOMPARE(ConditionTargetValue[1], "2");
-        QVERIFY(SettingsChanged);
+        QCOMPARE(d.stored.ConditionStatusWord, "3000A0A0A21");
+        QCOMPARE(d.stored.ConditionTargetValue[1], "2");
+        QVERIFY(d.settings.changed());
     }
 
     // Cancel, or Escape from whichever control has the focus, closes without storing; Tab and
@@ -270,8 +267,7 @@ private slots:
     }
     void cancelStoresNothing() {
         QFETCH(QString, control);
-        SetValues("7050A0A0AC1", "OUT OFF");
-        Shown d;
+        Shown d(SetValues("7050A0A0AC1", "OUT OFF"));
         QVERIFY(ShowActive(&d.form));
         d.form.Text_Target[0]->setText("3");
         d.ui.Combo_Pct_0->setCurrentIndex(4);
@@ -286,9 +282,9 @@ private slots:
         }
         QVERIFY(!d.form.isVisible());
         QCOMPARE(d.form.result(), int(QDialog::Rejected));
-        QCOMPARE(ConditionStatusWord, "7050A0A0AC1");
-        QCOMPARE(ConditionTargetValue[0], "10");
-        QVERIFY(!SettingsChanged);
+        QCOMPARE(d.stored.ConditionStatusWord, "7050A0A0AC1");
+        QCOMPARE(d.stored.ConditionTargetValue[0], "10");
+        QVERIFY(!d.settings.changed());
     }
 
     // Every field over its range: opened and written back from the controls it filled.
@@ -310,12 +306,11 @@ private slots:
                                          .arg(f[4], 2, 16, QLatin1Char('0'))
                                          .toUpper() +
                                      QString::number(f[5], 16).toUpper() + QString::number(f[6]);
-                SetValues(word, "X");
-                Shown d({f[1] == 0 ? 1 : f[1]});
+                Shown d(SetValues(word, "X"), {f[1] == 0 ? 1 : f[1]});
                 d.ui.Check_CondOn->toggle();
                 d.ui.Check_CondOn->toggle();
                 d.form.Button_OK_Click();
-                QCOMPARE(ConditionStatusWord, word);
+                QCOMPARE(d.stored.ConditionStatusWord, word);
                 ++checked;
             }
         }
@@ -347,8 +342,7 @@ private slots:
         QFETCH(QString, afterChoosingCount2);
         afterChoosingCount2.remove(' ');
         for (bool count : {false, true}) {
-            SetValues(word, "X");
-            Shown d;
+            Shown d(SetValues(word, "X"));
             QString option;
             for (int i = 0; i < 3; ++i)
                 if (d.form.Option_Cond[i]->isChecked()) option = QString("<>=").at(i);
@@ -360,8 +354,9 @@ private slots:
             QTest::keyClicks(d.form.Text_Target[0], "5");
             if (count) d.ui.Combo_NoOfCond->setCurrentIndex(1);
             QTest::mouseClick(d.ui.Button_OK, Qt::LeftButton);
-            QCOMPARE(ConditionStatusWord, count ? afterChoosingCount2 : afterEditingTheTarget);
-            QCOMPARE(ConditionTargetValue[0], "105");
+            QCOMPARE(d.stored.ConditionStatusWord,
+                     count ? afterChoosingCount2 : afterEditingTheTarget);
+            QCOMPARE(d.stored.ConditionTargetValue[0], "105");
         }
     }
 
@@ -369,8 +364,7 @@ private slots:
     void testButton() {
         QTemporaryDir dir;
         const QString journal = dir.filePath("journal");
-        SetValues("3090A0A0AC1");
-        Shown d({3, 5}, journal);
+        Shown d(SetValues("3090A0A0AC1"), {3, 5}, journal);
         d.bench.instrument().setAddress(3);
         d.form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d.form));
@@ -386,7 +380,7 @@ private slots:
         QTest::mouseClick(d.ui.Button_Test, Qt::LeftButton);
         QCOMPARE(JournalText(journal), "5 W OUT ON\n");
         QCOMPARE(QApplication::focusWidget(), d.ui.Text_Command);
-        QCOMPARE(ConditionGPIBCommand, ""); // trying is not storing
+        QCOMPARE(d.stored.ConditionGPIBCommand, ""); // trying is not storing
         d.ui.Combo_GPIBaddr->setCurrentIndex(0);
         QVERIFY(!d.ui.Button_Test->isEnabled());
         // The run's next query goes to the measuring instrument again.
@@ -442,11 +436,11 @@ private slots:
     }
 
     void reportWindows() {
-        SetValues("7000A0A0AC1");
         QWidget main;
         main.setGeometry(100, 100, 600, 400);
         main.show();
-        CondCmdSetForm* report = CondCmdSetForm::ShowFor(&main);
+        CondCmdSetForm* report =
+            CondCmdSetForm::ShowFor(&main, SetValues("7000A0A0AC1").condCommand());
         QVERIFY(!report->isModal());
         QCOMPARE(report->windowTitle(), "Current Conditional Command settings");
         QCOMPARE(report->ui.Label_Settings->text(),
@@ -457,18 +451,19 @@ private slots:
         const double perTwip = report->logicalDpiX() / 1440.0;
         QCOMPARE(report->pos(),
                  main.frameGeometry().topLeft() + QPoint(int(2850 * perTwip), int(870 * perTwip)));
-        ConditionStatusWord = "7000A0A0AC2";
-        QCOMPARE(CondCmdSetForm::ShowFor(&main), report); // brought forward, not rebuilt
+        const CondCommand changed = SetValues("7000A0A0AC2").condCommand();
+        QCOMPARE(CondCmdSetForm::ShowFor(&main, changed), report); // brought forward, not rebuilt
         QCOMPARE(report->ui.Label_Settings->text(),
                  CondSettingsText("7000A0A0AC1", {"10", "10"}, ""));
         QTest::mouseClick(report->ui.Button_OK, Qt::LeftButton);
-        QTRY_VERIFY(!CondCmdSetForm::ShowFor(&main)->ui.Label_Settings->text().contains(
-            "Condition 1: Enabled"));
+        QTRY_VERIFY(!CondCmdSetForm::ShowFor(&main, changed)
+                         ->ui.Label_Settings->text()
+                         .contains("Condition 1: Enabled"));
 
-        TermReason = "Mode: Equal to\nTarget Value: 10\nActual Meaurement: 10\n"
-                     "Number of valid Measurements: 1";
-        CondTerminatedForm term(&main);
-        QCOMPARE(term.ui.Label1->text(), TermReason);
+        const QString termReason = "Mode: Equal to\nTarget Value: 10\nActual Meaurement: 10\n"
+                                   "Number of valid Measurements: 1";
+        CondTerminatedForm term(termReason, &main);
+        QCOMPARE(term.ui.Label1->text(), termReason);
         QCOMPARE(term.windowTitle(), "Reason for Termination: Condition met");
         QVERIFY(term.ui.Label1->heightForWidth(term.ui.Label1->width()) <=
                 term.ui.Label1->height());

@@ -5,9 +5,6 @@
 #include "condition/CondSettings.h"
 #include "condition/ui/CondForm.h"
 #include "condition/ui/CondTerminatedForm.h"
-#include "measure/Conditions.h"
-#include "measure/Processing.h"
-#include "settings/SettingsStore.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -175,12 +172,11 @@ private slots:
         f.p.Text_Time[0]->setText("1");
         f.p.Text_Time[1]->setText(QString::number(c.sequences));
         f.p.Button_ApplyTime_Click();
-        DecimalSeparator = ".";
-        ConditionStatusWord = c.word;
-        ConditionTargetValue = {"10", c.target1};
-        ConditionGPIBCommand = "OUT OFF";
-        f.p.CondOnIndicator(IsCondOn(c.word)); // as the dialog or a recall leaves it
-        SettingsChanged = false;
+        settings::Settings& settings = f.p.settings;
+        settings.setDecimalSeparator(".");
+        settings.setCondCommand({c.word, {"10", c.target1}, "OUT OFF"});
+        f.p.CondOnIndicator(settings.condOn()); // as the dialog or a recall leaves it
+        settings.markSaved();
         ui->Menu_ViewTerm->setEnabled(true); // as a previous termination leaves it
         for (int i = 0; i < c.boxes.size(); ++i)
             f.sys.answerBox(c.replies.value(i), c.boxes[i]);
@@ -219,12 +215,14 @@ private slots:
                  .match(lines)
                  .hasMatch(),
             qPrintable(lines));
-        QCOMPARE(ConditionStatusWord, c.wordAfter.isEmpty() ? c.word : c.wordAfter);
-        QCOMPARE(SettingsChanged, !c.wordAfter.isEmpty());
-        QCOMPARE(ui->Menu_ShowConditional->isEnabled(), IsCondOn(ConditionStatusWord));
+        QCOMPARE(settings.condCommand().ConditionStatusWord,
+                 c.wordAfter.isEmpty() ? c.word : c.wordAfter);
+        QCOMPARE(settings.changed(), !c.wordAfter.isEmpty());
+        QCOMPARE(ui->Menu_ShowConditional->isEnabled(), settings.condOn());
+        const QString& termReason = f.p.run.Result.TermReason;
         if (c.end == NoRun) {
             // Start has already put the old report away before the question.
-            QVERIFY(!ui->Menu_ViewTerm->isEnabled() && TermReason.isEmpty());
+            QVERIFY(!ui->Menu_ViewTerm->isEnabled() && termReason.isEmpty());
             return;
         }
         QByteArray measured;
@@ -238,7 +236,7 @@ private slots:
         const bool red =
             ui->Label_CurrentSequence->palette().color(QPalette::WindowText) == QColor(255, 0, 0);
         QCOMPARE(red, c.end == Terminated);
-        QCOMPARE(TermReason, c.report);
+        QCOMPARE(termReason, c.report);
         QCOMPARE(reportWindows, int(c.end == Terminated));
         QCOMPARE(shownReport, c.report);
         QCOMPARE(ui->Menu_ViewTerm->isEnabled(), c.end == Terminated);
@@ -255,8 +253,8 @@ private slots:
         FormFixture f(BenchJson(R"({ "address": 3 }, { "address": 5 })"));
         QVERIFY(f.start());
         Ui::MainForm* ui = f.ui();
-        ConditionStatusWord = "705010A0AC1";
-        ConditionGPIBCommand = "OUT OFF";
+        f.p.settings.setCondCommand({"705010A0AC1", {"10", "10"}, "OUT OFF"});
+        f.p.settings.markSaved();
         f.p.CondOnIndicator(false);
         int opened = 0;
         QTimer closer;
@@ -275,15 +273,16 @@ private slots:
         closer.start(10);
         QVERIFY(ui->Button_CondCommand->text() == "C&onditional Command");
         ui->Button_CondCommand->click();
-        QVERIFY(ui->Menu_ShowConditional->isEnabled()); // Cancel, and the word says on
+        // Cancel: the word says on, and nothing was stored.
+        QVERIFY(ui->Menu_ShowConditional->isEnabled() && !f.p.settings.changed());
         QVERIFY(ui->Frame4->title().contains("ON"));
         ok = true;
         QCOMPARE(ui->Menu_Conditional->text(), "&Conditional Command");
         ui->Menu_Conditional->trigger();
         closer.stop();
         QCOMPARE(opened, 2);
-        QCOMPARE(ConditionStatusWord, "305010A0AC1");
-        QVERIFY(!ui->Menu_ShowConditional->isEnabled());
+        QCOMPARE(f.p.settings.condCommand().ConditionStatusWord, "305010A0AC1");
+        QVERIFY(!ui->Menu_ShowConditional->isEnabled() && f.p.settings.changed());
         QVERIFY(ui->Frame4->title().contains("OFF"));
     }
 };

@@ -1,6 +1,6 @@
 // The status word: conversions, decoding both ways, writing, and the on/off rules.
 #include "condition/CondSettings.h"
-#include "settings/SettingsStore.h"
+#include "settings/Settings.h"
 #include <QTest>
 
 namespace {
@@ -246,14 +246,12 @@ private slots:
         QFETCH(bool, on);
         QFETCH(QString, afterSwitchOff);
         QCOMPARE(IsCondOn(word), on);
-        const QString saved = ConditionStatusWord;
-        ConditionStatusWord = word;
-        SettingsChanged = false;
-        SwitchCondOff();
-        QCOMPARE(ConditionStatusWord, afterSwitchOff);
-        QCOMPARE(SettingsChanged, on);
-        QVERIFY(!IsCondOn(ConditionStatusWord));
-        ConditionStatusWord = saved;
+        settings::Settings settings;
+        settings.load(settings::Field::ConditionStatusWord, word);
+        settings.SwitchCondOff();
+        QCOMPARE(settings.condCommand().ConditionStatusWord, afterSwitchOff);
+        QCOMPARE(settings.changed(), on);
+        QVERIFY(!settings.condOn());
     }
 
     // What OK stores: fields left as loaded keep their characters; edited ones are written.

@@ -1,7 +1,6 @@
 // The conditions during a run, answer by answer, without a window or a bus.
 #include "condition/CondTracker.h"
 #include "platform/ScriptedPlatform.h"
-#include "settings/SettingsStore.h"
 #include <QTest>
 
 using platform::Answer;
@@ -18,7 +17,7 @@ struct Case {
     // "-" alone: the run does not start.
     QString trace;
     QString report = {};
-    QString wordAfter = {}; // empty: unchanged
+    bool switchedOff = false; // the user went on with the conditional command off
 };
 } // namespace
 Q_DECLARE_METATYPE(Case)
@@ -144,7 +143,7 @@ private slots:
                     .listener = false,
                     .box = {Answer::Yes},
                     .trace = "..",
-                    .wordAfter = "3050A0A0AC1"};
+                    .switchedOff = true};
     }
 
     void run() {
@@ -152,10 +151,7 @@ private slots:
         platform::ScriptedPlatform sys;
         for (Answer a : c.box)
             sys.answerBox(a, "Condtional Command is turned ON");
-        ConditionStatusWord = c.word;
-        ConditionTargetValue = {c.target0, c.target1};
-        ConditionGPIBCommand = "OUT OFF";
-        SettingsChanged = false;
+        const CondCommand command{c.word, {c.target0, c.target1}, "OUT OFF"};
 
         QString trace;
         int switchedOff = 0;
@@ -168,7 +164,7 @@ private slots:
         };
         hooks.conditionSwitchedOff = [&] { ++switchedOff; };
 
-        CondTracker tracker;
+        CondTracker tracker(command);
         if (!tracker.begin(hooks)) {
             trace = "-";
         } else {
@@ -192,10 +188,7 @@ private slots:
         }
         QCOMPARE(trace, c.trace);
         QCOMPARE(sys.pendingAnswers(), 0);
-        const QString after = c.wordAfter.isEmpty() ? c.word : c.wordAfter;
-        QCOMPARE(ConditionStatusWord, after);
-        QCOMPARE(SettingsChanged, after != c.word);
-        QCOMPARE(switchedOff, int(after != c.word));
+        QCOMPARE(switchedOff, int(c.switchedOff));
         if (!c.box.isEmpty()) {
             QCOMPARE(sys.boxes.size(), 1);
             QCOMPARE(sys.boxes[0].text,
@@ -208,11 +201,10 @@ private slots:
 
     // A new run starts the counts and the maximum afresh.
     void secondRunStartsAfresh() {
-        ConditionStatusWord = "70502000AC2";
-        ConditionGPIBCommand = "X";
         int sent = 0;
         RunHooks hooks{[](int) { return true; }, [&](int, const QByteArray&) { ++sent; }, {}};
-        CondTracker tracker;
+        const CondCommand command{"70502000AC2", {"10", "10"}, "X"};
+        CondTracker tracker(command);
         QVERIFY(tracker.begin(hooks));
         tracker.answer("100", hooks);
         tracker.answer("50", hooks);

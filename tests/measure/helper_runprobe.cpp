@@ -8,7 +8,6 @@
 #include "MainFormProbe.h"
 #include "bus/Session.h"
 #include "bus/SimBench.h"
-#include "measure/Processing.h"
 #include "platform/ui/QtPlatform.h"
 
 #include <QApplication>
@@ -31,7 +30,7 @@ int main(int argc, char* argv[]) {
     p.ui->Text_Path->setText(QString::fromLocal8Bit(argv[1]));
     for (QCheckBox* box : p.Check_Log)
         box->setChecked(true);
-    DecimalSeparator = ".";
+    p.settings.setDecimalSeparator(".");
     // The built-in bench's multimeter.
     p.Option_ID[2]->click();
     p.ui->Combo_Addr->setCurrentText("3");

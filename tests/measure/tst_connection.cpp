@@ -1,6 +1,5 @@
 // Connecting the main window to its measuring instrument, on a simulated bench.
 #include "FormFixture.h"
-#include "settings/SettingsStore.h"
 #include "widgets/BusErrorBoxes.h"
 #include <QRegularExpression>
 #include <QTest>
@@ -21,10 +20,10 @@ static QString Window(FormFixture& f) {
     const QString at = QString::number(address);
     const QString who =
         address ? QString::fromLatin1(ctl::AnswerOf(f.p.instrument.query("WHO?"))) : "";
-    const QString flags = QString(u->Button_Connect->isEnabled() ? "K" : "") +
-                          (u->Button_Test->isEnabled() ? "T" : "") +
-                          (u->Button_Start->isEnabled() ? "S" : "") +
-                          (f.p.connection.Connected ? "C" : "") + (SettingsChanged ? "M" : "");
+    const QString flags =
+        QString(u->Button_Connect->isEnabled() ? "K" : "") +
+        (u->Button_Test->isEnabled() ? "T" : "") + (u->Button_Start->isEnabled() ? "S" : "") +
+        (f.p.connection.Connected ? "C" : "") + (f.p.settings.changed() ? "M" : "");
     const QWidget* widget = f.form->focusWidget();
     QString focus = widget ? widget->objectName().section('_', 1) : "";
     if (!QStringList{"DeviceID", "MeasQuery", "Connect", "Test"}.contains(focus)) focus = "-";
@@ -108,7 +107,7 @@ private slots:
                 auto* box = step.startsWith("id") ? f.ui()->Text_DeviceID : f.ui()->Text_MeasQuery;
                 if (step.startsWith("mode")) f.p.Option_ID[step.right(1).toInt()]->click();
                 if (step == "connect") f.p.Button_Connect_Click();
-                if (step == "connect") SettingsChanged = false;
+                if (step == "connect") f.p.settings.markSaved();
                 if (step == "clear") f.ui()->Button_Clear->click();
                 if (step.startsWith("id=") || step.startsWith("q=")) box->setText(value);
                 if (step.startsWith("addr=")) f.ui()->Combo_Addr->setCurrentText(value);

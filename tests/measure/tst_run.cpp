@@ -2,11 +2,8 @@
 // byte.
 #include "FormFixture.h"
 #include "condition/ui/CondTerminatedForm.h"
-#include "measure/Conditions.h"
 #include "measure/LogFile.h"
-#include "measure/Processing.h"
 #include "platform/Process.h"
-#include "settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -217,8 +214,7 @@ private slots:
         if (c.interval == 0) f.p.timing.IntervalSeconds = f.p.timing.TotalSeconds = 0;
         for (int i = 0; i < 3; ++i)
             f.p.Check_Log[i]->setChecked(c.columns.contains("PTS"[i]));
-        std::tie(DecimalSeparator, Exclude1, Exclude2, DecNotation) =
-            std::tie(c.sep, c.exclude1, c.exclude2, c.decimal);
+        f.p.settings.setMeasurement({c.exclude1, c.exclude2, c.decimal, c.sep});
         f.p.run.StopRequested = true; // as a stopped run leaves it: the next run starts afresh
         for (const QString& name : c.files.first(c.existing ? 2 : 0)) {
             QFile old(folder.filePath(name));
@@ -227,7 +223,7 @@ private slots:
         for (Answer answer : c.box.isEmpty() ? QList<Answer>() : c.answers)
             f.sys.answerBox(answer, c.box);
         if (c.byClosing) f.form->show();
-        SettingsChanged = true; // so that closing asks
+        f.p.settings.markChanged(); // so that closing asks
         QByteArrayList rows;
         QList<int> armed;
         bool held = false, askedDuringRun = false;
@@ -339,7 +335,7 @@ private slots:
         f.p.Text_Time[0]->setText("1");
         f.p.Text_Time[1]->setText("3");
         f.p.Button_ApplyTime_Click();
-        Exclude1 = "VDC"; // the conditions see the answer after its exclusions
+        f.p.settings.setMeasurement({"VDC"}); // the conditions see the answer after its exclusions
         const QColor window = ui->Text_MeasResponse->palette().color(QPalette::Base);
         QString shown;
         QObject::connect(f.form.get(), &MainForm::rowLogged, [&] {
@@ -360,12 +356,13 @@ private slots:
         closer.start(10);
         f.p.Button_Start_Click();
         closer.stop();
-        QCOMPARE(reported, TermReason);
+        QCOMPARE(reported, f.p.run.Result.TermReason);
         QTEST(calls, "calls");
         QTEST(shown, "shown");
         QTEST(QFileInfo::exists(log) ? ui->Label_CurrentSequence->text() : QString(), "end");
         QFETCH(QString, end);
-        QCOMPARE(TermReason, end == "Terminated" ? QString("report +1.050E+01") : QString());
+        QCOMPARE(f.p.run.Result.TermReason,
+                 end == "Terminated" ? QString("report +1.050E+01") : QString());
         QCOMPARE(ui->Button_Start->isEnabled(), true);
     }
 };

@@ -6,7 +6,6 @@
 #include "measure/TestQuery.h"
 #include "measure/ui/TestForm.h"
 #include "platform/ScriptedPlatform.h"
-#include "settings/SettingsStore.h"
 #include "ui_TestForm.h"
 #include "widgets/TwipsLayout.h"
 #include <QLineEdit>
@@ -18,13 +17,14 @@ namespace {
 const QByteArray Bench = R"({ "timeout_scale": 0.001, "instruments": [ { "address": 3,
     "replies": { "MEAS?": "+1.2345E+00VDC", "WORD?": "OVLD", "NEG?": "-3VDC" } } ] })";
 
-// The main window's two boxes, the program-wide values, and the instrument at address 3.
+// The main window's two boxes, the settings, and the instrument at address 3.
 struct Bench3 {
     ScriptedPlatform sys;
     BenchGuard bench{Bench};
     QWidget main;
     QLineEdit* query = new QLineEdit(&main);
     QLineEdit* device = new QLineEdit(&main);
+    settings::Settings settings;
     std::unique_ptr<TestForm> form;
 
     Bench3(const QString& mainQuery, QByteArray ex1, QByteArray ex2, bool dec,
@@ -33,14 +33,11 @@ struct Bench3 {
         bench.instrument().setAddress(3);
         query->setText(mainQuery);
         device->setText("M401A");
-        Exclude1 = ex1;
-        Exclude2 = ex2;
-        DecNotation = dec;
-        DeviceID = storedDevice;
-        MeasQuery = storedQuery.isNull() ? mainQuery : storedQuery;
-        SettingsChanged = false;
-        form = std::make_unique<TestForm>(TestForm::MainBoxes{query, device}, bench.instrument(),
-                                          &main);
+        settings.setMeasurement(
+            {ex1, ex2, dec, ".", storedDevice, storedQuery.isNull() ? mainQuery : storedQuery});
+        settings.markSaved();
+        form = std::make_unique<TestForm>(TestForm::MainBoxes{query, device}, settings,
+                                          bench.instrument(), &main);
     }
     // Opens the dialog as the Test button does and lets its activation run.
     void open() {
@@ -67,12 +64,6 @@ class TestTestForm : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() {
-        Exclude1.clear();
-        Exclude2.clear();
-        DecNotation = false;
-        SettingsChanged = false;
-    }
 
     void shownAnswer_data() {
         QTest::addColumn<QByteArray>("answer");
@@ -163,8 +154,9 @@ private slots:
 
         QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
         QVERIFY(!b.form->isVisible() && b.form->result() == QDialog::Accepted);
-        QCOMPARE(QVariantList({Exclude1, Exclude2, DecNotation, SettingsChanged, b.query->text(),
-                               MeasQuery}),
+        const MeasurementSettings& m = b.settings.measurement();
+        QCOMPARE(QVariantList({m.Exclude1, m.Exclude2, m.DecNotation, b.settings.changed(),
+                               b.query->text(), m.MeasQuery}),
                  QVariantList({QByteArray("VDC"), QByteArray(), true, true, "MEAS?", "MEAS?"}));
     }
 
@@ -271,7 +263,9 @@ private slots:
         QVERIFY(!b.form->isVisible());
         const bool ok = how == "OK";
         QCOMPARE(b.form->result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
-        QCOMPARE(QVariantList({Exclude1, Exclude2, DecNotation, SettingsChanged, b.query->text()}),
+        const MeasurementSettings& m = b.settings.measurement();
+        QCOMPARE(QVariantList({m.Exclude1, m.Exclude2, m.DecNotation, b.settings.changed(),
+                               b.query->text()}),
                  QVariantList({QByteArray("VDC"), QByteArray(), false, ok, "MEAS?"}));
     }
 
@@ -287,12 +281,12 @@ private slots:
         QCOMPARE(b.sys.boxes.last().text,
                  "Exclude 2 holds the character €, which no answer on the bus can "
                  "hold.\nOnly characters of the 8-bit code page (Latin-1) can be used.");
-        QVERIFY(b.form->isVisible() && Exclude2.isEmpty());
+        QVERIFY(b.form->isVisible() && b.settings.measurement().Exclude2.isEmpty());
         QCOMPARE(QApplication::focusWidget(), b.ui()->Text_Exclude_1);
         b.ui()->Text_Exclude_1->setText("5µ");
         QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
         QVERIFY(!b.form->isVisible());
-        QCOMPARE(Exclude2, QByteArray("5\xb5"));
+        QCOMPARE(b.settings.measurement().Exclude2, QByteArray("5\xb5"));
     }
 
     // The window as designed: positions scaled evenly, no caption cut, the tab order, and

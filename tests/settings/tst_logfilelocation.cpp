@@ -1,7 +1,6 @@
 // The Log File frame: the name checks, the key filter, the folder and file dialogs.
 #include "FormFixture.h"
 #include "settings/LogFileLocation.h"
-#include "settings/SettingsStore.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -39,7 +38,7 @@ private slots:
         QVERIFY(dir.isValid() && f.start());
         Ui::MainForm* ui = f.ui();
         ui->Text_Path->setText(dir.path());
-        SettingsChanged = false; // the folder just set is the start
+        f.p.settings.markSaved(); // the folder just set is the start
         f.form->show();
         ui->Text_MeasQuery->setFocus(Qt::TabFocusReason);
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
@@ -73,7 +72,7 @@ private slots:
         csv = QDir(dir.path()).filePath(csv);
         QCOMPARE(ui->Text_Path->text() + "/" + ui->Text_FileName->text(), csv);
         QCOMPARE(f.p.logFile.CsvFile, csv);
-        QCOMPARE(SettingsChanged, csv != dir.filePath("Test.csv"));
+        QCOMPARE(f.p.settings.changed(), csv != dir.filePath("Test.csv"));
     }
 };
 

@@ -1,6 +1,5 @@
 // The settings record: what a recall makes of stored values, what a save writes, the captions
 // of the named sets, and the real store with damaged files.
-#include "measure/Processing.h"
 #include "platform/ui/QtPlatform.h"
 #include "settings/SettingsRecord.h"
 #include <QFile>

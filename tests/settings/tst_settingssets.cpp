@@ -1,10 +1,7 @@
 // The main window's settings sets: the first start, save and restart, the named sets'
 // questions, Recall Default, the exit question and damaged stored values.
 #include "FormFixture.h"
-#include "condition/CondSettings.h"
-#include "measure/Processing.h"
 #include "settings/LogFileLocation.h"
-#include "settings/SettingsStore.h"
 #include <QtTest>
 
 using namespace platform;
@@ -18,6 +15,8 @@ const QByteArray Instruments = R"({ "address": 3, "replies": { "ID?": "M401A" } 
 // conversion, then the conditional command's three values.
 QString Entries(FormFixture& f) {
     Ui::MainForm* u = f.ui();
+    const MeasurementSettings& m = f.p.settings.measurement();
+    const CondCommand& c = f.p.settings.condCommand();
     QString id, columns;
     for (int i = 0; i < 3; ++i) {
         if (f.p.Option_ID[i]->isChecked()) id = QString::number(i);
@@ -27,10 +26,10 @@ QString Entries(FormFixture& f) {
                         f.p.Option_Time[1]->isChecked() ? "Min" : "Sec", f.p.Text_Time[1]->text(),
                         f.p.timing.TimeApplied ? "applied" : "-", columns,
                         u->Combo_Addr->currentText(), "ID" + id, u->Text_DeviceID->text(),
-                        u->Text_MeasQuery->text(), QString::fromLatin1(Exclude1),
-                        QString::fromLatin1(Exclude2), DecNotation ? "dec" : "raw",
-                        ConditionStatusWord, ConditionTargetValue[0], ConditionTargetValue[1],
-                        ConditionGPIBCommand})
+                        u->Text_MeasQuery->text(), QString::fromLatin1(m.Exclude1),
+                        QString::fromLatin1(m.Exclude2), m.DecNotation ? "dec" : "raw",
+                        c.ConditionStatusWord, c.ConditionTargetValue[0], c.ConditionTargetValue[1],
+                        c.ConditionGPIBCommand})
         .join('|');
 }
 
@@ -63,12 +62,10 @@ void EditEverything(FormFixture& f, const QString& folder) {
     u->Text_DeviceID->setText("M401A");
     u->Text_MeasQuery->setText("MEAS?");
     f.p.Option_ID[1]->click();
-    Exclude1 = "VDC";
-    Exclude2 = "E\xb5";
-    DecNotation = true;
-    ConditionStatusWord = "4101A0A0AC1";
-    ConditionTargetValue = {"5.5", "2"};
-    ConditionGPIBCommand = "OUT OFF";
+    MeasurementSettings m = f.p.settings.measurement();
+    m.Exclude1 = "VDC", m.Exclude2 = "E\xb5", m.DecNotation = true;
+    f.p.settings.setMeasurement(m);
+    f.p.settings.setCondCommand({"4101A0A0AC1", {"5.5", "2"}, "OUT OFF"});
 }
 } // namespace
 
@@ -84,7 +81,7 @@ private slots:
                            "Save Setting1: (EMPTY)|Save Setting2: (EMPTY)|Save Setting3: (EMPTY)|"
                            "Save Setting4: (EMPTY)|Save Setting5: (EMPTY)");
         QCOMPARE(f.form->windowTitle(), Title);
-        QVERIFY(!SettingsChanged && f.sys.settings.isEmpty());
+        QVERIFY(!f.p.settings.changed() && f.sys.settings.isEmpty());
         QVERIFY(f.p.logFile.CsvFile.endsWith("/Test.csv"));
     }
 
@@ -128,15 +125,16 @@ private slots:
         QCOMPARE(f.sys.boxes.last().text,
                  "Settings Name: Warm-up & soak\nDo you want to continue loading ?");
         QCOMPARE(Entries(f), saved.replace("|-|", "|applied|"));
-        QCOMPARE(QVariantList({DeviceID, MeasQuery, f.ui()->Frame4->title(), SettingsChanged,
-                               f.form->windowTitle()}),
+        const MeasurementSettings& m = f.p.settings.measurement();
+        QCOMPARE(QVariantList({m.DeviceID, m.MeasQuery, f.ui()->Frame4->title(),
+                               f.p.settings.changed(), f.form->windowTitle()}),
                  QVariantList({"M401A", "MEAS?", " Sequence - Conditional Command ON ", true,
                                Title + " - Using Saved Setting: Warm-up & soak"}));
         QCOMPARE(f.p.logFile.CsvFile, dir.filePath("Bench run.csv"));
 
         f.ui()->Menu_RecallStartUp->trigger();
         QCOMPARE(Entries(f), Fresh);
-        QVERIFY(!SettingsChanged && f.form->windowTitle() == Title);
+        QVERIFY(!f.p.settings.changed() && f.form->windowTitle() == Title);
     }
 
     // Every question of the named sets, with the store checked after each answer.
@@ -216,7 +214,8 @@ private slots:
         QCOMPARE(f.sys.boxes.last().text, "This will reset all parameters except the Path to "
                                           "Excel and Plotbook.xlsm to default.\n\nAre you sure ?");
         QCOMPARE(Entries(f), yes ? QString(Fresh).replace("Test.csv", "test.csv") : edited);
-        QCOMPARE(QVariantList({DeviceID, MeasQuery, f.p.logFile.ExcelPath}),
+        const MeasurementSettings& m = f.p.settings.measurement();
+        QCOMPARE(QVariantList({m.DeviceID, m.MeasQuery, f.p.logFile.ExcelPath}),
                  QVariantList({"K2000", "READ?", "/usr/bin/soffice"}));
         QCOMPARE(f.sys.settings, store);
     }
@@ -273,7 +272,7 @@ private slots:
         QCOMPARE(f.sys.boxes.last().text,
                  what + " could not be saved.\n/cfg/Sequor/Sequor.ini could not be written.");
         QCOMPARE(f.sys.boxes.last().icon, Icon::Critical);
-        QVERIFY(SettingsChanged && f.form->isVisible());
+        QVERIFY(f.p.settings.changed() && f.form->isVisible());
         QCOMPARE(Menus(f), menus);
     }
 
@@ -310,7 +309,7 @@ private slots:
         // The old status word is saved in today's form.
         f.ui()->Menu_SaveStartUp->trigger();
         QCOMPARE(f.sys.settings["Sequor/Settings/ConditionStatusWord"], "3000A0A0AC1");
-        QVERIFY(!SettingsChanged);
+        QVERIFY(!f.p.settings.changed());
     }
 };
 

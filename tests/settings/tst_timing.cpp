@@ -1,7 +1,6 @@
 // The Timing frame of the main window and the two waits that keep the window alive.
 #include "FormFixture.h"
 #include "bus/BusAccess.h"
-#include "settings/SettingsStore.h"
 #include <QDeadlineTimer>
 #include <QTest>
 #include <QTimer>
@@ -17,7 +16,7 @@ static QString Frame(FormFixture& f) {
     const QString flags = QString(m.timing.TimeApplied ? "T" : "") +
                           (m.ui->Button_ApplyTime->isEnabled() ? "A" : "") +
                           (m.ui->Button_Start->isEnabled() ? "S" : "") +
-                          (m.connection.Connected ? "C" : "") + (SettingsChanged ? "M" : "") +
+                          (m.connection.Connected ? "C" : "") + (m.settings.changed() ? "M" : "") +
                           (m.form.focusWidget() == m.Text_Time[0] ? "F" : "");
     QStringList s = {m.Text_Time[0]->text(), m.Text_Time[1]->text(), m.Text_Time[2]->text()};
     s << m.ui->Frame3->title() << flags << QString::number(m.timing.IntervalSeconds)
@@ -62,7 +61,7 @@ private slots:
         QVERIFY(f.start());
         f.ui()->Text_DeviceID->setText("M401A");
         f.ui()->Text_MeasQuery->setText("MEAS?");
-        SettingsChanged = false;
+        f.p.settings.markSaved();
         f.sys.answerBox(platform::Answer::Ok, "Time mismatch"); // a box no other row may show
         // Steps: a button's text ("Min" is the unit), "dbl1" (double click on box 1), "N=text"
         // (pasted into box N) and "N+keys" (typed into box N; "<" is Backspace and "!" Enter).

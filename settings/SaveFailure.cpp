@@ -1,9 +1,5 @@
-#include "settings/SettingsStore.h"
+#include "settings/SaveFailure.h"
 #include "platform/Platform.h"
-
-bool SettingsChanged = false;
-QString DeviceID;
-QString MeasQuery;
 
 void ReportSaveFailure(const QString& what, const QString& failure) {
     platform::MsgBox("Save Settings Error", what + " could not be saved.\n" + failure,

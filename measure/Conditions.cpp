@@ -1,3 +1,0 @@
-#include "measure/Conditions.h"
-
-QString TermReason;
