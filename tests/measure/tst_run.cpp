@@ -215,7 +215,7 @@ private slots:
         for (int i = 0; i < 3; ++i)
             f.p.Check_Log[i]->setChecked(c.columns.contains("PTS"[i]));
         f.p.settings.setMeasurement({c.exclude1, c.exclude2, c.decimal, c.sep});
-        f.p.run.StopRequested = true; // as a stopped run leaves it: the next run starts afresh
+        f.p.controller.stop(); // as a stopped run leaves it: the next run starts afresh
         for (const QString& name : c.files.first(c.existing ? 2 : 0)) {
             QFile old(folder.filePath(name));
             QVERIFY(old.open(QIODevice::WriteOnly) && old.write(Crlf(Old)) == Crlf(Old).size());
@@ -276,7 +276,7 @@ private slots:
         const QColor endColour = ui->Label_CurrentSequence->palette().color(QPalette::WindowText);
         QCOMPARE(endColour == QColor(255, 0, 0), c.end == Stopped); // red only for a stop
         QVERIFY(ui->Button_Start->isEnabled() && ui->Frame2->isEnabled());
-        QVERIFY(!f.p.run.Running && !f.p.Timer1->isActive() && !ui->Button_Stop->isEnabled());
+        QVERIFY(!f.p.controller.running() && !f.p.Timer1->isActive() && !ui->Button_Stop->isEnabled());
         // The log was open during the run and is closed; closing asked only after the run.
         QVERIFY(held && !HeldOpen(log()) && !askedDuringRun && !f.form->isVisible());
         // Nothing but the end of the run follows: neither the rest of a 1 s wait nor a query.

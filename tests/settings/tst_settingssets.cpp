@@ -215,7 +215,7 @@ private slots:
                                           "Excel and Plotbook.xlsm to default.\n\nAre you sure ?");
         QCOMPARE(Entries(f), yes ? QString(Fresh).replace("Test.csv", "test.csv") : edited);
         const MeasurementSettings& m = f.p.settings.measurement();
-        QCOMPARE(QVariantList({m.DeviceID, m.MeasQuery, f.p.logFile.ExcelPath}),
+        QCOMPARE(QVariantList({m.DeviceID, m.MeasQuery, f.p.excel.ExcelPath}),
                  QVariantList({"K2000", "READ?", "/usr/bin/soffice"}));
         QCOMPARE(f.sys.settings, store);
     }
