@@ -55,4 +55,16 @@ struct MainFormProbe {
     void Option_ID_Click(int index) { form.connectionPart->Option_ID_Click(index); }
     void CondOnIndicator(bool on) { form.condPart->CondOnIndicator(on); }
     void StartTimer(float seconds) { controller.wait(seconds); }
+
+    // Connects by address, types the query and applies the timing: the set-up of every run.
+    void ConnectAndApplyTiming(const QString& address, const QString& query, int interval,
+                               double sequences) {
+        Option_ID[2]->click();
+        ui->Combo_Addr->setCurrentText(address);
+        Button_Connect_Click();
+        ui->Text_MeasQuery->setText(query);
+        Text_Time[0]->setText(QString::number(interval));
+        Text_Time[1]->setText(QString::number(sequences));
+        Button_ApplyTime_Click();
+    }
 };

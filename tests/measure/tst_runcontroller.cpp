@@ -8,14 +8,18 @@
 #include <QTest>
 
 namespace {
-// Ends the run at the answer given, as a met condition does.
+// Ends the run at the answer given, as a met condition does ("-": takes no part), and notes
+// each call: b(egin), a(nswer), e(nd).
 struct EndAt : RunConditions {
     QByteArray at;
-    bool begin(const RunHooks&) override { return true; }
+    QByteArray* trace = nullptr;
+    bool begin(const RunHooks&) override { return *trace += 'b', true; }
+    bool takesPart() const override { return at != "-"; }
     AnswerVerdict answer(const QByteArray& a, const RunHooks&) override {
+        *trace += 'a';
         return {!at.isEmpty(), a == at};
     }
-    void end(const RunHooks&) override {}
+    void end(const RunHooks&) override { *trace += 'e'; }
     QString terminationReport(const QByteArray& last) const override { return "met at " + last; }
 };
 
@@ -41,20 +45,22 @@ private slots:
         QTest::addColumn<int>("end");
         QTest::addColumn<QByteArray>("rows");
         QTest::addColumn<QString>("failure");
-        const int completed = RunResult::Completed, stopped = RunResult::Stopped,
-                  ended = RunResult::Terminated;
-        QTest::newRow("completed")
-            << "" << QByteArray() << false << completed << QByteArray("+1|+2|+3") << "";
-        QTest::newRow("stop as row 2 shows")
-            << "row 2" << QByteArray() << false << stopped << QByteArray("+1|+2") << "";
-        QTest::newRow("stop in the wait")
-            << "wait" << QByteArray() << false << stopped << QByteArray("+1") << "";
-        QTest::newRow("a condition ends it")
-            << "" << QByteArray("+2") << false << ended << QByteArray("+1|+2") << "";
+        QTest::addColumn<QByteArray>("trace"); // the conditions' calls
+        auto row = [](const char* name, const char* stop, const char* endAt, int end,
+                      const char* rows, const char* trace) {
+            QTest::newRow(name) << stop << QByteArray(endAt) << false << end << QByteArray(rows)
+                                << QString() << QByteArray(trace);
+        };
+        const int completed = RunResult::Completed, stopped = RunResult::Stopped;
+        row("completed", "", "", completed, "+1|+2|+3", "baaae");
+        row("stop as row 2 shows", "row 2", "", stopped, "+1|+2", "baae");
+        row("stop in the wait", "wait", "", stopped, "+1", "bae");
+        row("a condition ends it", "", "+2", RunResult::Terminated, "+1|+2", "baae");
+        row("conditions taking no part are not asked", "", "-", completed, "+1|+2|+3", "be");
         QTest::newRow("no number under decimal notation")
             << "" << QByteArray() << true << stopped
             << QByteArray("Invalid Measurement, Sequence terminated by program.\r\nX")
-            << "Measurement format error";
+            << "Measurement format error" << QByteArray("bae");
     }
     void run() {
         QFETCH(QString, stop);
@@ -63,6 +69,7 @@ private slots:
         QFETCH(int, end);
         QFETCH(QByteArray, rows);
         QFETCH(QString, failure);
+        QFETCH(QByteArray, trace);
         const QByteArray replies = decimal ? R"(["X", "+2"])" : R"(["+1", "+2", "+3"])";
         BenchGuard bench(BenchJson(R"({ "address": 3, "replies": { "MEAS?": )" + replies + " } }"));
         QVERIFY(!bench.open());
@@ -71,6 +78,8 @@ private slots:
         RunController run(bench.instrument(), bench.listeners, policy);
         auto conditions = std::make_unique<EndAt>();
         conditions->at = endAt;
+        QByteArray calls;
+        conditions->trace = &calls;
         run.setConditions(std::move(conditions));
         QTemporaryDir dir;
         RunSettings s;
@@ -87,7 +96,7 @@ private slots:
         RunResult result;
         result.end = RunResult::End(-1);
         connect(&run, &RunController::rowMeasured, this, [&](const RunRow& row) {
-            QVERIFY(row.logged);
+            QVERIFY(row.logged && row.judged == (endAt != "-"));
             written += row.line + "\r\n";
             shown += (shown.isEmpty() ? "" : "|") + row.line.mid(row.line.indexOf(';') + 1);
             if (stop == "row " + QString::number(row.seq)) run.stop();
@@ -107,6 +116,7 @@ private slots:
         QCOMPARE(shown, rows);
         QCOMPARE(ReadAll(s.logPath), written); // every row emitted is in the file, as emitted
         QCOMPARE(failed, failure);
+        QCOMPARE(calls, trace);
         QVERIFY(!run.running());
     }
 
