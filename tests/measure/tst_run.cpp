@@ -96,15 +96,6 @@ private slots:
                     .sep = ",",
                     .decimal = true,
                     .file = "Sequence;Measured|1;-,5|2; ,0012345"};
-        QTest::newRow("TS, decimal notation: an invalid answer ends the run")
-            << Case{.columns = "TS",
-                    .replies = R"(["1.000E+00", "+1.0E+00", "2"])",
-                    .box = "Measurement format error",
-                    .end = Stopped,
-                    .sequences = 4,
-                    .decimal = true,
-                    .file = "sep=;|Time From Start;Sequence;Measured|0:00:00;1; 1|"
-                            "Invalid Measurement, Sequence terminated by program.|+1.0E+00"};
         QTest::newRow("P, a silent instrument: the run goes on")
             << Case{.columns = "P",
                     .box = "I/O Error",
