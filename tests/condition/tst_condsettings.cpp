@@ -47,8 +47,8 @@ private slots:
         QCOMPARE(result, expected);
     }
 
-    // The dialog's reading of words in range ("=" in front) and out of it. Words in range read
-    // the same by bit; each comes back from the controls as the dialog would write it.
+    // The dialog's reading of words in range ("=" in front) and out of it; each comes back from
+    // the controls as the dialog would write it.
     void reading_data() {
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("fields");
@@ -78,7 +78,9 @@ private slots:
         if (inRange) fields.remove(0, 1);
         QCOMPARE(Text(FieldsByChar(word)), fields);
         QCOMPARE(InRange(word), inRange);
-        if (inRange) QCOMPARE(Text(FieldsByBit(word)), fields);
+        // Eleven hex digits read the same by bit, in range or not.
+        if (QRegularExpression("^[0-9A-Fa-f]{11}$").match(word).hasMatch())
+            QCOMPARE(Text(FieldsByBit(word)), fields);
         QCOMPARE(RoundTrip(word), written);
     }
 

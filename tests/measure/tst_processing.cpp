@@ -24,6 +24,7 @@ private slots:
         QTest::addColumn<QByteArray>("result");
         row("x unit", "VDC"_ba, "+1.2345E+00VDC"_ba, "+1.2345E+00"_ba);
         row("x star-comma", "*,"_ba, "NORM,+1.2E-3"_ba, "+1.2E-3"_ba);
+        row("x ending in a star keeps the text up to it", "VD*"_ba, "1VDC"_ba, "1"_ba);
         row("x comma-star", ",*"_ba, "+1.2E-3,OK"_ba, "+1.2E-3"_ba);
         row("x two before", "??E"_ba, "5.00E+01"_ba, "5.+01"_ba);
         row("x one after", "E?"_ba, "12E3"_ba, "12"_ba);
@@ -42,6 +43,7 @@ private slots:
         row("d minus half", QByteArray(), "-0.5"_ba, "-.5"_ba);
         row("d small with unit", QByteArray(), "1.2345E-03VDC"_ba, " .0012345"_ba);
         row("d leading point", QByteArray(), ".5"_ba, "!.5"_ba);
+        row("d leading letter", QByteArray(), "V1"_ba, "!V1"_ba);
         row("d empty", QByteArray(), QByteArray(), "!"_ba);
         row("l first point only", ","_ba, " 1.2.3"_ba, " 1,2.3"_ba);
         row("l first comma only", "."_ba, "1,234,5"_ba, "1.234,5"_ba);
