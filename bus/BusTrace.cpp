@@ -2,6 +2,7 @@
 #include "platform/Platform.h"
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cstdio>
 
 namespace gpib {
 
@@ -25,13 +26,36 @@ QByteArray QuotedName(const char* fileName) {
     return "file=" + Quoted(fileName, long(qstrlen(fileName)));
 }
 
+// yyyy-MM-dd hh:mm:ss.zzz, without the cost of a format string on every call.
+QByteArray Stamp(const QDateTime& at) {
+    const QDate d = at.date();
+    const QTime t = at.time();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", d.year(), d.month(),
+                  d.day(), t.hour(), t.minute(), t.second(), t.msec());
+    return QByteArray(text);
+}
+
 TraceClock SystemClock() {
     static const QElapsedTimer steady = [] {
         QElapsedTimer t;
         t.start();
         return t;
     }();
-    return {[] { return QDateTime::currentDateTime(); }, [] { return steady.nsecsElapsed(); }};
+    // The local time's offset is looked up once a minute: the C library checks the time zone
+    // file on every conversion, which would cost more than the rest of a line.
+    const auto now = [] {
+        static qint64 minute = -1;
+        static qint64 offsetMs = 0;
+        const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+        if (ms / 60000 != minute) {
+            minute = ms / 60000;
+            offsetMs = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc() * 1000LL;
+        }
+        // The wall clock's fields, which are all a line shows.
+        return QDateTime::fromMSecsSinceEpoch(ms + offsetMs, Qt::UTC);
+    };
+    return {now, [] { return steady.nsecsElapsed(); }};
 }
 
 } // namespace
@@ -107,7 +131,7 @@ void TracedDriver::write(const Started& started, const char* call, const QByteAr
     // A trace stopped, or started, while the call lasted gets no line of it.
     if (!file_.isOpen() || !started.at.isValid()) return;
     const qint64 micros = (clock_.nanos() - started.nanos) / 1000;
-    QByteArray line = started.at.toString("yyyy-MM-dd hh:mm:ss.zzz").toLatin1();
+    QByteArray line = Stamp(started.at);
     line.reserve(line.size() + what.size() + 80);
     line += ' ';
     line += call;
