@@ -38,33 +38,26 @@ QString AdapterName(const BusChoice& choice) {
     return choice.file.isEmpty() ? QString("%1:%2").arg(choice.host).arg(choice.port) : choice.file;
 }
 
-// The adapter's stream is opened on the worker, which alone uses it afterwards.
+// A back-end started on the worker that runs all its calls: what it opens (a port, a socket,
+// device nodes) belongs to that thread. Null, with the start's message in error, on failure.
+template <class BackEnd>
+std::unique_ptr<Driver> StartedOnWorker(std::unique_ptr<BackEnd> backEnd, QString* error) {
+    BackEnd* raw = backEnd.get();
+    auto driver = std::make_unique<ThreadedDriver>(std::move(backEnd));
+    QString message;
+    if (driver->call([&](Driver&) { return raw->start(&message) ? 1 : 0; })) return driver;
+    if (error) *error = message;
+    return nullptr;
+}
+
 std::unique_ptr<Driver> OpenAdapter(const BusChoice& choice, QString* error, QString* title) {
     const BusChoice c = choice;
     auto adapter = std::make_unique<Prologix>(
         [c]() { return c.file.isEmpty() ? TcpStream(c.host, c.port) : SerialStream(c.file); },
         AdapterName(c));
-    Prologix* raw = adapter.get();
-    auto driver = std::make_unique<ThreadedDriver>(std::move(adapter));
-    QString message;
-    if (!driver->call([&](Driver&) { return raw->start(&message) ? 1 : 0; })) {
-        if (error) *error = message;
-        return nullptr;
-    }
-    if (title) *title = (raw->isAr488() ? "AR488 " : "Prologix ") + AdapterName(c);
-    return driver;
-}
-
-// The nodes are opened on the worker, which alone uses them afterwards.
-std::unique_ptr<Driver> OpenUsbtmc(QString* error) {
-    auto usb = std::make_unique<Usbtmc>(UsbtmcChosenNodes(), SystemUsbtmcKernel());
-    Usbtmc* raw = usb.get();
-    auto driver = std::make_unique<ThreadedDriver>(std::move(usb));
-    QString message;
-    if (!driver->call([&](Driver&) { return raw->start(&message) ? 1 : 0; })) {
-        if (error) *error = message;
-        return nullptr;
-    }
+    const Prologix* raw = adapter.get();
+    auto driver = StartedOnWorker(std::move(adapter), error);
+    if (driver && title) *title = (raw->isAr488() ? "AR488 " : "Prologix ") + AdapterName(c);
     return driver;
 }
 
@@ -130,7 +123,9 @@ QString BusTitle(const BusChoice& choice) {
 std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error, QString* title) {
     if (title) *title = BusTitle(choice);
     if (choice.kind == BusChoice::Kind::Prologix) return OpenAdapter(choice, error, title);
-    if (choice.kind == BusChoice::Kind::Usbtmc) return OpenUsbtmc(error);
+    if (choice.kind == BusChoice::Kind::Usbtmc)
+        return StartedOnWorker(std::make_unique<Usbtmc>(UsbtmcChosenNodes(), SystemUsbtmcKernel()),
+                               error);
     QString message;
     std::unique_ptr<Driver> driver;
     switch (choice.kind) {

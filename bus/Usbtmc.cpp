@@ -166,9 +166,14 @@ int Usbtmc::failed(Node& n, int error, long count) {
     }
 }
 
-int Usbtmc::noDevice(int pad) {
-    Q_UNUSED(pad);
-    return setStatus(ERR, ENOL, 0);
+Usbtmc::Node* Usbtmc::target(int ud, bool argumentsValid) {
+    Descriptor* u = descriptor(ud);
+    if (!u) return setStatus(ERR, EDVR, 0), nullptr;
+    if (!argumentsValid) return setStatus(ERR, EARG, 0), nullptr;
+    Node* n = node(u->pad);
+    if (!n) return setStatus(ERR, ENOL, 0), nullptr; // no instrument at that address
+    if (!prepare(*n, u->tmo)) return failed(*n, errno, 0), nullptr;
+    return n;
 }
 
 int Usbtmc::writeAll(Node& n, const char* data, long count, long* sent) {
@@ -225,23 +230,15 @@ int Usbtmc::ibpad(int ud, int pad) {
 }
 
 int Usbtmc::ibwrt(int ud, const void* buf, long count) {
-    Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (count < 0 || (!buf && count > 0)) return setStatus(ERR, EARG, 0);
-    Node* n = node(u->pad);
-    if (!n) return noDevice(u->pad);
-    if (!prepare(*n, u->tmo)) return failed(*n, errno, 0);
+    Node* n = target(ud, !(count < 0 || (!buf && count > 0)));
+    if (!n) return ibsta();
     long sent = 0;
     return writeAll(*n, static_cast<const char*>(buf), count, &sent);
 }
 
 int Usbtmc::ibrd(int ud, void* buf, long count) {
-    Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (count <= 0 || !buf) return setStatus(ERR, EARG, 0);
-    Node* n = node(u->pad);
-    if (!n) return noDevice(u->pad);
-    if (!prepare(*n, u->tmo)) return failed(*n, errno, 0);
+    Node* n = target(ud, !(count <= 0 || !buf));
+    if (!n) return ibsta();
     return readMessage(*n, static_cast<char*>(buf), count);
 }
 
@@ -250,9 +247,8 @@ int Usbtmc::ibwait(int ud, int mask) {
     if (!u) return setStatus(ERR, EDVR, 0);
     if (mask & ~(TIMO | END | RQS | CMPL)) return setStatus(ERR, EARG, 0);
     if (!(mask & RQS)) return setStatus(CMPL, 0, 0);
-    Node* n = node(u->pad);
-    if (!n) return noDevice(u->pad);
-    if (!prepare(*n, u->tmo)) return failed(*n, errno, 0);
+    Node* n = target(ud, true);
+    if (!n) return ibsta();
     auto limit = static_cast<__u32>(timeoutMs(u->tmo));
     if (kernel_->control(n->fd, USBTMC488_IOCTL_WAIT_SRQ, &limit) == 0)
         return setStatus(CMPL | RQS, 0, 0);
@@ -277,12 +273,8 @@ int Usbtmc::ibtmo(int ud, int v) {
 }
 
 int Usbtmc::ibrsp(int ud, char* spr) {
-    Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (!spr) return setStatus(ERR, EARG, 0);
-    Node* n = node(u->pad);
-    if (!n) return noDevice(u->pad);
-    if (!prepare(*n, u->tmo)) return failed(*n, errno, 0);
+    Node* n = target(ud, !(!spr));
+    if (!n) return ibsta();
     unsigned char byte = 0;
     if (kernel_->control(n->fd, USBTMC488_IOCTL_READ_STB, &byte) < 0) return failed(*n, errno, 0);
     *spr = static_cast<char>(byte);
@@ -290,11 +282,8 @@ int Usbtmc::ibrsp(int ud, char* spr) {
 }
 
 int Usbtmc::ibclr(int ud) {
-    Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    Node* n = node(u->pad);
-    if (!n) return noDevice(u->pad);
-    if (!prepare(*n, u->tmo)) return failed(*n, errno, 0);
+    Node* n = target(ud, true);
+    if (!n) return ibsta();
     if (kernel_->control(n->fd, USBTMC_IOCTL_CLEAR, nullptr) < 0) return failed(*n, errno, 0);
     return setStatus(CMPL, 0, 0);
 }
@@ -310,14 +299,10 @@ int Usbtmc::ibsre(int ud, int v) {
 
 // The answer goes into the file as it comes; on a timeout the file keeps what arrived.
 int Usbtmc::ibrdf(int ud, const char* fileName) {
-    Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (!fileName) return setStatus(ERR, EARG, 0);
-    Node* n = node(u->pad);
-    if (!n) return noDevice(u->pad);
+    Node* n = target(ud, fileName != nullptr);
+    if (!n) return ibsta();
     QFile f(QString::fromLocal8Bit(fileName));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return setStatus(ERR, EFSO, 0);
-    if (!prepare(*n, u->tmo)) return failed(*n, errno, 0);
     std::vector<char> piece(FilePiece);
     long written = 0;
     for (;;) {
@@ -335,14 +320,10 @@ int Usbtmc::ibrdf(int ud, const char* fileName) {
 
 // The file goes out in pieces; only the last one carries the end of the message.
 int Usbtmc::ibwrtf(int ud, const char* fileName) {
-    Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (!fileName) return setStatus(ERR, EARG, 0);
-    Node* n = node(u->pad);
-    if (!n) return noDevice(u->pad);
+    Node* n = target(ud, fileName != nullptr);
+    if (!n) return ibsta();
     QFile f(QString::fromLocal8Bit(fileName));
     if (!f.open(QIODevice::ReadOnly)) return setStatus(ERR, EFSO, 0);
-    if (!prepare(*n, u->tmo)) return failed(*n, errno, 0);
     long total = 0;
     QByteArray piece = f.read(FilePiece);
     bool eomOff = false;
@@ -394,7 +375,7 @@ void Usbtmc::FindLstn(int board, const Addr4882_t* padList, Addr4882_t* resultLi
 void Usbtmc::DevClear(int board, Addr4882_t address) {
     if (board != 0) return void(setStatus(ERR, ENEB, 0));
     Node* n = node(address & 0xFF);
-    if (!n) return void(noDevice(address));
+    if (!n) return void(setStatus(ERR, ENOL, 0));
     if (!openNode(*n)) return void(failed(*n, errno, 0));
     if (kernel_->control(n->fd, USBTMC_IOCTL_CLEAR, nullptr) < 0) return void(failed(*n, errno, 0));
     setStatus(CMPL, 0, 0);

@@ -87,7 +87,9 @@ private:
     int timeoutMs(int tmo) const;
     bool prepare(Node& n, int tmo);
     int failed(Node& n, int error, long count);
-    int noDevice(int pad);
+    // The node the descriptor talks to, open and set to its timeout; null, with the status
+    // set, when the call cannot go there.
+    Node* target(int ud, bool argumentsValid);
     int writeAll(Node& n, const char* data, long count, long* sent);
     int readMessage(Node& n, char* buf, long count);
 
