@@ -3,6 +3,7 @@
 #include "bus/Prologix.h"
 #include "bus/SimBench.h"
 #include "bus/ThreadedDriver.h"
+#include "bus/Usbtmc.h"
 #include "platform/Platform.h"
 #include <QFileInfo>
 
@@ -17,7 +18,8 @@ const QString Choices = "Choose the bus with SEQUOR_BUS, or with the key Interfa
                         "  gpib  board 0 of linux-gpib\n"
                         "  gpib:<board>  another board of linux-gpib\n"
                         "  prologix:<serial device>  a Prologix or AR488 adapter on a serial port\n"
-                        "  prologix:<host>[:<port>]  a Prologix or AR488 adapter on the network";
+                        "  prologix:<host>[:<port>]  a Prologix or AR488 adapter on the network\n"
+                        "  usbtmc  instruments on USB (/dev/usbtmc0 at address 1, …)";
 
 constexpr quint16 AdapterPort = 1234;
 
@@ -36,20 +38,26 @@ QString AdapterName(const BusChoice& choice) {
     return choice.file.isEmpty() ? QString("%1:%2").arg(choice.host).arg(choice.port) : choice.file;
 }
 
-// The adapter's stream is opened on the worker, which alone uses it afterwards.
+// A back-end started on the worker that runs all its calls: what it opens (a port, a socket,
+// device nodes) belongs to that thread. Null, with the start's message in error, on failure.
+template <class BackEnd>
+std::unique_ptr<Driver> StartedOnWorker(std::unique_ptr<BackEnd> backEnd, QString* error) {
+    BackEnd* raw = backEnd.get();
+    auto driver = std::make_unique<ThreadedDriver>(std::move(backEnd));
+    QString message;
+    if (driver->call([&](Driver&) { return raw->start(&message) ? 1 : 0; })) return driver;
+    if (error) *error = message;
+    return nullptr;
+}
+
 std::unique_ptr<Driver> OpenAdapter(const BusChoice& choice, QString* error, QString* title) {
     const BusChoice c = choice;
     auto adapter = std::make_unique<Prologix>(
         [c]() { return c.file.isEmpty() ? TcpStream(c.host, c.port) : SerialStream(c.file); },
         AdapterName(c));
-    Prologix* raw = adapter.get();
-    auto driver = std::make_unique<ThreadedDriver>(std::move(adapter));
-    QString message;
-    if (!driver->call([&](Driver&) { return raw->start(&message) ? 1 : 0; })) {
-        if (error) *error = message;
-        return nullptr;
-    }
-    if (title) *title = (raw->isAr488() ? "AR488 " : "Prologix ") + AdapterName(c);
+    const Prologix* raw = adapter.get();
+    auto driver = StartedOnWorker(std::move(adapter), error);
+    if (driver && title) *title = (raw->isAr488() ? "AR488 " : "Prologix ") + AdapterName(c);
     return driver;
 }
 
@@ -60,6 +68,8 @@ BusChoice ParseBusChoice(const QString& text) {
     choice.text = text;
     if (text == "sim") {
         choice.kind = BusChoice::Kind::Sim;
+    } else if (text == "usbtmc") {
+        choice.kind = BusChoice::Kind::Usbtmc;
     } else if (text.startsWith("sim:") && text.size() > 4) {
         choice.kind = BusChoice::Kind::SimFile;
         choice.file = text.mid(4);
@@ -102,6 +112,8 @@ QString BusTitle(const BusChoice& choice) {
         return choice.board == 0 ? QString() : QString("linux-gpib board %1").arg(choice.board);
     case BusChoice::Kind::Prologix:
         return "GPIB adapter " + AdapterName(choice);
+    case BusChoice::Kind::Usbtmc:
+        return "USBTMC";
     case BusChoice::Kind::Invalid:
         break;
     }
@@ -111,6 +123,9 @@ QString BusTitle(const BusChoice& choice) {
 std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error, QString* title) {
     if (title) *title = BusTitle(choice);
     if (choice.kind == BusChoice::Kind::Prologix) return OpenAdapter(choice, error, title);
+    if (choice.kind == BusChoice::Kind::Usbtmc)
+        return StartedOnWorker(std::make_unique<Usbtmc>(UsbtmcChosenNodes(), SystemUsbtmcKernel()),
+                               error);
     QString message;
     std::unique_ptr<Driver> driver;
     switch (choice.kind) {
@@ -124,6 +139,7 @@ std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error, QS
         driver = LinuxGpib::open(LinuxGpibLibrary, choice.board, &message);
         break;
     case BusChoice::Kind::Prologix:
+    case BusChoice::Kind::Usbtmc:
     case BusChoice::Kind::Invalid:
         message = QString("Unknown bus \"%1\".\n\n").arg(choice.text) + Choices;
         break;

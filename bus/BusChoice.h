@@ -8,7 +8,7 @@
 namespace gpib {
 
 struct BusChoice {
-    enum class Kind { Sim, SimFile, LinuxGpib, Prologix, Invalid };
+    enum class Kind { Sim, SimFile, LinuxGpib, Prologix, Usbtmc, Invalid };
     Kind kind = Kind::Invalid;
     QString file; // bench file of SimFile, serial device of Prologix
     QString host; // network adapter of Prologix
@@ -17,8 +17,8 @@ struct BusChoice {
     QString text; // as the user wrote it
 };
 
-// Reads "sim", "sim:<file>", "gpib", "gpib:<board>", "prologix:<serial device>" or
-// "prologix:<host>[:<port>]"; anything else is Invalid.
+// Reads "sim", "sim:<file>", "gpib", "gpib:<board>", "prologix:<serial device>",
+// "prologix:<host>[:<port>]" or "usbtmc"; anything else is Invalid.
 BusChoice ParseBusChoice(const QString& text);
 
 // The choice in force: SEQUOR_BUS when set, else the per-user store (application "Sequor",

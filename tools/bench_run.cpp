@@ -6,6 +6,7 @@
 //   3. resident memory after 10 sequences and after many more, to show that a long run does
 //      not grow.
 // Usage: bench_run [sequences for the memory run, default 1000] [libgpib.so.0 | prologix | ar488]
+// With SEQUOR_TRACE naming a file, every driver call is traced into it meanwhile.
 // With a library (the test tree's stand-in, tests/gpib_standin/libgpib.so.0) the same bench is
 // reached through the linux-gpib back-end and its worker thread instead of directly; with
 // "prologix" through a fake Prologix adapter on a pseudo-terminal, with "ar488" through a fake
@@ -14,6 +15,7 @@
 // writes a file of its own name into a fresh folder.
 #include "FakeAdapter.h"
 #include "MainFormProbe.h"
+#include "bus/BusTrace.h"
 #include "bus/ByteStream.h"
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
@@ -160,6 +162,13 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     bus::Session session(*bus);
+    if (const QString trace = gpib::ChosenTraceFile(); !trace.isEmpty()) {
+        if (!session.trace().start(trace, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("every call traced into %s\n", qPrintable(trace));
+    }
     QTemporaryDir folder;
     if (!folder.isValid()) return 1;
     Runner runner(session, folder.path());

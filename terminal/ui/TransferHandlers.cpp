@@ -1,8 +1,11 @@
-// Syntax checking after each write, and the transfers between files and instruments.
+// Syntax checking after each write, the transfers between files and instruments, and the
+// bus trace into a file.
 #include "bus/BusAccess.h"
 #include "bus/BusActivity.h"
+#include "bus/BusTrace.h"
 #include "bus/GpibDriver.h"
 #include "bus/Listeners.h"
+#include "bus/Session.h"
 #include "common/Numbers.h"
 #include "platform/Platform.h"
 #include "terminal/ui/ManualForm.h"
@@ -26,6 +29,7 @@ constexpr qint64 ShowLimit = 1 << 20; // a data file beyond this is shown in par
 
 const QString DataFilter = QStringLiteral("Data Files (*.dat)|*.dat");
 const QString DataOrAllFilter = QStringLiteral("Data Files (*.dat)|*.dat|All Files (*.*)|*.*");
+const QString TraceFilter = QStringLiteral("Trace Files (*.txt)|*.txt|All Files (*.*)|*.*");
 
 // The descriptor's timeout raised for a transfer and set back whatever happens.
 struct TransferTimeoutScope {
@@ -277,4 +281,19 @@ void ManualForm::DisplayFile_Click() {
                              .arg(size)
                              .arg(ShowLimit),
                          Buttons::Ok, Icon::Information);
+}
+
+void ManualForm::BusTrace_Click() {
+    gpib::TracedDriver& trace = Device.session().trace();
+    // The item's own toggle is undone: its mark shows whether a trace runs, nothing else.
+    if (trace.active()) {
+        trace.stop();
+    } else if (const QString path =
+                   ChooseFile(Dialog::Save, "Bus Trace", TraceFilter, QStringLiteral("BusTrace"));
+               !path.isEmpty()) {
+        QString error;
+        if (!trace.start(path, &error))
+            platform::MsgBox("Bus Trace", error, Buttons::Ok, Icon::Warning);
+    }
+    ui->BusTrace->setChecked(trace.active());
 }
