@@ -11,16 +11,17 @@ namespace gpib {
 
 namespace {
 
-const QString Choices = "Choose the bus with SEQUOR_BUS, or with the key Interface in the "
-                        "section Bus of Sequor's settings:\n"
-                        "  sim  the simulated bench\n"
-                        "  sim:<bench file>  a bench described in a file\n"
-                        "  gpib  board 0 of linux-gpib\n"
-                        "  gpib:<board>  another board of linux-gpib\n"
-                        "  prologix:<serial device>  a Prologix or AR488 adapter on a serial port\n"
-                        "  prologix:<host>[:<port>]  a Prologix or AR488 adapter on the network\n"
-                        "  vxi11:<host>[/<interface>]  a GPIB-LAN gateway (VXI-11), interface gpib0\n"
-                        "  lan  the LAN instruments listed in the section LAN of the settings";
+const QString Choices =
+    "Choose the bus with SEQUOR_BUS, or with the key Interface in the "
+    "section Bus of Sequor's settings:\n"
+    "  sim  the simulated bench\n"
+    "  sim:<bench file>  a bench described in a file\n"
+    "  gpib  board 0 of linux-gpib\n"
+    "  gpib:<board>  another board of linux-gpib\n"
+    "  prologix:<serial device>  a Prologix or AR488 adapter on a serial port\n"
+    "  prologix:<host>[:<port>]  a Prologix or AR488 adapter on the network\n"
+    "  vxi11:<host>[/<interface>]  a GPIB-LAN gateway (VXI-11), interface gpib0\n"
+    "  lan  the LAN instruments listed in the section LAN of the settings";
 
 constexpr quint16 AdapterPort = 1234;
 
@@ -58,8 +59,8 @@ std::unique_ptr<Driver> OpenAdapter(const BusChoice& choice, QString* error, QSt
 
 // The gateway's link is made on the worker, which alone uses it afterwards.
 std::unique_ptr<Driver> OpenGateway(const BusChoice& c, QString* error) {
-    auto lan = std::make_unique<LanBus>(LanBus::Gateway(c.host, c.port, c.interface),
-                                        LanBus::Options{});
+    auto lan =
+        std::make_unique<LanBus>(LanBus::Gateway(c.host, c.port, c.interface), LanBus::Options{});
     LanBus* raw = lan.get();
     auto driver = std::make_unique<ThreadedDriver>(std::move(lan));
     QString message;

@@ -10,9 +10,9 @@ namespace gpib {
 struct BusChoice {
     enum class Kind { Sim, SimFile, LinuxGpib, Prologix, Vxi11, Lan, Invalid };
     Kind kind = Kind::Invalid;
-    QString file; // bench file of SimFile, serial device of Prologix
-    QString host; // network adapter of Prologix, VXI-11 gateway
-    quint16 port = 0; // of the network adapter, or the gateway's portmapper
+    QString file;      // bench file of SimFile, serial device of Prologix
+    QString host;      // network adapter of Prologix, VXI-11 gateway
+    quint16 port = 0;  // of the network adapter, or the gateway's portmapper
     QString interface; // the gateway's GPIB interface
     int board = 0;
     QString text; // as the user wrote it

@@ -24,7 +24,7 @@ QString Key(const LanTarget& t) {
 } // namespace
 
 std::optional<std::map<int, LanTarget>> LanInstruments(const std::function<QString(int)>& stored,
-                                                      QString* error) {
+                                                       QString* error) {
     std::map<int, LanTarget> list;
     for (int key = 1; key <= 30; ++key) {
         const QString text = stored(key).trimmed();
@@ -134,8 +134,8 @@ vxi11::CoreClient* LanBus::channel(const LanTarget& target, QString* error) {
 }
 
 // The link to the instrument at the address, made at its first use and again after its
-// connection broke. iberr gets why there is none.
-LanBus::Link* LanBus::link(int pad, int* iberr) {
+// connection broke. Without one, the status says why.
+LanBus::Link* LanBus::link(int pad) {
     auto it = links_.find(pad);
     if (it != links_.end()) {
         Link& l = *it->second;
@@ -143,21 +143,19 @@ LanBus::Link* LanBus::link(int pad, int* iberr) {
         links_.erase(it);
     }
     const std::optional<LanTarget> target = targets_(pad);
-    *iberr = ENOL;
-    if (!target) return nullptr;
+    if (!target) return setStatus(ERR, ENOL, 0), nullptr;
     auto l = std::make_unique<Link>();
     l->target = *target;
-    *iberr = ENEB;
     if (target->kind == LanTarget::Kind::Raw) {
         if (!l->raw.connect(target->host, target->port, options_.connectMs, nullptr))
-            return nullptr;
+            return setStatus(ERR, ENEB, 0), nullptr;
     } else {
         l->core = channel(*target, nullptr);
-        if (!l->core) return nullptr;
+        if (!l->core) return setStatus(ERR, ENEB, 0), nullptr;
         const vxi11::Result made = l->core->createLink(target->device, options_.connectMs);
-        if (!made.delivered()) return nullptr;
-        *iberr = ENOL; // the host refused the link: nobody there
-        if (made.error != vxi11::NoError) return nullptr;
+        if (!made.delivered()) return vxiFailed(pad, made, 0), nullptr;
+        // The host refused the link: nobody there.
+        if (made.error != vxi11::NoError) return setStatus(ERR, ENOL, 0), nullptr;
         l->lid = made.lid;
         l->maxWrite = std::clamp<std::uint32_t>(made.value, 1, ReadPiece);
     }
@@ -176,8 +174,8 @@ void LanBus::drop(int pad) {
 // A VXI-11 call that failed. A connection that broke takes every link on it along.
 int LanBus::vxiFailed(int pad, const vxi11::Result& r, long count) {
     if (!r.delivered()) {
-        const vxi11::CoreClient* core = links_.count(pad) ? links_[pad]->core : nullptr;
-        std::erase_if(links_, [&](const auto& l) { return l.second->core == core; });
+        std::erase_if(links_,
+                      [](const auto& l) { return l.second->core && !l.second->core->isOpen(); });
         if (r.transport == vxi11::Result::Transport::TimedOut)
             return setStatus(ERR | TIMO, EABO, count);
         return setStatus(ERR, ENEB, count);
@@ -208,9 +206,8 @@ int LanBus::rawFailed(int pad, LanSocket::Io io, long count) {
 }
 
 int LanBus::write(const Descriptor& u, const QByteArray& data, bool end) {
-    int iberr = 0;
-    Link* l = link(u.pad, &iberr);
-    if (!l) return setStatus(ERR, iberr, 0);
+    Link* l = link(u.pad);
+    if (!l) return ibsta();
     const int timeout = deadlineMs(u.tmo);
     if (l->target.kind == LanTarget::Kind::Raw) {
         // A new message makes the instrument drop what it had not sent. A raw socket has no
@@ -228,7 +225,8 @@ int LanBus::write(const Descriptor& u, const QByteArray& data, bool end) {
         const QByteArray piece = data.mid(sent, l->maxWrite);
         const bool last = sent + piece.size() >= data.size();
         const vxi11::Result r = l->core->write(l->lid, piece, end && last, timeout);
-        if (!r.ok()) return vxiFailed(u.pad, r, sent + long(std::min<std::uint32_t>(r.value, piece.size())));
+        if (!r.ok())
+            return vxiFailed(u.pad, r, sent + long(std::min<std::uint32_t>(r.value, piece.size())));
         sent += long(piece.size());
         progressed();
     } while (sent < data.size());
@@ -238,9 +236,8 @@ int LanBus::write(const Descriptor& u, const QByteArray& data, bool end) {
 // Up to want bytes of one answer, handed to the sink as they come. VXI-11 marks the answer's
 // end (the byte with EOI); a raw answer ends after its line end.
 int LanBus::read(const Descriptor& u, const Sink& sink, long want, qint64 cap) {
-    int iberr = 0;
-    Link* l = link(u.pad, &iberr);
-    if (!l) return setStatus(ERR, iberr, 0);
+    Link* l = link(u.pad);
+    if (!l) return ibsta();
     const int timeout = deadlineMs(u.tmo);
     long got = 0;
     const auto take = [&](const QByteArray& bytes) {
@@ -248,12 +245,13 @@ int LanBus::read(const Descriptor& u, const Sink& sink, long want, qint64 cap) {
         progressed();
         return got <= cap && sink(bytes);
     };
-    const auto kept = [&] { return got > cap ? setStatus(ERR, EABO, got) : setStatus(ERR, EFSO, got); };
+    const auto kept = [&] {
+        return got > cap ? setStatus(ERR, EABO, got) : setStatus(ERR, EFSO, got);
+    };
     if (l->target.kind == LanTarget::Kind::Raw) {
         for (;;) {
             const qsizetype lf = l->inbox.indexOf('\n');
-            const qsizetype n =
-                std::min<qint64>(want - got, lf >= 0 ? lf + 1 : l->inbox.size());
+            const qsizetype n = std::min<qint64>(want - got, lf >= 0 ? lf + 1 : l->inbox.size());
             if (n > 0) {
                 const QByteArray part = l->inbox.left(n);
                 l->inbox.remove(0, n);
@@ -291,9 +289,8 @@ int LanBus::poll(Link& l, int pad, int timeoutMs, char* spr) {
 // VXI-11 has a call for it; a raw instrument drops its half-sent answer when its connection
 // closes, so that is what clearing it does.
 int LanBus::clear(int pad, int tmo) {
-    int iberr = 0;
-    Link* l = link(pad, &iberr);
-    if (!l) return setStatus(ERR, iberr, 0);
+    Link* l = link(pad);
+    if (!l) return ibsta();
     l->pendingPoll.reset();
     if (l->target.kind == LanTarget::Kind::Raw) {
         links_.erase(pad);
@@ -332,8 +329,7 @@ int LanBus::ibwrt(int ud, const void* buf, long count) {
     Descriptor* u = descriptor(ud);
     if (!u) return setStatus(ERR, EDVR, 0);
     if (count < 0 || (!buf && count > 0)) return setStatus(ERR, EARG, 0);
-    return write(*u, count ? QByteArray(static_cast<const char*>(buf), count) : QByteArray(),
-                 true);
+    return write(*u, count ? QByteArray(static_cast<const char*>(buf), count) : QByteArray(), true);
 }
 
 int LanBus::ibrd(int ud, void* buf, long count) {
@@ -356,12 +352,12 @@ int LanBus::ibwait(int ud, int mask) {
     if (!u) return setStatus(ERR, EDVR, 0);
     if (mask & ~(TIMO | END | RQS | CMPL)) return setStatus(ERR, EARG, 0);
     if (!(mask & RQS)) return setStatus(CMPL, 0, 0);
-    int iberr = 0;
-    Link* l = link(u->pad, &iberr);
-    if (!l) return setStatus(ERR, iberr, 0);
+    Link* l = link(u->pad);
+    if (!l) return ibsta();
     // The core channel reports a service request through the status byte; the byte a poll
     // took here is the one the next ibrsp hands on, as a driver's own poll would keep it.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs(u->tmo));
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs(u->tmo));
     for (;;) {
         char stb = 0;
         if (poll(*l, u->pad, deadlineMs(u->tmo), &stb) & ERR) return ibsta();
@@ -394,9 +390,8 @@ int LanBus::ibrsp(int ud, char* spr) {
     Descriptor* u = descriptor(ud);
     if (!u) return setStatus(ERR, EDVR, 0);
     if (!spr) return setStatus(ERR, EARG, 0);
-    int iberr = 0;
-    Link* l = link(u->pad, &iberr);
-    if (!l) return setStatus(ERR, iberr, 0);
+    Link* l = link(u->pad);
+    if (!l) return ibsta();
     if (l->pendingPoll) {
         *spr = *std::exchange(l->pendingPoll, std::nullopt);
         return setStatus(CMPL, 0, 0);
@@ -462,9 +457,8 @@ void LanBus::FindLstn(int board, const Addr4882_t* padList, Addr4882_t* resultLi
         if (a < 1 || a > 30 || std::find(found.begin(), found.end(), a) != found.end()) continue;
         const std::optional<LanTarget> target = targets_(a);
         if (!target) continue;
-        int why = 0;
-        Link* l = link(a, &why);
-        if (!l && target->behindGateway && why == ENEB) return void(setStatus(ERR, ENEB, 0));
+        Link* l = link(a);
+        if (!l && target->behindGateway && iberr() != ENOL) return; // the gateway is gone
         if (!l) continue;
         char stb = 0;
         const bool listens =
@@ -472,7 +466,7 @@ void LanBus::FindLstn(int board, const Addr4882_t* padList, Addr4882_t* resultLi
         if (listens)
             found.push_back(Addr4882_t(a));
         else if (iberr() == ENEB)
-            return; // the gateway is gone
+            return;
         else
             drop(a);
         progressed();

@@ -18,8 +18,8 @@ struct LanTarget {
     enum class Kind { Vxi11, Raw };
     Kind kind = Kind::Raw;
     QString host;
-    quint16 port = 0;  // the raw socket's, or the portmapper's for VXI-11
-    QByteArray device; // the VXI-11 device name
+    quint16 port = 0;           // the raw socket's, or the portmapper's for VXI-11
+    QByteArray device;          // the VXI-11 device name
     bool behindGateway = false; // a GPIB address: it listens only if it answers a poll
 
     bool operator==(const LanTarget&) const = default;
@@ -32,7 +32,7 @@ std::optional<LanTarget> ParseLanTarget(const QString& text);
 // The instruments the store lists under the keys 1 to 30 (stored gives a key's text), by
 // address; nothing when none is listed or one is not understood, and error says which.
 std::optional<std::map<int, LanTarget>> LanInstruments(const std::function<QString(int)>& stored,
-                                                      QString* error);
+                                                       QString* error);
 
 class LanBus : public Driver {
 public:
@@ -94,7 +94,7 @@ private:
 
     Descriptor* descriptor(int ud);
     int deadlineMs(int tmo) const;
-    Link* link(int pad, int* iberr);
+    Link* link(int pad);
     vxi11::CoreClient* channel(const LanTarget& target, QString* error);
     void drop(int pad);
     int vxiFailed(int pad, const vxi11::Result& r, long count);
@@ -107,7 +107,7 @@ private:
     Targets targets_;
     Options options_;
     std::vector<Descriptor> descriptors_;
-    std::map<int, std::unique_ptr<Link>> links_;                         // by address
+    std::map<int, std::unique_ptr<Link>> links_;                     // by address
     std::map<QString, std::unique_ptr<vxi11::CoreClient>> channels_; // by host and port
 };
 

@@ -1,5 +1,6 @@
 #include "bus/LanSocket.h"
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -8,7 +9,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <chrono>
 
 namespace gpib {
 
@@ -59,8 +59,8 @@ bool LanSocket::connect(const QString& host, quint16 port, int timeoutMs, QStrin
     }
     QString why = "no address";
     for (addrinfo* a = found; a && fd_ < 0; a = a->ai_next) {
-        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                                a->ai_protocol);
+        const int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
         if (fd < 0) continue;
         int rc = ::connect(fd, a->ai_addr, a->ai_addrlen);
         if (rc != 0 && errno == EINPROGRESS) {
@@ -87,7 +87,8 @@ bool LanSocket::connect(const QString& host, quint16 port, int timeoutMs, QStrin
         fd_ = fd;
     }
     ::freeaddrinfo(found);
-    if (fd_ < 0 && error) *error = QString("no connection to %1 port %2: %3").arg(host).arg(port).arg(why);
+    if (fd_ < 0 && error)
+        *error = QString("no connection to %1 port %2: %3").arg(host).arg(port).arg(why);
     return fd_ >= 0;
 }
 

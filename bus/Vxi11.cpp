@@ -59,8 +59,8 @@ QByteArray CallMessage(std::uint32_t xid, std::uint32_t program, std::uint32_t v
 qsizetype ReplyResults(const QByteArray& reply, std::uint32_t xid) {
     XdrReader r(reply);
     if (r.u32() != xid || r.u32() != MsgReply || r.u32() != MsgAccepted) return -1;
-    r.u32();                 // verifier flavour
-    r.opaque(MaxVerifier);   // and body
+    r.u32();               // verifier flavour
+    r.opaque(MaxVerifier); // and body
     if (r.u32() != AcceptSuccess || !r.ok()) return -1;
     return r.at();
 }
@@ -78,7 +78,8 @@ Result::Transport Call(LanSocket& socket, std::uint32_t xid, std::uint32_t progr
                        std::uint32_t version, std::uint32_t procedure, const QByteArray& arguments,
                        int waitMs, QByteArray* reply, qsizetype* results) {
     using T = Result::Transport;
-    const QByteArray record = RecordMarked(CallMessage(xid, program, version, procedure, arguments));
+    const QByteArray record =
+        RecordMarked(CallMessage(xid, program, version, procedure, arguments));
     const auto failed = [&](LanSocket::Io io) {
         socket.close();
         return io == LanSocket::Io::TimedOut ? T::TimedOut : T::Lost;
@@ -124,11 +125,12 @@ bool CoreClient::open(const QString& host, quint16 pmPort, int connectMs, QStrin
     const std::uint32_t port = t == Result::Transport::Ok ? r.u32() : 0;
     if (t != Result::Transport::Ok || !r.ok() || port == 0 || port > 65535) {
         if (error)
-            *error = t == Result::Transport::TimedOut
-                         ? QString("its portmapper did not answer within %1 s").arg(connectMs / 1000.0)
-                     : t == Result::Transport::Lost
-                         ? QString("its portmapper (port %1) does not answer RPC").arg(pmPort)
-                         : QString("it offers no VXI-11 core channel");
+            *error =
+                t == Result::Transport::TimedOut
+                    ? QString("its portmapper did not answer within %1 s").arg(connectMs / 1000.0)
+                : t == Result::Transport::Lost
+                    ? QString("its portmapper (port %1) does not answer RPC").arg(pmPort)
+                    : QString("it offers no VXI-11 core channel");
         return false;
     }
     return socket_.connect(host, quint16(port), connectMs, error);
@@ -149,8 +151,8 @@ Result CoreClient::run(std::uint32_t procedure, const XdrWriter& arguments, int 
     if (!socket_.isOpen()) return result;
     QByteArray reply;
     qsizetype at = 0;
-    result.transport = Call(socket_, ++xid_, CoreProgram, CoreVersion, procedure,
-                            arguments.bytes(), waitMs, &reply, &at);
+    result.transport = Call(socket_, ++xid_, CoreProgram, CoreVersion, procedure, arguments.bytes(),
+                            waitMs, &reply, &at);
     if (!result.delivered()) return result;
     XdrReader r(reply, at);
     result.error = std::int32_t(r.u32());

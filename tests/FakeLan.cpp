@@ -28,7 +28,8 @@ int Listen(quint16* port) {
 
 void SendAll(int fd, const QByteArray& bytes) {
     for (qsizetype at = 0; at < bytes.size();) {
-        const ssize_t n = ::send(fd, bytes.constData() + at, size_t(bytes.size() - at), MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(fd, bytes.constData() + at, size_t(bytes.size() - at), MSG_NOSIGNAL);
         if (n <= 0) return;
         at += n;
     }
@@ -109,7 +110,11 @@ void FakeLan::serve() {
         for (size_t i = 0; i < listeners; ++i)
             if (fds[i].revents & POLLIN)
                 if (const int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC); fd >= 0)
-                    connections_.push_back({fd, kinds[i] == -1 ? 0 : kinds[i] == -2 ? 1 : kinds[i] + 100, {}});
+                    connections_.push_back({fd,
+                                            kinds[i] == -1   ? 0
+                                            : kinds[i] == -2 ? 1
+                                                             : kinds[i] + 100,
+                                            {}});
         const size_t open = connections_.size();
         for (size_t i = listeners; i < fds.size() && i - listeners < open && !gone_; ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
@@ -232,7 +237,9 @@ QByteArray FakeLan::core(quint32 procedure, const QByteArray& call, qsizetype at
         const int sta = bench_.ibrd(descriptor(pad, io), data.data(), long(size));
         if (sta & ERR) return out.u32(BenchError(sta)).u32(0).u32(0).bytes();
         data.truncate(bench_.ibcntl());
-        const quint32 reason = (sta & END) ? ReasonEnd : quint32(data.size()) == size ? ReasonRequestCount : 0;
+        const quint32 reason = (sta & END)                    ? ReasonEnd
+                               : quint32(data.size()) == size ? ReasonRequestCount
+                                                              : 0;
         return out.u32(NoError).u32(reason).opaque(data).bytes();
     }
     case DeviceReadStb: {

@@ -83,9 +83,9 @@ std::unique_ptr<gpib::Driver> OverLan(const FakeLan& fake, bool raw, const QList
     for (int pad : rawAddresses)
         listed[pad] = {gpib::LanTarget::Kind::Raw, "127.0.0.1", fake.rawPort(pad), {}, false};
     const quint16 pm = fake.portmapperPort();
-    auto lan = std::make_unique<gpib::LanBus>(
-        raw ? gpib::LanBus::Listed(listed) : gpib::LanBus::Gateway("127.0.0.1", pm, "gpib0"),
-        options);
+    auto lan = std::make_unique<gpib::LanBus>(raw ? gpib::LanBus::Listed(listed)
+                                                  : gpib::LanBus::Gateway("127.0.0.1", pm, "gpib0"),
+                                              options);
     gpib::LanBus* inner = lan.get();
     auto driver = std::make_unique<gpib::ThreadedDriver>(std::move(lan));
     if (!raw && !driver->call([&](gpib::Driver&) { return inner->start("127.0.0.1", pm, error); }))

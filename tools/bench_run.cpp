@@ -16,8 +16,8 @@
 // writes a file of its own name into a fresh folder.
 #include "FakeAdapter.h"
 #include "FakeLan.h"
-#include "TestBench.h"
 #include "MainFormProbe.h"
+#include "TestBench.h"
 #include "bus/ByteStream.h"
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
