@@ -6,6 +6,7 @@
 #include "bus/LanBus.h"
 #include "bus/ThreadedDriver.h"
 #include "platform/Process.h"
+#include "terminal/TerminalFixture.h"
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -289,6 +290,25 @@ private slots:
         QFile log(dir.filePath(kind + ".csv"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll(), QByteArray("sep=;\r\nSequence;Measured\r\n1;+1\r\n2;+2\r\n3;\r\n"));
+    }
+
+    // Busmate on raw sockets: Id All finds both instruments by their answers, and the syntax
+    // check, which needs a serial poll, says it cannot work and turns itself off.
+    void busmateOnRawSockets() {
+        qputenv("SEQUOR_TEST_BACKEND", "raw");
+        Terminal t(QByteArray(Instruments).replace("%1", "x"));
+        qunsetenv("SEQUOR_TEST_BACKEND");
+        QVERIFY(t.start());
+        t.ui()->AddressButton_1->click(); // address 7
+        t.form->IdAll_Click();
+        QCOMPARE(t.form->Incoming, QString("03: SIMLAB,M401A,0,1.0\r\n07: OLD\r\n"));
+        t.selection.SyntaxMethod[t.selection.SelectedButton] = -1;
+        t.sys.answerBox(Answer::Ok, "Syntax Checking");
+        t.send("ID?");
+        QVERIFY(
+            t.sys.boxes.last().text.startsWith("The device at address 7 cannot be serial-polled"));
+        QCOMPARE(t.selection.SyntaxMethod[t.selection.SelectedButton], 0);
+        QVERIFY(t.form->Incoming.endsWith("OLD\r\n"));
     }
 
     // Only where SEQUOR_TEST_LAN names a real gateway or instrument list (e.g. vxi11:gw).
