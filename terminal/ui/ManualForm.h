@@ -154,6 +154,7 @@ private:
     void ConnectHandlers();
     void UpdateIdAll();
     void PrepareSyntaxCheck(int method);
+    void SyntaxCheckImpossible();
     void ApplySyntaxMethod(int method);
     // False when the user abandoned it (No to the warning, no file chosen).
     bool ReceiveToFile(const QByteArray& msg);

@@ -88,9 +88,24 @@ void ManualForm::PrepareSyntaxCheck(int method) {
     for (int i = 0; i < StatusPolls; ++i) {
         char status = 0;
         // A failing poll would fail 25 times over; one is enough to stop.
-        if (bus.ibrsp(TerminalUd, &status) & gpib::ERR) break;
+        if (bus.ibrsp(TerminalUd, &status) & gpib::ERR) {
+            if (bus.iberr() == gpib::ECAP) SyntaxCheckImpossible();
+            break;
+        }
         if (status == 0) break;
     }
+}
+
+// A device without a status byte (a raw socket) cannot be checked; its button stops trying.
+void ManualForm::SyntaxCheckImpossible() {
+    platform::MsgBox("Syntax Checking",
+                     QString("The device at address %1 cannot be serial-polled: a LAN "
+                             "instrument on a raw socket has no status byte. Syntax checking "
+                             "is turned off for its button.")
+                         .arg(Device.address()),
+                     platform::Buttons::Ok, platform::Icon::Warning);
+    Selection.SyntaxMethod[Selection.SelectedButton] = 0;
+    SetAddressColour(Selection.SelectedButton - 1, false);
 }
 
 bool ManualForm::CheckSyntax(std::int16_t dev) {
