@@ -114,6 +114,7 @@ void MainForm::ConnectHandlers() {
     connect(ui->Button_Test, &QPushButton::clicked, this, &MainForm::Button_Test_Click);
     connect(ui->Menu_ExcelPath, &QAction::triggered, this, &MainForm::Menu_ExcelPath_Click);
     connect(ui->Menu_PlotbookPath, &QAction::triggered, this, &MainForm::Menu_PlotbookPath_Click);
+    connect(ui->Menu_ChartFile, &QAction::triggered, this, &MainForm::Menu_ChartFile_Click);
     for (int i = 1; i <= 2; ++i)
         connect(Menu_OpenExcel[i], &QAction::triggered, this,
                 [this, i] { Menu_OpenExcel_Click(i); });

@@ -183,6 +183,8 @@ private:
     void Menu_ExcelPath_Click();
     void Menu_PlotbookPath_Click();
     void Menu_OpenExcel_Click(int index);
+    // The chart of any log file, in its own window beside this one.
+    void Menu_ChartFile_Click();
 
     // The measurement run.
     struct RunState {
