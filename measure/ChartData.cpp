@@ -185,16 +185,14 @@ Reduced ChartData::reduce(double x0, double x1, int columns) const {
 }
 
 void ChartData::emitColumn(Reduced& r, const Extremes& e) const {
-    // In a column that holds a gap the extremes stand alone, so no line joins across one.
-    const bool apart = e.gaps > 0;
-    if (apart) r.lineOpen = false;
-    if (e.numbers > 0) {
-        const std::uint32_t a = std::min(e.lowAt, e.highAt), b = std::max(e.lowAt, e.highAt);
-        AddPoint(r, QPointF(xs_[a], ys_[a]));
-        if (apart) r.lineOpen = false;
-        if (b != a) AddPoint(r, QPointF(xs_[b], ys_[b]));
+    // A gap narrower than a column cannot be seen; a column without any number breaks the line.
+    if (e.numbers == 0) {
+        r.lineOpen = false;
+        return;
     }
-    if (apart) r.lineOpen = false;
+    const std::uint32_t a = std::min(e.lowAt, e.highAt), b = std::max(e.lowAt, e.highAt);
+    AddPoint(r, QPointF(xs_[a], ys_[a]));
+    if (b != a) AddPoint(r, QPointF(xs_[b], ys_[b]));
 }
 
 bool ChartData::extend(Reduced& r) const {

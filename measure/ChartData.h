@@ -1,8 +1,9 @@
 #pragma once
 // The points of a chart and their reduction to what a plot of some pixel columns can show: each
-// column keeps its smallest and its largest value, so no spike is lost, and a gap (a row that
-// was not a number) breaks the line. Blocks of points keep their extremes, so a reduction costs
-// about the same however long the run, and so does adding a row.
+// column keeps its smallest and its largest value, so no spike is lost. A gap (a row that was
+// not a number) breaks the line where every point is drawn, and where a whole column is gaps.
+// Blocks of points keep their extremes, so a reduction costs about the same however long the run,
+// and so does adding a row.
 #include <QList>
 #include <QPointF>
 #include <cstdint>
@@ -68,7 +69,7 @@ private:
     Extremes point(std::size_t i) const;
     // The column of the reduction that x falls in, 1 to its number of columns.
     static int columnOf(const Reduced& r, double x);
-    // Draws a column: its extremes in their order, each alone if the column holds a gap.
+    // Draws a column: its extremes in their order; a column of gaps only breaks the line.
     void emitColumn(Reduced& r, const Extremes& e) const;
 
     static constexpr std::size_t Fanout = 16;
