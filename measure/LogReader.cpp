@@ -94,9 +94,10 @@ std::optional<double> TimeOfDaySeconds(const QByteArray& text) {
         if (groups == 3) return std::nullopt;
         int v = 0;
         int length = 0;
-        for (; i < text.size() && IsDigit(text[i]); ++i, ++length)
+        for (; i < text.size() && IsDigit(text[i]); ++i, ++length) {
+            if (length == 2) return std::nullopt; // no field of a time has three digits
             v = v * 10 + (text[i] - '0');
-        if (length > 2) return std::nullopt;
+        }
         hms[groups++] = v;
     }
     if (groups < 2) return std::nullopt;

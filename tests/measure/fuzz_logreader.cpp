@@ -41,8 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (std::size_t i = 0; i < whole.points.size(); ++i) {
         const chart::LogPoint &a = whole.points[i], &b = pieces.points[i];
         Check(a.x == b.x && (a.y == b.y || (std::isnan(a.y) && std::isnan(b.y))));
-        // x never runs back, and every value is a finite number or a gap.
-        Check(std::isfinite(a.x) && (i == 0 || a.x >= whole.points[i - 1].x));
+        // Every x is finite, every value a finite number or a gap. (x may run back in a
+        // file that is not the program's own; the chart's data holds it at the last x.)
+        Check(std::isfinite(a.x));
         Check(std::isnan(a.y) || std::isfinite(a.y));
         gaps += std::isnan(a.y);
     }
