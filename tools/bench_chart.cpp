@@ -57,6 +57,17 @@ void Paint(ChartForm& form) {
     form.ui.Chart_Plot->viewport()->repaint();
 }
 
+// A window at 1600x1200, shown, with a log of n rows written to path and opened in it.
+void ShowLog(ChartForm& form, const QString& path, int n, long* rssBeforeOpen = nullptr) {
+    Write(path, LogOf(n), QIODevice::WriteOnly);
+    form.resize(1600, 1200);
+    form.show();
+    QApplication::processEvents();
+    if (rssBeforeOpen) *rssBeforeOpen = RssKb();
+    if (!form.Open(path)) qFatal("%s", qPrintable(form.error()));
+    Paint(form);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -68,27 +79,16 @@ int main(int argc, char** argv) {
 
     std::printf("memory for 1e6 points\n");
     {
-        const QString path = dir.filePath("m.csv");
-        Write(path, LogOf(1000000), QIODevice::WriteOnly);
         ChartForm form;
-        form.resize(1600, 1200);
-        form.show();
-        QApplication::processEvents();
-        const long before = RssKb();
-        if (!form.Open(path)) qFatal("%s", qPrintable(form.error()));
-        Paint(form);
+        long before = 0;
+        ShowLog(form, dir.filePath("m.csv"), 1000000, &before);
         std::printf("  resident set grew by %.1f MB\n", (RssKb() - before) / 1024.0);
     }
 
     std::printf("\nfull redraw (reduction, series, paint)\n");
     for (int n : {1000, 10000, 100000, 1000000}) {
-        const QString path = dir.filePath(QString("r%1.csv").arg(n));
-        Write(path, LogOf(n), QIODevice::WriteOnly);
         ChartForm form;
-        form.resize(1600, 1200);
-        form.show();
-        QApplication::processEvents();
-        if (!form.Open(path)) qFatal("%s", qPrintable(form.error()));
+        ShowLog(form, dir.filePath(QString("r%1.csv").arg(n)), n);
         QApplication::processEvents();
         std::vector<double> ms;
         for (int r = 0; r < repeats; ++r) {
@@ -109,13 +109,8 @@ int main(int argc, char** argv) {
     int k = 0;
     for (int n : {100, 10000, 1000000}) {
         const QString path = dir.filePath(QString("a%1.csv").arg(n));
-        Write(path, LogOf(n), QIODevice::WriteOnly);
         ChartForm form;
-        form.resize(1600, 1200);
-        form.show();
-        QApplication::processEvents();
-        if (!form.Open(path)) qFatal("%s", qPrintable(form.error()));
-        Paint(form);
+        ShowLog(form, path, n);
         const int rows = 200;
         std::vector<double> ms;
         for (int i = 0; i < rows; ++i) {
