@@ -17,6 +17,7 @@
 inline const QString VersionDate = QStringLiteral("July 2009 rev. March 2023");
 
 class frmAbout;
+class ChartPart;
 class CondPart;
 class ConnectionPart;
 class ExcelPart;
@@ -100,4 +101,5 @@ private:
     std::unique_ptr<SettingsSetsPart> settingsSetsPart;
     std::unique_ptr<CondPart> condPart;
     std::unique_ptr<RunPart> runPart;
+    std::unique_ptr<ChartPart> chartPart;
 };
