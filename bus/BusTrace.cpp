@@ -44,9 +44,8 @@ TraceClock SystemClock() {
     }();
     // The local time's offset is looked up once a minute: the C library checks the time zone
     // file on every conversion, which would cost more than the rest of a line.
-    const auto now = [] {
-        static qint64 minute = -1;
-        static qint64 offsetMs = 0;
+    // Each clock keeps its own cache, so two traced drivers never share one.
+    auto now = [minute = qint64(-1), offsetMs = qint64(0)]() mutable {
         const qint64 ms = QDateTime::currentMSecsSinceEpoch();
         if (ms / 60000 != minute) {
             minute = ms / 60000;
