@@ -89,11 +89,9 @@ private slots:
         row("built in", "a5;wID?", "E2", {}, "sim"); // it has no instrument at 5
         row("unreadable", "", "cannot be read", {});
         row("malformed", "", "line 2: ", "\n{\"address\": \"3}");
-        row("no address", "", "instrument 2 has no address", "{\"address\": 1}, {}");
         row("address 31", "", "1: address 31 is outside 1..30", "{\"address\": 31}");
         row("twice", "", "2: address 3 is used twice", "{\"address\": 3}, {\"address\": 3}");
         row("status", "", "unknown status model \"scpi\"", R"({"address": 3, "status": "scpi"})");
-        row("reply", "", "is not a string, list", R"({"address": 3, "replies": {"A?": 5}})");
         row("not a byte", "", "is not a byte", R"({"address": 3, "replies": {"A?": "\u20ac"}})");
         row("typo", "", "1: unknown key \"reply\"", R"({"address": 3, "reply": {}})");
     }
