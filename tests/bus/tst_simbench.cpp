@@ -108,6 +108,13 @@ private slots:
         QVERIFY2(driver ? out == result : out.startsWith(file) && out.contains(result), out);
     }
 
+    // The timeout codes run from 1 (10 us) to 17 (1000 s); others have no time.
+    void timeoutCodes() {
+        QCOMPARE(QList<double>({TimeoutSeconds(0), TimeoutSeconds(13), TimeoutSeconds(17),
+                                TimeoutSeconds(18)}),
+                 QList<double>({-1, 10, 1000, -1}));
+    }
+
     void builtInBench() {
         auto bus = SimBus::builtIn();
         QList<int> listeners; // a device clear fails where no instrument is

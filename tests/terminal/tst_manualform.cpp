@@ -132,9 +132,9 @@ private slots:
     }
 
     void sortSearchAndDelete() {
-        const QStringList list{HelpEntry, "set?", "*IDN?", "ID?", "Fac", "INIT"};
+        const QStringList list{HelpEntry, "set?", "*IDN?", "ID?", "Fac", "INIT", "a"};
         QCOMPARE(SortedEntries(list),
-                 QStringList({HelpEntry, "*IDN?", "Fac", "ID?", "INIT", "set?"}));
+                 QStringList({HelpEntry, "*IDN?", "a", "Fac", "ID?", "INIT", "set?"}));
         QCOMPARE(QList<int>({FindPrefix(list, "*i"), FindPrefix(list, "i"), FindPrefix(list, "zz"),
                              FindEqual(list, "idn?"), FindEqual(list, "SET?")}),
                  QList<int>({2, 3, -1, -1, 1}));
@@ -322,9 +322,7 @@ private slots:
         t.ui()->bmAddLF->click();
         t.send("ID?");
         QCOMPARE(t.journal(), QStringList({"9 W ID?", "9 R OLD 9\\r\\n"}));
-        int tmo = 0;
-        t.bench.bus()->ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
-        QCOMPARE(tmo, 12);
+        QCOMPARE(t.timeout(), 12);
     }
 
     // Each kind of message: what goes on the bus, and each answer on top of the box in full
@@ -520,10 +518,7 @@ private slots:
         t.form->ImportAlternateMessageList_Click();
         QVERIFY(t.form->ListChanged && t.form->Entries().last() == "OUT OFF");
         // A damaged file loads what it holds.
-        QFile damaged(t.path("damaged.gmg"));
-        QVERIFY(damaged.open(QIODevice::WriteOnly));
-        damaged.write(QByteArray("  A  \r\n\r\n\0\xff\n<Help>\rb", 20));
-        damaged.close();
+        QVERIFY(t.write("damaged.gmg", QByteArray("  A  \r\n\r\n\0\xff\n<Help>\rb", 20)));
         t.sys.answerBox(Answer::Yes, "Load Alternate Outgoing Messages");
         t.sys.answerFileDialog(t.path("damaged.gmg"));
         t.form->ImportAlternateMessageList_Click();

