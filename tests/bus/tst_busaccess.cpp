@@ -63,6 +63,7 @@ private slots:
         row("CR LF", R"("12\r\n")", "12|1");
         row("three LF, spaces", R"("  12\n\n\n ")", "12|1");
         row("four LF keep one, tabs", R"("\t12\n\n\n\n")", "\t12\n|1");
+        row("LF and one byte", R"(" \nA ")", "|1"); // the byte after a line end goes too
         row("chunks of 512, NUL kept", '"' + QByteArray(big).replace('\0', "\\u0000") + '"',
             QString::fromLatin1(big) + "|3");
         row("timeout", "null", "|0|I/O Error (warning, OK): Read cycle failed\nOperation aborted.");

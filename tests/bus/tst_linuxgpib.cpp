@@ -83,8 +83,11 @@ private slots:
         row("gpib:0", K::LinuxGpib, 0, "");
         row("gpib:2", K::LinuxGpib, 2, "linux-gpib board 2");
         row("gpib:15", K::LinuxGpib, 15, "linux-gpib board 15");
-        for (const char* wrong : {"gpib:16", "gpib:", "gpib:-1", "gpib:+1", "gpib:1x",
-                                  "sim:", "SIM", "", "ni", " gpib"})
+        row("prologix:/dev/ttyUSB0", K::Prologix, 0, "GPIB adapter /dev/ttyUSB0");
+        row("prologix:gpib-lan", K::Prologix, 0, "GPIB adapter gpib-lan:1234");
+        row("prologix:10.1.2.3:4000", K::Prologix, 0, "GPIB adapter 10.1.2.3:4000");
+        for (const char* wrong : {"gpib:16", "gpib:", "gpib:+1", "gpib:1x", "sim:", "SIM", " gpib",
+                                  "prologix:host:0", "prologix::1234", "prologix:"})
             row(wrong, K::Invalid, 0, "");
     }
     void choice() {
@@ -117,8 +120,6 @@ private slots:
                                        << "gpib:1";
         QTest::newRow("both") << QByteArray("gpib:3") << "sim"
                               << "gpib:3";
-        QTest::newRow("environment") << QByteArray("sim") << ""
-                                     << "sim";
     }
     void chosenBus() {
         QFETCH(QByteArray, env);
@@ -249,7 +250,6 @@ private slots:
         QTest::addColumn<QString>("suffix");
         QTest::newRow("gpib") << QByteArray("gpib") << "";
         QTest::newRow("gpib:1") << QByteArray("gpib:1") << " - linux-gpib board 1";
-        QTest::newRow("sim") << QByteArray("sim") << " - simulated bench";
     }
     void title() {
         QFETCH(QByteArray, env);

@@ -159,7 +159,6 @@ private slots:
         QTest::newRow("out of range") << QByteArray("256") << -1 << QList<int>{};
         QTest::newRow("0 and 31") << QByteArray("0,31,5,5") << -1 << QList<int>{5};
         QTest::newRow("text") << QByteArray("Prologix") << -1 << QList<int>{};
-        QTest::newRow("sign") << QByteArray("-1") << -1 << QList<int>{};
         QTest::newRow("empty") << QByteArray("") << -1 << QList<int>{};
     }
     void parsing() {
@@ -168,32 +167,6 @@ private slots:
         QFETCH(QList<int>, listeners);
         QCOMPARE(PrologixPollByte(line).value_or(-1), poll);
         QCOMPARE(PrologixListeners(line), listeners);
-    }
-
-    void choice_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("title"); // empty: not a valid choice
-        QTest::newRow("serial") << "prologix:/dev/ttyUSB0"
-                                << "GPIB adapter /dev/ttyUSB0";
-        QTest::newRow("host") << "prologix:gpib-lan"
-                              << "GPIB adapter gpib-lan:1234";
-        QTest::newRow("host:port") << "prologix:10.1.2.3:4000"
-                                   << "GPIB adapter 10.1.2.3:4000";
-        QTest::newRow("port 0") << "prologix:host:0"
-                                << "";
-        QTest::newRow("port too big") << "prologix:host:70000"
-                                      << "";
-        QTest::newRow("no host") << "prologix::1234"
-                                 << "";
-        QTest::newRow("nothing") << "prologix:"
-                                 << "";
-    }
-    void choice() {
-        QFETCH(QString, text);
-        QFETCH(QString, title);
-        const BusChoice c = ParseBusChoice(text);
-        QCOMPARE(c.kind == BusChoice::Kind::Prologix, !title.isEmpty());
-        QCOMPARE(BusTitle(c), title);
     }
 
     // What cannot be reached is named in the box, with the way to the simulated bench.
@@ -246,8 +219,6 @@ private slots:
         QTest::newRow("10.5 s pause")
             << QList<qint64>{0, 10500} << QByteArrayList{"#16AB\n", "CDEF\n" + eot} << (ERR | TIMO)
             << QByteArray() << 10000LL;
-        QTest::newRow("silent") << QList<qint64>{} << QByteArrayList{} << (ERR | TIMO)
-                                << QByteArray() << 10000LL;
         const QByteArray all = AllBytes();
         QTest::newRow("block of every byte")
             << QList<qint64>{0, 5} << QByteArrayList{"#3256" + all.left(5), all.mid(5) + eot} << END
@@ -311,10 +282,8 @@ private slots:
         row("line end, no eot yet", {"12\n"}, V::More);
         row("eot inside", {"A" + e + "B"}, V::More);
         row("eot after other data", {"12" + e}, V::Ask);
-        row("eot alone", {e}, V::Ask);
         row("eot bytes inside a block", {"#15" + e + e, e + e + e}, V::More);
         row("eot right after a block", {"#1", "5", "\n\n\n\n\n" + e}, V::End);
-        row("block, line end, eot", {"#12AB\n" + e}, V::End);
         row("block cut short", {"#3100AB\n" + e}, V::More);
         row("indefinite block", {"#0AB" + e + "\n" + e}, V::End);
         row("hash, no block", {"#A" + e}, V::Ask);

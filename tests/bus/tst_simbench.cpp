@@ -89,11 +89,9 @@ private slots:
         row("built in", "a5;wID?", "E2", {}, "sim"); // it has no instrument at 5
         row("unreadable", "", "cannot be read", {});
         row("malformed", "", "line 2: ", "\n{\"address\": \"3}");
-        row("no address", "", "instrument 2 has no address", "{\"address\": 1}, {}");
         row("address 31", "", "1: address 31 is outside 1..30", "{\"address\": 31}");
         row("twice", "", "2: address 3 is used twice", "{\"address\": 3}, {\"address\": 3}");
         row("status", "", "unknown status model \"scpi\"", R"({"address": 3, "status": "scpi"})");
-        row("reply", "", "is not a string, list", R"({"address": 3, "replies": {"A?": 5}})");
         row("not a byte", "", "is not a byte", R"({"address": 3, "replies": {"A?": "\u20ac"}})");
         row("typo", "", "1: unknown key \"reply\"", R"({"address": 3, "reply": {}})");
     }
@@ -108,6 +106,13 @@ private slots:
         const QByteArray out = driver ? Run(*driver, steps) : message.toUtf8();
         const QByteArray file = env.contains(':') ? "Bench file " + env.mid(4) + ": " : "";
         QVERIFY2(driver ? out == result : out.startsWith(file) && out.contains(result), out);
+    }
+
+    // The timeout codes run from 1 (10 us) to 17 (1000 s); others have no time.
+    void timeoutCodes() {
+        QCOMPARE(QList<double>({TimeoutSeconds(0), TimeoutSeconds(13), TimeoutSeconds(17),
+                                TimeoutSeconds(18)}),
+                 QList<double>({-1, 10, 1000, -1}));
     }
 
     void builtInBench() {

@@ -43,6 +43,17 @@ struct Terminal {
         return fresh;
     }
     QString path(const QString& name) const { return dir.filePath(name); }
+    // Writes a file in the working folder; false when it cannot.
+    bool write(const QString& name, const QByteArray& bytes) const {
+        QFile f(path(name));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+    // The timeout code the terminal's descriptor has now.
+    int timeout() const {
+        int code = 0;
+        bench.bus()->ibask(form->TerminalUd, gpib::IbaTMO, &code);
+        return code;
+    }
 
     QTemporaryDir dir;
     platform::ScriptedPlatform sys;

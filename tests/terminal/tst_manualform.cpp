@@ -1,8 +1,10 @@
-// The Busmate window against the simulated bench: device selection, Id All, sending every
-// kind of message, the incoming box's limits, the message lists on real files, the options
-// and the help.
+// Busmate: its plain rules by table (messages, the incoming box's lines and limits, list files,
+// options, status bytes), and the window against the simulated bench: device selection, Id All,
+// sending, the incoming box, the message lists on real files, the options and the help.
 #include "Focus.h"
 #include "TerminalFixture.h"
+#include "terminal/Busmate.h"
+#include "terminal/IncomingBox.h"
 #include "terminal/MessageList.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
@@ -10,6 +12,7 @@
 #include <QtTest>
 
 using namespace platform;
+using namespace term;
 
 namespace {
 
@@ -23,6 +26,170 @@ class TestManualForm : public QObject {
     Q_OBJECT
 
 private slots:
+    // A question mark anywhere makes a query; the first "??" goes, outer blanks go.
+    void prepareMessage_data() {
+        QTest::addColumn<QByteArray>("typed");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<bool>("query");
+        QTest::newRow("CURVE??") << QByteArray("CURVE??") << QByteArray("CURVE") << true;
+        QTest::newRow("?? alone") << QByteArray("??") << QByteArray() << true;
+        QTest::newRow("inside") << QByteArray("HEADER OFF;VOLT?") << QByteArray("HEADER OFF;VOLT?")
+                                << true;
+        QTest::newRow("A??B") << QByteArray("A??B") << QByteArray("AB") << true;
+        QTest::newRow("X???") << QByteArray("X???") << QByteArray("X?") << true;
+        QTest::newRow("command") << QByteArray("  OUT ON ") << QByteArray("OUT ON") << false;
+        QTest::newRow("NUL kept") << QByteArray("A\0B", 3) << QByteArray("A\0B", 3) << false;
+    }
+    void prepareMessage() {
+        QFETCH(QByteArray, typed);
+        QFETCH(QByteArray, sent);
+        const OutgoingMessage m = PrepareMessage(typed);
+        QCOMPARE(m.msg, sent);
+        QTEST(m.query, "query");
+        QCOMPARE(WithLineEnds(m.msg, true, true) + WithLineEnds(m.msg, false, true),
+                 sent + "\r\n" + sent + "\n");
+    }
+
+    // Lines of 50 characters behind the two-digit address, and the lines the size check counts.
+    void incomingLines_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("sizeLines");
+        QTest::newRow("empty") << 0 << 0 << 1;
+        QTest::newRow("25: half rounds to even 0") << 25 << 1 << 1;
+        QTest::newRow("50") << 50 << 1 << 2;
+        QTest::newRow("51") << 51 << 2 << 2;
+        QTest::newRow("75: half rounds to even 2") << 75 << 2 << 3;
+        QTest::newRow("125: half rounds to even 2") << 125 << 3 << 3;
+    }
+    void incomingLines() {
+        QFETCH(int, length);
+        QString msg;
+        for (int i = 0; i < length; ++i)
+            msg += QChar(char16_t('A' + i % 26));
+        QString expected;
+        for (int i = 0; i < length; i += IncomingLineLength)
+            expected += "07: " + msg.mid(i, IncomingLineLength) + "\r\n";
+        QCOMPARE(IncomingLines(7, msg), expected);
+        QTEST(int(expected.count("07: ")), "lines");
+        QTEST(int(SizeLines(length)), "sizeLines");
+    }
+
+    // The capacity counts 6 characters per line beyond the text; beyond any 16-bit range the
+    // answer is still judged too large.
+    void fit_data() {
+        QTest::addColumn<qint64>("n");
+        QTest::addColumn<qint64>("current");
+        QTest::addColumn<int>("fit");
+        // 30,000 characters: 600 + 1 lines, 3606 + 30000 = 33606 > 32768.
+        QTest::newRow("30000") << qint64(30000) << qint64(0) << int(Fit::TooLarge);
+        // 29,000: 581 lines, 29000 + 3486 = 32486 fits alone.
+        QTest::newRow("29000 exactly full") << qint64(29000) << qint64(282) << int(Fit::Fits);
+        QTest::newRow("29000 one over") << qint64(29000) << qint64(283) << int(Fit::ClearFirst);
+        QTest::newRow("4 GB") << (qint64(1) << 32) << qint64(0) << int(Fit::TooLarge);
+    }
+    void fit() {
+        QFETCH(qint64, n);
+        QFETCH(qint64, current);
+        QTEST(int(CheckFit(n, current)), "fit");
+    }
+
+    // What the incoming box shows of the bytes, and what Id All keeps of an answer.
+    void shownAndIdAnswer() {
+        QCOMPARE(DisplayText("05: A\r\n05: B\r\n"), QString("05: A\n05: B\n"));
+        QCOMPARE(DisplayText(QString::fromLatin1("A\0B\x1b\rb\tc\x7f\xe9", 10)),
+                 QString("A\u2400B\u241b\nb\tc\u2421\u00e9"));
+        QCOMPARE(IdAnswer("  TEK/2445\r\n  "), QByteArray("TEK/2445"));
+        QCOMPARE(IdAnswer("A\rB\nC\r\n"), QByteArray("ABC"));
+    }
+
+    // .gmg files: CR, CR LF (and LF) end a line, entries are trimmed, empty lines stay, the
+    // help entry is never written back.
+    void listFile_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("CR LF") << QByteArray("ID?\r\n*IDN?\r\n") << QStringList{"ID?", "*IDN?"}
+                               << QByteArray("ID?\r\n*IDN?\r\n");
+        QTest::newRow("empty line kept") << QByteArray("A\r\n\r\nB") << QStringList{"A", "", "B"}
+                                         << QByteArray("A\r\n\r\nB\r\n");
+        QTest::newRow("blanks trimmed")
+            << QByteArray("  VOLT 1  \r\n") << QStringList{"VOLT 1"} << QByteArray("VOLT 1\r\n");
+        QTest::newRow("CR and LF alone")
+            << QByteArray("A\rB\nC") << QStringList{"A", "B", "C"} << QByteArray("A\r\nB\r\nC\r\n");
+        QTest::newRow("help dropped")
+            << QByteArray("<Help>\r\nX\r\n") << QStringList{"<Help>", "X"} << QByteArray("X\r\n");
+        QTest::newRow("binary bytes")
+            << QByteArray("\xff\0z\r\n", 5) << QStringList{QString::fromLatin1("\xff\0z", 3)}
+            << QByteArray("\xff\0z\r\n", 5);
+    }
+    void listFile() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, entries);
+        QFETCH(QByteArray, written);
+        QCOMPARE(ParseMessageList(file), entries);
+        QCOMPARE(MessageListBytes(QStringList{HelpEntry} + entries), written);
+    }
+
+    void sortSearchAndDelete() {
+        const QStringList list{HelpEntry, "set?", "*IDN?", "ID?", "Fac", "INIT", "a"};
+        QCOMPARE(SortedEntries(list),
+                 QStringList({HelpEntry, "*IDN?", "a", "Fac", "ID?", "INIT", "set?"}));
+        QCOMPARE(QList<int>({FindPrefix(list, "*i"), FindPrefix(list, "i"), FindPrefix(list, "zz"),
+                             FindEqual(list, "idn?"), FindEqual(list, "SET?")}),
+                 QList<int>({2, 3, -1, -1, 1}));
+        // The entry selected after deleting entry k of those left (the help entry counted).
+        QCOMPARE(QList<int>({SelectionAfterDelete(1, 5), SelectionAfterDelete(5, 5),
+                             SelectionAfterDelete(1, 1)}),
+                 QList<int>({1, 4, 0}));
+    }
+
+    void helpText() {
+        const QString help = HelpText("/home/u/StartUp.gmg");
+        QVERIFY(help.startsWith("\r\n*** Busmate Help ***\r\n*With this program"));
+        QVERIFY(help.endsWith("\r\n*** End Help ***\r\n"));
+        QVERIFY(
+            help.contains("\r\n list can be saved to either the /home/u/StartUp.gmg file,\r\n"));
+        // Every line ends with CR LF: no lone LF or CR anywhere.
+        QCOMPARE(help.count('\n') + help.count('\r'), 2 * help.count("\r\n"));
+    }
+
+    // Missing keys give the defaults; stored text reads by its leading number.
+    void readOptions_data() {
+        QTest::addColumn<QStringList>("stored"); // key=value
+        QTest::addColumn<QString>("values");     // 10 digits in stored order
+        QTest::newRow("fresh") << QStringList{} << "1101000000";
+        QTest::newRow("stored") << QStringList{"ID=0", "Add CR=1", "Send To File=1"}
+                                << "0101010001";
+        QTest::newRow("not numbers")
+            << QStringList{"IDN=yes", "Caps Only=", "Auto Clear=0.6"} << "1000000010";
+    }
+    void readOptions() {
+        QFETCH(QStringList, stored);
+        ScriptedPlatform sys;
+        for (const QString& kv : stored)
+            sys.settings["Busmate/Settings/" + kv.section('=', 0, 0)] = kv.section('=', 1);
+        QString got;
+        for (bool v : ReadOptions())
+            got += v ? '1' : '0';
+        QTEST(got, "values");
+    }
+
+    // A command error: bit 5 of the status byte under the registers method (1), bit 0 under
+    // the serial poll (-1).
+    void syntaxBytes() {
+        QString errors;
+        for (auto [method, status] : {std::pair{1, 0x60},
+                                      {1, 0x70},
+                                      {1, 0x61},
+                                      {1, 0x50},
+                                      {-1, 0x61},
+                                      {-1, 0x71},
+                                      {-1, 0x60}})
+            errors += IsSyntaxError(method, status) ? '1' : '0';
+        QCOMPARE(errors, QString("1100110"));
+    }
+
     // One listener: selected at once; a fresh folder gets the default start-up list.
     void oneListener() {
         Terminal t(R"({ "address": 5, "replies": {} })");
@@ -39,12 +206,6 @@ private slots:
         QCOMPARE(FileBytes(t.path("StartUp.gmg")),
                  QByteArray("ID?\r\n*IDN?\r\nINIT\r\nFAC\r\nSET?\r\n"));
         QCOMPARE(t.ui()->OutGoingFile->text(), t.path("StartUp.gmg"));
-        // The defaults of a first run: ID?, *IDN? and capitals ticked, nothing else.
-        QStringList ticked;
-        for (QCheckBox* box : t.form->OptionBox)
-            if (box->isChecked()) ticked << box->objectName();
-        QCOMPARE(ticked, QStringList({"bmID", "bmIDN", "Caps"}));
-        QVERIFY(!t.ui()->AutoClear->isChecked() && !t.ui()->SendToFile->isChecked());
     }
 
     // Three listeners: nothing selected until a click; the click selects and shows it bold.
@@ -85,20 +246,14 @@ private slots:
         QTest::addColumn<QString>("lands"); // "back": Shift+Tab then returns to the box
         const int tab = Qt::Key_Tab, enter = Qt::Key_Return, escape = Qt::Key_Escape;
         const QString none;
-        QTest::newRow("incoming, none selected: Tab")
-            << "ReceivedMessages" << tab << none << "AddressButton_0";
         QTest::newRow("incoming, none selected: Enter")
             << "ReceivedMessages" << enter << none << "AddressButton_0";
-        QTest::newRow("incoming, nothing typed: Tab") << "ReceivedMessages" << tab << ""
-                                                      << "AddressButton_0";
         QTest::newRow("incoming, message typed: Tab") << "ReceivedMessages" << tab << "ID?"
                                                       << "ClearIncoming";
         QTest::newRow("incoming: Escape")
             << "ReceivedMessages" << escape << none << "ReceivedMessages";
         QTest::newRow("outgoing: Tab") << "SendMessageList" << tab << "ID?"
                                        << "back";
-        QTest::newRow("outgoing: Escape") << "SendMessageList" << escape << "ID?"
-                                          << "SendMessageList";
     }
     void keys() {
         QFETCH(QString, box);
@@ -167,54 +322,32 @@ private slots:
         t.ui()->bmAddLF->click();
         t.send("ID?");
         QCOMPARE(t.journal(), QStringList({"9 W ID?", "9 R OLD 9\\r\\n"}));
-        int tmo = 0;
-        t.bench.bus()->ibask(t.form->TerminalUd, gpib::IbaTMO, &tmo);
-        QCOMPARE(tmo, 12);
+        QCOMPARE(t.timeout(), 12);
     }
 
-    // Each kind of message: what goes on the bus and what the incoming box shows on top.
-    void messages_data() {
-        QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<QStringList>("journal");
-        QTest::addColumn<QString>("incoming");
-        QTest::newRow("*IDN?") << QStringList{"*IDN?"}
-                               << QStringList{"3 W *IDN?", "3 R SIMLAB,M401A,0,1.0\\n"}
-                               << "03: SIMLAB,M401A,0,1.0\r\n";
-        QTest::newRow("CURVE??") << QStringList{"CURVE??"}
-                                 << QStringList{"3 W CURVE", "3 R 1,2,3\\n"} << "03: 1,2,3\r\n";
-        QTest::newRow("?? alone reads what is held")
-            << QStringList{"HOLD", "??"} << QStringList{"3 W HOLD", "3 R held\\n"}
-            << "03: held\r\n";
-        QTest::newRow("HEADER OFF;VOLT?")
-            << QStringList{"HEADER OFF;VOLT?"}
-            << QStringList{"3 W HEADER OFF;VOLT?", "3 R VOLT 1.5\\n"} << "03: VOLT 1.5\r\n";
-        QTest::newRow("command") << QStringList{"OUT ON"} << QStringList{"3 W OUT ON"} << QString();
-        QTest::newRow("NUL inside an answer")
-            << QStringList{"BIN?"} << QStringList{"3 W BIN?", "3 R A\\x00B\\x01C\\n"}
-            << QString::fromLatin1("03: A\0B\x01"
-                                   "C\r\n",
-                                   11);
-        QTest::newRow("newest on top")
-            << QStringList{"*IDN?", "CURVE??"}
-            << QStringList{"3 W *IDN?", "3 R SIMLAB,M401A,0,1.0\\n", "3 W CURVE", "3 R 1,2,3\\n"}
-            << "03: 1,2,3\r\n03: SIMLAB,M401A,0,1.0\r\n";
-    }
+    // Each kind of message: what goes on the bus, and each answer on top of the box in full
+    // lines of 50 behind one prefix, NUL included; the last message is in the list, selected,
+    // added at its end when it was new.
     void messages() {
-        QFETCH(QStringList, sent);
-        QFETCH(QStringList, journal);
-        QFETCH(QString, incoming);
+        const QByteArray longAnswer = QByteArray(60, 'x') + "\\u0000" + QByteArray(59, 'y');
         Terminal t(R"({ "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0",
-            "CURVE": "1,2,3", "HOLD": "held", "HEADER OFF;VOLT?": "VOLT 1.5",
-            "BIN?": "A\u0000B\u0001C" }, "accepts": ["OUT ON"] })");
+            "CURVE": "1,2,3", "HOLD": "held", "LONG?": ")" +
+                   longAnswer + R"(" }, "accepts": ["OUT ON"] })");
         QVERIFY(t.start());
         t.journal();
-        for (const QString& s : sent)
+        for (const char* s : {"*IDN?", "HOLD", "??", "OUT ON", "CURVE??", "LONG?"})
             t.send(s);
-        QCOMPARE(t.journal(), journal);
-        QCOMPARE(t.form->Incoming, incoming);
-        // The last message is in the list and selected: added at its end when it was new.
-        QCOMPARE(t.form->Entries().at(t.form->ListIndex()), sent.last());
-        QCOMPARE(t.form->ListChanged, !term::DefaultMessages().contains(sent.last()));
+        QCOMPARE(t.journal(),
+                 QStringList({"3 W *IDN?", "3 R SIMLAB,M401A,0,1.0\\n", "3 W HOLD", "3 R held\\n",
+                              "3 W OUT ON", "3 W CURVE", "3 R 1,2,3\\n", "3 W LONG?",
+                              "3 R " + QString(60, 'x') + "\\x00" + QString(59, 'y') + "\\n"}));
+        const QString line2 = QString(10, 'x') + QChar(0) + QString(39, 'y');
+        QCOMPARE(t.form->Incoming, "03: " + QString(50, 'x') + "\r\n03: " + line2 +
+                                       "\r\n03: " + QString(20, 'y') +
+                                       "\r\n03: 1,2,3\r\n03: held\r\n03: SIMLAB,M401A,0,1.0\r\n");
+        QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 120 "));
+        QCOMPARE(t.form->Entries().at(t.form->ListIndex()), QString("LONG?"));
+        QVERIFY(t.form->ListChanged);
     }
 
     // CR and LF as ticked; a typed message equal to an entry selects it instead of adding one,
@@ -244,68 +377,37 @@ private slots:
         QCOMPARE(t.form->ListIndex(), 6);
     }
 
-    // 120 characters take three lines with one prefix, 50 exactly one.
-    void longAnswers_data() {
-        QTest::addColumn<int>("length");
-        QTest::addColumn<int>("lines");
-        QTest::newRow("120") << 120 << 3;
-        QTest::newRow("50") << 50 << 1;
-    }
-    void longAnswers() {
-        QFETCH(int, length);
-        QFETCH(int, lines);
-        QByteArray answer;
-        for (int i = 0; i < length; ++i)
-            answer += char('a' + i % 26);
-        Terminal t(R"({ "address": 14, "replies": { "LONG?": ")" + answer + R"(" } })");
-        QVERIFY(t.start());
-        t.send("LONG?");
-        const QStringList shown = t.form->Incoming.split("\r\n", Qt::SkipEmptyParts);
-        QCOMPARE(shown.size(), lines);
-        QCOMPARE(shown.join("").remove("14: "), QString::fromLatin1(answer));
-        QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" %1 ").arg(length));
-    }
-
-    // The two size boxes: too large ever, and too large for what the box holds already.
-    void sizeBoxes_data() {
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("second");
-        QTest::addColumn<int>("answer");      // to the second box; -1 none expected
-        QTest::addColumn<QList<int>>("kept"); // lengths of the answers left in the box
-        QTest::newRow("30000 never fits") << 30000 << 0 << -1 << QList<int>{};
-        QTest::newRow("300000 never fits") << 300000 << 0 << -1 << QList<int>{};
-        QTest::newRow("clear: OK") << 20000 << 10000 << int(Answer::Ok) << QList<int>{10000};
-        QTest::newRow("clear: Cancel")
-            << 20000 << 10000 << int(Answer::Cancel) << QList<int>{20000};
-        QTest::newRow("both fit") << 20000 << 8000 << -1 << QList<int>{8000, 20000};
-    }
+    // The two size boxes: too large ever, and too large for what the box holds already,
+    // where Cancel keeps the box and OK clears it first.
     void sizeBoxes() {
-        QFETCH(int, first);
-        QFETCH(int, second);
-        QFETCH(int, answer);
-        QFETCH(QList<int>, kept);
         Terminal t(R"({ "address": 3, "replies": {} })");
         QVERIFY(t.start());
         const QString title = "Too large string - 30k list limit exceeded";
-        if (second == 0) t.sys.answerBox(Answer::Ok, title);
-        t.form->PrintMessageList(QByteArray(first, 'a'));
-        if (second) {
-            if (answer >= 0) t.sys.answerBox(Answer(answer), title);
-            t.form->PrintMessageList(QByteArray(second, 'b'));
-        }
-        QCOMPARE(t.sys.pendingAnswers(), 0);
-        if (!t.sys.boxes.isEmpty())
-            QCOMPARE(t.sys.boxes.last().icon, second == 0 ? Icon::Critical : Icon::Warning);
         // The answers from the top, each as its length.
-        QList<int> lengths;
-        QChar last;
-        for (const QString& line : t.form->Incoming.split("\r\n", Qt::SkipEmptyParts)) {
-            QVERIFY(line.startsWith("03: "));
-            if (line.at(4) != last) lengths << 0;
-            last = line.at(4);
-            lengths.last() += int(line.size() - 4);
-        }
-        QCOMPARE(lengths, kept);
+        const auto kept = [&t] {
+            QList<int> lengths;
+            QChar last;
+            for (const QString& line : t.form->Incoming.split("\r\n", Qt::SkipEmptyParts)) {
+                if (line.at(4) != last) lengths << 0;
+                last = line.at(4);
+                lengths.last() += int(line.size() - 4);
+            }
+            return lengths;
+        };
+        t.sys.answerBox(Answer::Ok, title);
+        t.form->PrintMessageList(QByteArray(30000, 'a'));
+        QCOMPARE(t.sys.boxes.last().icon, Icon::Critical);
+        QCOMPARE(kept(), QList<int>());
+        t.form->PrintMessageList(QByteArray(20000, 'b'));
+        t.sys.answerBox(Answer::Cancel, title);
+        t.form->PrintMessageList(QByteArray(10000, 'c'));
+        QCOMPARE(kept(), QList<int>({20000}));
+        t.sys.answerBox(Answer::Ok, title);
+        t.form->PrintMessageList(QByteArray(10000, 'd'));
+        t.form->PrintMessageList(QByteArray(8000, 'e'));
+        QCOMPARE(kept(), QList<int>({8000, 10000}));
+        QCOMPARE(t.sys.boxes.last().icon, Icon::Warning);
+        QCOMPARE(t.sys.pendingAnswers(), 0);
     }
 
     // The help goes on top once; again only after the box was cleared.
@@ -416,10 +518,7 @@ private slots:
         t.form->ImportAlternateMessageList_Click();
         QVERIFY(t.form->ListChanged && t.form->Entries().last() == "OUT OFF");
         // A damaged file loads what it holds.
-        QFile damaged(t.path("damaged.gmg"));
-        QVERIFY(damaged.open(QIODevice::WriteOnly));
-        damaged.write(QByteArray("  A  \r\n\r\n\0\xff\n<Help>\rb", 20));
-        damaged.close();
+        QVERIFY(t.write("damaged.gmg", QByteArray("  A  \r\n\r\n\0\xff\n<Help>\rb", 20)));
         t.sys.answerBox(Answer::Yes, "Load Alternate Outgoing Messages");
         t.sys.answerFileDialog(t.path("damaged.gmg"));
         t.form->ImportAlternateMessageList_Click();

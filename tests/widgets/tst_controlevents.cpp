@@ -32,11 +32,10 @@ const Qt::KeyboardModifiers None = Qt::NoModifier, Alt = Qt::AltModifier,
                             Ctrl = Qt::ControlModifier, AltGr = Qt::GroupSwitchModifier,
                             WinAltGr = Qt::ControlModifier | Qt::AltModifier;
 const Stroke Delete{Qt::Key_Delete, None, "\x7f"}, Home{Qt::Key_Home, None, ""},
-    End{Qt::Key_End, None, ""}, Left{Qt::Key_Left, None, ""},
     Backspace{Qt::Key_Backspace, None, "\b"}, SelectAll{Qt::Key_A, Ctrl, "\x01"},
-    Undo{Qt::Key_Z, Ctrl, "\x1a"}, AltZ{Qt::Key_Z, Alt, "z"}, AltSlash{Qt::Key_Slash, Alt, "/"},
-    AltGrAt{Qt::Key_At, AltGr, "@"}, WinAltGrBackslash{Qt::Key_Backslash, WinAltGr, "\\"},
-    Five{Qt::Key_5, None, "5"}, LowerA{Qt::Key_A, None, "a"};
+    Undo{Qt::Key_Z, Ctrl, "\x1a"}, AltZ{Qt::Key_Z, Alt, "z"}, AltGrAt{Qt::Key_At, AltGr, "@"},
+    WinAltGrBackslash{Qt::Key_Backslash, WinAltGr, "\\"}, Five{Qt::Key_5, None, "5"},
+    LowerA{Qt::Key_A, None, "a"};
 } // namespace
 Q_DECLARE_METATYPE(Stroke)
 
@@ -48,14 +47,11 @@ private slots:
         QTest::addColumn<Stroke>("stroke");
         QTest::addColumn<int>("code");
         QTest::newRow("Enter") << Stroke{Qt::Key_Return, None, "\r"} << 13;
-        QTest::newRow("keypad Enter") << Stroke{Qt::Key_Enter, Qt::KeypadModifier, "\r"} << 13;
         QTest::newRow("Backspace") << Backspace << 8;
         QTest::newRow("Tab moves the focus") << Stroke{Qt::Key_Tab, None, "\t"} << 0;
-        QTest::newRow("Shift+Tab") << Stroke{Qt::Key_Backtab, Qt::ShiftModifier, "\t"} << 0;
         QTest::newRow("Escape cancels") << Stroke{Qt::Key_Escape, None, "\x1b"} << 0;
         QTest::newRow("F1") << Stroke{Qt::Key_F1, None, ""} << 0;
         QTest::newRow("Ctrl+V with a letter as text") << Stroke{Qt::Key_V, Ctrl, "v"} << 0;
-        QTest::newRow("Meta+a") << Stroke{Qt::Key_A, Qt::MetaModifier, "a"} << 0;
         QTest::newRow("Shift+A") << Stroke{Qt::Key_A, Qt::ShiftModifier, "A"} << int('A');
         QTest::newRow("e acute") << Stroke{Qt::Key_Eacute, None, "\u00e9"} << 0xe9;
     }
@@ -77,18 +73,13 @@ private slots:
         QTest::newRow("Delete") << true << QList<Stroke>{Delete} << "12|";
         QTest::newRow("Backspace") << true << QList<Stroke>{Backspace} << "1|3";
         QTest::newRow("Home, Delete") << true << QList<Stroke>{Home, Delete} << "|23";
-        QTest::newRow("End") << true << QList<Stroke>{End} << "123|";
-        QTest::newRow("Left") << true << QList<Stroke>{Left} << "1|23";
         QTest::newRow("Ctrl+A") << true << QList<Stroke>{SelectAll} << "[123]|";
         QTest::newRow("Ctrl+Z") << true << QList<Stroke>{Five, Undo} << "12|3";
         QTest::newRow("Alt+Z") << true << QList<Stroke>{AltZ} << "12|3";
-        QTest::newRow("Alt+/") << true << QList<Stroke>{AltSlash} << "12|3";
         QTest::newRow("AltGr @") << true << QList<Stroke>{AltGrAt} << "12|3";
         QTest::newRow("AltGr \\ as Ctrl+Alt") << true << QList<Stroke>{WinAltGrBackslash} << "12|3";
         QTest::newRow("upper: a") << false << QList<Stroke>{LowerA} << "12A|3";
-        QTest::newRow("upper: Alt+Z") << false << QList<Stroke>{AltZ} << "12Z|3";
         QTest::newRow("upper: AltGr @") << false << QList<Stroke>{AltGrAt} << "12@|3";
-        QTest::newRow("upper: Delete") << false << QList<Stroke>{Delete} << "12|";
     }
     void filteredBox() {
         QFETCH(bool, digitsOnly);
