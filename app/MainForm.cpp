@@ -143,11 +143,8 @@ void MainForm::ConnectHandlers() {
 }
 
 void MainForm::Form_Load() {
-    startup.AppTitle = "Sequor";
-    startup.AppVersion = QStringLiteral("%1.%2%3")
-                             .arg(SEQUOR_VERSION_MAJOR)
-                             .arg(SEQUOR_VERSION_MINOR)
-                             .arg(SEQUOR_VERSION_PATCH);
+    startup.AppTitle = AppTitle;
+    startup.AppVersion = AppVersion();
     setWindowTitle(TitleLine());
     ctl::ShowBusError(listeners.find(session.driver()));
     ctl::ShowBusError(instrument.open(listeners));

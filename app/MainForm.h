@@ -2,6 +2,7 @@
 // The program's one main window: connection, timing, log file and the measurement run.
 #include "bus/Instrument.h"
 #include "bus/Listeners.h"
+#include "common/ProgramInfo.h"
 #include "measure/Run.h"
 #include "measure/RunConditions.h"
 #include "settings/Settings.h"
@@ -12,9 +13,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-
-// The release date text shown in the title and the splash.
-inline const QString VersionDate = QStringLiteral("July 2009 rev. March 2023");
 
 class QAction;
 class QCheckBox;
