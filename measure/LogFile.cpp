@@ -2,6 +2,7 @@
 
 #include "common/Numbers.h"
 #include "common/Texts.h"
+#include "platform/StopSignals.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,6 +55,13 @@ QByteArray RowPrefix(const std::array<bool, 3>& columns, const QTime& pcTime, fl
     if (columns[1]) prefix += FormatTime(elapsed, 2).toLatin1() + ';';
     if (columns[2]) prefix += QByteArray::number(sequence) + ';';
     return prefix;
+}
+
+QByteArray ConsoleLine(qint64 sequence, const std::array<bool, 3>& columns, const QTime& pcTime,
+                       float elapsed, const QByteArray& measured) {
+    QByteArray times = RowPrefix({columns[0], columns[1], false}, pcTime, elapsed, sequence);
+    times.replace(';', '\t');
+    return QByteArray::number(sequence) + '\t' + times + measured;
 }
 
 QString TimeOfDayFormat(const QString& longFormat) {
@@ -170,6 +178,8 @@ OpenFailure LogWriter::open(const QString& path, SyncPolicy policy) {
 
 bool LogWriter::writeLine(const QByteArray& line) {
     if (fd_ < 0) return false;
+    // A second stop signal ends the program only after this row is whole.
+    const platform::WholeRowGuard wholeRow;
     // One buffer, so the row and its line end reach the OS together.
     const QByteArray bytes = line + "\r\n";
     const char* data = bytes.constData();

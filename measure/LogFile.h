@@ -15,6 +15,10 @@ QByteArray HeaderLine(const std::array<bool, 3>& columns);
 // The x-axis fields of one row, each followed by ";".
 QByteArray RowPrefix(const std::array<bool, 3>& columns, const QTime& pcTime, float elapsed,
                      qint64 sequence);
+// A row as a run without a window prints it: the sequence number, the ticked time columns
+// and the measured field, separated by tabs.
+QByteArray ConsoleLine(qint64 sequence, const std::array<bool, 3>& columns, const QTime& pcTime,
+                       float elapsed, const QByteArray& measured);
 // Time of day in the user's locale, with seconds and without a time zone.
 QString PcTimeText(const QTime& time);
 // A locale's long time format made fit for a log column: no time zone, seconds present.

@@ -69,6 +69,17 @@ QString SectionName(int index) {
     return index == 0 ? QStringLiteral("Settings") : QStringLiteral("Settings%1").arg(index);
 }
 
+int SetIndexNamed(const QString& choice, const std::function<QString(int)>& storedName) {
+    if (choice == QLatin1String("startup")) return 0;
+    if (choice.size() == 1 && choice[0] >= QLatin1Char('1') && choice[0] <= QLatin1Char('5'))
+        return choice[0].digitValue();
+    for (int i = 1; i <= 5; ++i) {
+        const QString name = storedName(i);
+        if (name != NotSaved && name == choice) return i;
+    }
+    return -1;
+}
+
 bool FlagOf(const QString& stored) {
     return NumericValue(stored) != 0;
 }
