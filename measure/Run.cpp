@@ -2,6 +2,7 @@
 #include "common/Numbers.h"
 #include "common/Texts.h"
 #include "measure/Processing.h"
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -78,4 +79,15 @@ QString RunResult::endText() const {
     default:
         return QStringLiteral("Completed");
     }
+}
+
+WaitPlan PlanWait(float seconds) {
+    WaitPlan plan;
+    if (!(seconds > 0)) return plan;
+    // A pasted interval may be absurdly long; the count of minutes must stay defined.
+    const double capped = std::min(double(seconds), 1e15);
+    plan.minutes = qint64(capped / 60);
+    const float rest = std::nearbyint(float(capped - double(plan.minutes) * 60));
+    plan.restMs = int(rest) * 1000;
+    return plan;
 }

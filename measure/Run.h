@@ -1,6 +1,7 @@
 #pragma once
 // What a run decides outside the window: the state of the Start button, one answer's
-// processing, the progress bar's scale and the progress labels, and how it ended.
+// processing, the progress bar's scale and the progress labels, how a wait is cut into timer
+// periods, and how it ended.
 #include <QByteArray>
 #include <QString>
 
@@ -36,6 +37,13 @@ struct ProgressLabels {
     QString remainingTime;
 };
 ProgressLabels LabelsAfter(double seq, double sequenceCount, float elapsed, float totalSeconds);
+
+// One wait as timer periods: whole minutes of 60000 ms each, then the rest in whole seconds.
+struct WaitPlan {
+    qint64 minutes = 0;
+    int restMs = 0;
+};
+WaitPlan PlanWait(float seconds);
 
 // How a run ended: the sequence frame shows it, and the main window keeps it for "View Reason
 // for Terminated Sequence".

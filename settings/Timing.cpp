@@ -70,14 +70,3 @@ int TimingKey(int index, int keyAscii, const TimingEntries& e) {
     }
     return 0;
 }
-
-WaitPlan PlanWait(float seconds) {
-    WaitPlan plan;
-    if (!(seconds > 0)) return plan;
-    // A pasted interval may be absurdly long; the count of minutes must stay defined.
-    const double capped = std::min(double(seconds), 1e15);
-    plan.minutes = qint64(capped / 60);
-    const float rest = std::nearbyint(float(capped - double(plan.minutes) * 60));
-    plan.restMs = int(rest) * 1000;
-    return plan;
-}

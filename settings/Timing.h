@@ -1,6 +1,5 @@
 #pragma once
-// The timing entries: what Apply makes of them, which keys they take, and how a wait is cut
-// into timer periods.
+// The timing entries: what Apply makes of them and which keys they take.
 #include <QString>
 
 struct TimingEntries {
@@ -24,11 +23,5 @@ AppliedTiming ApplyTiming(const TimingEntries& entries);
 bool CanApplyTiming(const TimingEntries& entries);
 // The character a timing box takes for a typed key (13 is left to the caller); 0 drops it.
 int TimingKey(int index, int keyAscii, const TimingEntries& entries);
-// One wait as timer periods: whole minutes of 60000 ms each, then the rest in whole seconds.
-struct WaitPlan {
-    qint64 minutes = 0;
-    int restMs = 0;
-};
-WaitPlan PlanWait(float seconds);
 
 extern const char* const TimingCaption;

@@ -11,12 +11,13 @@ std::unique_ptr<MainForm> FreshForm(bus::Session& session) {
 FormFixture::FormFixture(const QByteArray& benchJson, bool worker)
     : bench(benchJson, worker), form(FreshForm(bench.session())), p(*form) {}
 
-bool FormFixture::start() {
+bool FormFixture::start(bool show) {
     try {
         form->Form_Load();
         form->Form_Activate();
     } catch (const platform::ProgramEnded&) {
         return false;
     }
+    if (show) form->show();
     return true;
 }

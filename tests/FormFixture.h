@@ -8,8 +8,9 @@
 struct FormFixture {
     explicit FormFixture(const QByteArray& benchJson, bool worker = false);
 
-    // Loads and first-activates the window (no splash). False when the program ended.
-    bool start();
+    // Loads and first-activates the window (no splash), and shows it when asked. False when
+    // the program ended.
+    bool start(bool show = false);
     Ui::MainForm* ui() const { return p.ui; }
 
     platform::ScriptedPlatform sys;

@@ -4,8 +4,10 @@
 Each mutant in tools/mutants.txt replaces one exact line fragment by another (a comparison
 flipped, a statement dropped, a constant off by one). The fragment is looked up by its text in
 the named folder, so the same mutants apply to a tree whose files have since moved. For every
-mutant the script writes it in, builds, runs the test suite until the first failure, and puts
-the file back.
+mutant the script writes it in, builds, runs the test suite until the first failure (the tests
+of the mutant's folder first, then the rest), and puts the file back. Unless --build names one,
+the build directory is <tree>/build-mutants, configured with shared libraries so that a mutant
+relinks one library rather than every test.
 
     tools/mutate.py [--tree DIR] [--build DIR] [--only M01,M07] [--out results.md] [--list]
 
@@ -80,10 +82,24 @@ def build(build_dir):
     return run(["cmake", "--build", str(build_dir), "-j2"], build_dir, 1800) == 0
 
 
-def failing_tests(build_dir, stop_early):
-    """Runs the suite; the names of the tests that failed (empty when all passed)."""
-    # The layer probes build targets of their own and prove nothing about behaviour.
-    command = ["ctest", "--test-dir", str(build_dir), "-j2", "--timeout", "300", "-E", "^layer_"]
+def configure(tree, build_dir):
+    if (build_dir / "CMakeCache.txt").exists():
+        return True
+    command = ["cmake", "-S", str(tree), "-B", str(build_dir), "-G", "Ninja",
+               "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DSEQUOR_SHARED_LIBS=ON"]
+    if run(["sh", "-c", "command -v ccache"], tree, 10) == 0:
+        command.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+    return run(command, tree, 600) == 0
+
+
+def folder_tests(tree, folder):
+    """The tests that live beside the mutant's folder, tried first: they fail soonest."""
+    return sorted(p.stem for p in (tree / "tests" / folder.split("/")[0]).glob("tst_*.cpp"))
+
+
+def failing_tests(build_dir, selection, stop_early):
+    """Runs the selected tests; the names of those that failed (empty when all passed)."""
+    command = ["ctest", "--test-dir", str(build_dir), "-j2", "--timeout", "300"] + selection
     if stop_early:
         command.append("--stop-on-failure")
     if run(command, build_dir, 3600, test_env()) == 0:
@@ -99,14 +115,23 @@ def fail_again(build_dir, names):
     return run(command, build_dir, 3600, test_env()) != 0
 
 
-def tests_pass(build_dir):
+def selection_passes(build_dir, selection):
     # A failure counts only when it repeats: a scenario that lost a race on a loaded machine
     # must not pass for a caught mutant, nor hide the tests that would have caught it.
-    failed = failing_tests(build_dir, stop_early=True)
+    failed = failing_tests(build_dir, selection, stop_early=True)
     if not failed or fail_again(build_dir, failed):
         return not failed
-    failed = failing_tests(build_dir, stop_early=False)
+    failed = failing_tests(build_dir, selection, stop_early=False)
     return not failed or not fail_again(build_dir, failed)
+
+
+def tests_pass(build_dir, first=()):
+    # The layer probes build targets of their own and prove nothing about behaviour.
+    if not first:
+        return selection_passes(build_dir, ["-E", "^layer_"])
+    pattern = "^(" + "|".join(re.escape(n) for n in first) + ")$"
+    return selection_passes(build_dir, ["-R", pattern]) and \
+        selection_passes(build_dir, ["-E", "^layer_|" + pattern])
 
 
 def main():
@@ -126,10 +151,10 @@ def main():
         wanted = set(args.only.split(","))
         mutants = [m for m in mutants if m["id"] in wanted]
     tree = pathlib.Path(args.tree).resolve()
-    build_dir = pathlib.Path(args.build or tree / "build").resolve()
+    build_dir = pathlib.Path(args.build or tree / "build-mutants").resolve()
 
     if not args.list:
-        if not build(build_dir) or not tests_pass(build_dir):
+        if not configure(tree, build_dir) or not build(build_dir) or not tests_pass(build_dir):
             sys.exit("the unmutated tree must build and pass its tests first")
 
     rows, counts = [], {"caught": 0, "survived": 0, "unbuilt": 0, "missing": 0}
@@ -147,7 +172,8 @@ def main():
                 if not build(build_dir):
                     outcome = "unbuilt"
                 else:
-                    outcome = "survived" if tests_pass(build_dir) else "caught"
+                    first = folder_tests(tree, m["folder"])
+                    outcome = "survived" if tests_pass(build_dir, first) else "caught"
             finally:
                 path.write_bytes(original)
             seconds = time.monotonic() - started

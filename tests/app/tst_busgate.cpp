@@ -117,11 +117,7 @@ struct Main {
         for (auto it = set.begin(); it != set.end(); ++it)
             f.sys.settings["Sequor/Settings/" + it.key()] = it.value();
     }
-    bool start() {
-        if (!f.start()) return false;
-        f.form->show();
-        return true;
-    }
+    bool start() { return f.start(true); }
     QString journal() const { return dir.filePath("journal"); }
 
     QTemporaryDir dir;

@@ -58,8 +58,7 @@ private slots:
     void exitQuestion() {
         QFETCH(int, answer);
         FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start());
-        f.form->show();
+        QVERIFY(f.start(true));
         if (answer >= 0) f.ui()->Text_MeasQuery->setText("MEAS?");
         if (answer >= 0) f.sys.answerBox(Answer(answer), "Exit");
         f.form->Form_Activate(); // a later activation recalls nothing, so the change stays
@@ -104,8 +103,7 @@ private slots:
     // A second About click brings the open about box forward instead of opening another.
     void oneAboutBox() {
         FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start());
-        f.form->show();
+        QVERIFY(f.start(true));
         const auto aboutBoxes = [&] {
             int n = 0;
             for (QWidget* w : QApplication::topLevelWidgets())
@@ -126,8 +124,7 @@ private slots:
     // Switching to the address mode hides the ID answer row, but nothing below it moves.
     void addressModeKeepsLayout() {
         FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start());
-        f.form->show();
+        QVERIFY(f.start(true));
         QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
         const auto positions = [&] {
             QList<QPoint> at;

@@ -32,13 +32,7 @@ int main(int argc, char* argv[]) {
         box->setChecked(true);
     p.settings.setDecimalSeparator(".");
     // The built-in bench's multimeter.
-    p.Option_ID[2]->click();
-    p.ui->Combo_Addr->setCurrentText("3");
-    p.Button_Connect_Click();
-    p.ui->Text_MeasQuery->setText("MEAS?");
-    p.Text_Time[0]->setText("1");
-    p.Text_Time[1]->setText("100");
-    p.Button_ApplyTime_Click();
+    p.ConnectAndApplyTiming("3", "MEAS?", 1, 100);
     if (!p.connection.Connected || !p.timing.TimeApplied) return 3;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     QObject::connect(&form, &MainForm::rowLogged,

@@ -58,30 +58,8 @@ struct Case {
     QStringList files = {"Test.csv"};
     QByteArray file = {};
 };
-// Conditions that answer from a list and note every call the run makes, with whether the log
-// file was open then.
-struct ListedConditions : RunConditions {
-    bool allow = true, part = true;
-    QList<AnswerVerdict> verdicts;
-    QStringList* calls = nullptr;
-    std::function<bool()> logOpen;
-
-    QString state() const { return logOpen() ? " (log open)" : ""; }
-    bool begin(const RunHooks& hooks) override {
-        *calls << "begin" + state() + (hooks.isListener(3) && !hooks.isListener(9) ? "" : " ?");
-        return allow;
-    }
-    bool takesPart() const override { return part; }
-    AnswerVerdict answer(const QByteArray& a, const RunHooks&) override {
-        *calls << "answer " + a + state();
-        return verdicts.value(calls->count() - 2);
-    }
-    void end(const RunHooks&) override { *calls << "end" + state(); }
-    QString terminationReport(const QByteArray& last) const override { return "report " + last; }
-};
 } // namespace
 Q_DECLARE_METATYPE(Case)
-Q_DECLARE_METATYPE(AnswerVerdict)
 
 class TestRun : public QObject {
     Q_OBJECT
@@ -118,15 +96,6 @@ private slots:
                     .sep = ",",
                     .decimal = true,
                     .file = "Sequence;Measured|1;-,5|2; ,0012345"};
-        QTest::newRow("TS, decimal notation: an invalid answer ends the run")
-            << Case{.columns = "TS",
-                    .replies = R"(["1.000E+00", "+1.0E+00", "2"])",
-                    .box = "Measurement format error",
-                    .end = Stopped,
-                    .sequences = 4,
-                    .decimal = true,
-                    .file = "sep=;|Time From Start;Sequence;Measured|0:00:00;1; 1|"
-                            "Invalid Measurement, Sequence terminated by program.|+1.0E+00"};
         QTest::newRow("P, a silent instrument: the run goes on")
             << Case{.columns = "P",
                     .box = "I/O Error",
@@ -203,19 +172,13 @@ private slots:
         ui->Text_Path->setText(folder.path());
         if (!c.name.isEmpty()) ui->Text_FileName->setText(c.name);
         const auto log = [&] { return folder.filePath(ui->Text_FileName->text()); };
-        f.p.Option_ID[2]->click();
-        ui->Combo_Addr->setCurrentText("3");
-        f.p.Button_Connect_Click();
-        ui->Text_MeasQuery->setText("MEAS?");
-        f.p.Text_Time[0]->setText(QString::number(std::max(c.interval, 1)));
-        f.p.Text_Time[1]->setText(QString::number(c.sequences));
-        f.p.Button_ApplyTime_Click();
+        f.p.ConnectAndApplyTiming("3", "MEAS?", std::max(c.interval, 1), c.sequences);
         // Apply refuses an interval of 0; the run reads the value itself.
         if (c.interval == 0) f.p.timing.IntervalSeconds = f.p.timing.TotalSeconds = 0;
         for (int i = 0; i < 3; ++i)
             f.p.Check_Log[i]->setChecked(c.columns.contains("PTS"[i]));
         f.p.settings.setMeasurement({c.exclude1, c.exclude2, c.decimal, c.sep});
-        f.p.run.StopRequested = true; // as a stopped run leaves it: the next run starts afresh
+        f.p.controller.stop(); // as a stopped run leaves it: the next run starts afresh
         for (const QString& name : c.files.first(c.existing ? 2 : 0)) {
             QFile old(folder.filePath(name));
             QVERIFY(old.open(QIODevice::WriteOnly) && old.write(Crlf(Old)) == Crlf(Old).size());
@@ -276,94 +239,12 @@ private slots:
         const QColor endColour = ui->Label_CurrentSequence->palette().color(QPalette::WindowText);
         QCOMPARE(endColour == QColor(255, 0, 0), c.end == Stopped); // red only for a stop
         QVERIFY(ui->Button_Start->isEnabled() && ui->Frame2->isEnabled());
-        QVERIFY(!f.p.run.Running && !f.p.Timer1->isActive() && !ui->Button_Stop->isEnabled());
+        QVERIFY(!f.p.controller.running() && !f.p.Timer1->isActive() &&
+                !ui->Button_Stop->isEnabled());
         // The log was open during the run and is closed; closing asked only after the run.
         QVERIFY(held && !HeldOpen(log()) && !askedDuringRun && !f.form->isVisible());
         // Nothing but the end of the run follows: neither the rest of a 1 s wait nor a query.
         if (c.stopAtWait) QVERIFY(before.msecsTo(after) < 500);
-    }
-
-    // The run asks its conditions before the log opens, after each answer's exclusions and after
-    // the log closes; it shows their highlight only while they take part, and a met condition
-    // that ends the run ends it after logging that row.
-    void conditions_data() {
-        QTest::addColumn<bool>("allow");
-        QTest::addColumn<bool>("part");
-        QTest::addColumn<QList<AnswerVerdict>>("verdicts");
-        QTest::addColumn<QString>("end");
-        QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<QString>("shown"); // per row: G light green, W window colour
-        const QString begin = "begin", a1 = "answer +1.000E+01", a2 = "answer +1.050E+01";
-        QTest::newRow("part-way, then met: ends after that row")
-            << true << true << QList<AnswerVerdict>{{true, false}, {false, true}} << "Terminated"
-            << QStringList{begin, a1 + " (log open)", a2 + " (log open)", "end"} << "GW";
-        QTest::newRow("met without ending the run")
-            << true << true << QList<AnswerVerdict>{{false, false}, {true, false}, {false, false}}
-            << "Completed"
-            << QStringList{begin, a1 + " (log open)", a2 + " (log open)",
-                           "answer +1.100E+01 (log open)", "end"}
-            << "WGW";
-        QTest::newRow("not taking part: never asked, nothing coloured")
-            << true << false << QList<AnswerVerdict>{{true, true}} << "Completed"
-            << QStringList{begin, "end"} << "WWW";
-        QTest::newRow("begin refuses: no run")
-            << false << true << QList<AnswerVerdict>{} << "" << QStringList{begin} << "";
-    }
-    void conditions() {
-        QFETCH(QList<AnswerVerdict>, verdicts);
-        FormFixture f(BenchJson(R"({ "address": 3, "replies": { "MEAS?":
-            ["+1.000E+01VDC", "+1.050E+01VDC", "+1.100E+01VDC"] } })"));
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid() && f.start());
-        Ui::MainForm* ui = f.ui();
-        const QString log = dir.filePath("Test.csv");
-        QStringList calls;
-        auto conditions = std::make_unique<ListedConditions>();
-        QFETCH(bool, allow);
-        QFETCH(bool, part);
-        conditions->allow = allow;
-        conditions->part = part;
-        conditions->verdicts = verdicts;
-        conditions->calls = &calls;
-        conditions->logOpen = [&] { return HeldOpen(log); };
-        f.form->SetRunConditions(std::move(conditions));
-        ui->Text_Path->setText(dir.path());
-        f.p.Option_ID[2]->click();
-        ui->Combo_Addr->setCurrentText("3");
-        f.p.Button_Connect_Click();
-        ui->Text_MeasQuery->setText("MEAS?");
-        f.p.Text_Time[0]->setText("1");
-        f.p.Text_Time[1]->setText("3");
-        f.p.Button_ApplyTime_Click();
-        f.p.settings.setMeasurement({"VDC"}); // the conditions see the answer after its exclusions
-        const QColor window = ui->Text_MeasResponse->palette().color(QPalette::Base);
-        QString shown;
-        QObject::connect(f.form.get(), &MainForm::rowLogged, [&] {
-            const QColor c = ui->Text_MeasResponse->palette().color(QPalette::Base);
-            shown += c == QColor(192, 255, 192) ? "G" : c == window ? "W" : "?";
-        });
-        QObject::connect(f.form.get(), &MainForm::timerArmed,
-                         [&] { QTimer::singleShot(0, [&] { f.p.Timer1_Timer(); }); });
-        // A run a condition ended shows its report modally; read it and close it.
-        QString reported;
-        QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, [&] {
-            if (auto* w = qobject_cast<CondTerminatedForm*>(QApplication::activeModalWidget())) {
-                reported = w->ui.Label1->text();
-                w->ui.Button_OK->click();
-            }
-        });
-        closer.start(10);
-        f.p.Button_Start_Click();
-        closer.stop();
-        QCOMPARE(reported, f.p.run.Result.TermReason);
-        QTEST(calls, "calls");
-        QTEST(shown, "shown");
-        QTEST(QFileInfo::exists(log) ? ui->Label_CurrentSequence->text() : QString(), "end");
-        QFETCH(QString, end);
-        QCOMPARE(f.p.run.Result.TermReason,
-                 end == "Terminated" ? QString("report +1.050E+01") : QString());
-        QCOMPARE(ui->Button_Start->isEnabled(), true);
     }
 };
 

@@ -215,7 +215,7 @@ private slots:
                                           "Excel and Plotbook.xlsm to default.\n\nAre you sure ?");
         QCOMPARE(Entries(f), yes ? QString(Fresh).replace("Test.csv", "test.csv") : edited);
         const MeasurementSettings& m = f.p.settings.measurement();
-        QCOMPARE(QVariantList({m.DeviceID, m.MeasQuery, f.p.logFile.ExcelPath}),
+        QCOMPARE(QVariantList({m.DeviceID, m.MeasQuery, f.p.excel.ExcelPath}),
                  QVariantList({"K2000", "READ?", "/usr/bin/soffice"}));
         QCOMPARE(f.sys.settings, store);
     }
@@ -232,8 +232,7 @@ private slots:
         QFETCH(int, answer);
         QFETCH(QString, stored);
         FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start());
-        f.form->show();
+        QVERIFY(f.start(true));
         f.ui()->Text_MeasQuery->setText("MEAS?");
         f.sys.answerBox(Answer(answer), "Exit");
         f.ui()->Menu_Exit->trigger();
@@ -259,8 +258,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, what);
         FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start());
-        f.form->show();
+        QVERIFY(f.start(true));
         f.ui()->Text_MeasQuery->setText("MEAS?");
         const QString menus = Menus(f);
         f.sys.settingsWriteFailure = "/cfg/Sequor/Sequor.ini could not be written.";

@@ -1,4 +1,5 @@
 // What Apply makes of the timing entries, which keys the boxes take, and how a wait is cut.
+#include "measure/Run.h"
 #include "settings/Timing.h"
 #include <QTest>
 

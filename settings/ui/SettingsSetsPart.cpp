@@ -1,11 +1,12 @@
-// The settings sets of the main window: the named sets' menus, save, recall, the built-in
-// defaults. What a set holds and in which order is the record's business (SettingsRecord.h);
-// here each field meets its control.
-#include "app/MainForm.h"
+#include "settings/ui/SettingsSetsPart.h"
 #include "platform/Platform.h"
 #include "settings/SaveFailure.h"
-#include "settings/SettingsRecord.h"
-#include "ui_MainForm.h"
+#include "settings/Settings.h"
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
 
 using platform::Answer;
 using platform::Buttons;
@@ -24,38 +25,44 @@ QString MenuText(const QString& caption) {
 }
 } // namespace
 
-QString MainForm::TitleLine() const {
-    if (!settingsSets.TitleLine.isEmpty()) return settingsSets.TitleLine;
-    return startup.AppTitle + ", v" + startup.AppVersion + " - " + VersionDate;
+SettingsSetsPart::SettingsSetsPart(const Parts& parts) : c(parts) {}
+
+void SettingsSetsPart::ConnectHandlers() {
+    for (int i = 0; i <= 5; ++i) {
+        connect(c.Menu_Recall[i], &QAction::triggered, this, [this, i] { Menu_Recall_Click(i); });
+        connect(c.Menu_Save[i], &QAction::triggered, this, [this, i] { Menu_Save_Click(i); });
+    }
+    connect(c.Menu_RecallDefault, &QAction::triggered, this,
+            &SettingsSetsPart::Menu_RecallDefault_Click);
 }
 
-QString MainForm::FieldValue(Field field) const {
-    if (const std::optional<QString> held = settings.stored(field)) return *held;
+QString SettingsSetsPart::FieldValue(Field field) const {
+    if (const std::optional<QString> held = c.settings->stored(field)) return *held;
     switch (field) {
     case Field::LogFilePath:
-        return ui->Text_Path->text();
+        return c.Text_Path->text();
     case Field::LogFileName:
-        return ui->Text_FileName->text();
+        return c.Text_FileName->text();
     case Field::Interval:
-        return Text_Time[0]->text();
+        return c.Text_Time[0]->text();
     case Field::Sequence:
-        return Text_Time[1]->text();
+        return c.Text_Time[1]->text();
     case Field::IntervalTime:
-        return FlagText(!Option_Time[0]->isChecked());
+        return FlagText(!c.Option_Time[0]->isChecked());
     case Field::PCTime:
     case Field::TimeFromStart:
     case Field::SequenceNumber:
-        return FlagText(Check_Log[int(field) - int(Field::PCTime)]->isChecked());
+        return FlagText(c.Check_Log[int(field) - int(Field::PCTime)]->isChecked());
     case Field::ManualGPIBAddress:
-        return ui->Combo_Addr->currentText();
+        return c.Combo_Addr->currentText();
     case Field::ID:
         for (int i = 0; i < 3; ++i)
-            if (Option_ID[i]->isChecked()) return QString::number(i);
+            if (c.Option_ID[i]->isChecked()) return QString::number(i);
         return QStringLiteral("0");
     case Field::Device:
-        return ui->Text_DeviceID->text();
+        return c.Text_DeviceID->text();
     case Field::Query:
-        return ui->Text_MeasQuery->text();
+        return c.Text_MeasQuery->text();
     default:
         return {};
     }
@@ -63,73 +70,73 @@ QString MainForm::FieldValue(Field field) const {
 
 // Writes one value as the user would have entered it, so the control's own change handling
 // runs (connection dropped, timing re-checked, settings marked changed).
-void MainForm::ApplyField(Field field, const QString& value, bool recall) {
+void SettingsSetsPart::ApplyField(Field field, const QString& value, bool recall) {
     switch (field) {
     case Field::LogFilePath:
-        ui->Text_Path->setText(value);
+        c.Text_Path->setText(value);
         break;
     case Field::LogFileName:
-        ui->Text_FileName->setText(value);
+        c.Text_FileName->setText(value);
         break;
     case Field::Interval:
-        Text_Time[0]->setText(value);
+        c.Text_Time[0]->setText(value);
         break;
     case Field::Sequence:
-        Text_Time[1]->setText(value);
+        c.Text_Time[1]->setText(value);
         break;
     case Field::IntervalTime:
         // Not a click: the unit's own action empties the interval, which a recall keeps.
-        Option_Time[value == QLatin1String("1") ? 1 : 0]->setChecked(true);
+        c.Option_Time[value == QLatin1String("1") ? 1 : 0]->setChecked(true);
         break;
     case Field::PCTime:
     case Field::TimeFromStart:
     case Field::SequenceNumber: {
         const int i = int(field) - int(Field::PCTime);
         const bool on = value == QLatin1String("1");
-        if (Check_Log[i]->isChecked() == on) break;
-        Check_Log[i]->setChecked(on);
-        Check_Log_Click(i);
+        if (c.Check_Log[i]->isChecked() == on) break;
+        c.Check_Log[i]->setChecked(on);
+        c.settings->markChanged();
         break;
     }
     case Field::ManualGPIBAddress: {
         // An address that is not in the list (not on the bus today) is skipped.
-        const int at = ui->Combo_Addr->findText(value, Qt::MatchExactly);
-        if (at < 0 || at == ui->Combo_Addr->currentIndex()) break;
-        ui->Combo_Addr->setCurrentIndex(at);
-        Combo_Addr_Click();
+        const int at = c.Combo_Addr->findText(value, Qt::MatchExactly);
+        if (at < 0 || at == c.Combo_Addr->currentIndex()) break;
+        c.Combo_Addr->setCurrentIndex(at);
+        emit addressClicked();
         break;
     }
     case Field::ID: {
         const int i = IdIndexOf(value);
-        if (Option_ID[i]->isChecked()) break;
-        Option_ID[i]->setChecked(true);
-        Option_ID_Click(i);
+        if (c.Option_ID[i]->isChecked()) break;
+        c.Option_ID[i]->setChecked(true);
+        emit idOptionClicked(i);
         break;
     }
     case Field::Device:
-        ui->Text_DeviceID->clear();
-        ui->Text_DeviceID->setText(value);
-        if (recall) settings.load(field, ui->Text_DeviceID->text());
+        c.Text_DeviceID->clear();
+        c.Text_DeviceID->setText(value);
+        if (recall) c.settings->load(field, c.Text_DeviceID->text());
         break;
     case Field::Query:
-        if (recall) settings.load(field, value);
-        ui->Text_MeasQuery->setText(value);
+        if (recall) c.settings->load(field, value);
+        c.Text_MeasQuery->setText(value);
         break;
     default:
-        settings.load(field, value);
+        c.settings->load(field, value);
         break;
     }
 }
 
-void MainForm::ReadSetNames() {
+void SettingsSetsPart::ReadSetNames() {
     for (int n = 1; n <= 5; ++n) {
         settingsSets.SetNames[n] = StoredValue(n, SetNameKey, NotSaved);
-        Menu_Recall[n]->setText(MenuText(RecallCaptionAtStart(settingsSets.SetNames[n])));
-        Menu_Save[n]->setText(MenuText(SaveCaptionAtStart(n, settingsSets.SetNames[n])));
+        c.Menu_Recall[n]->setText(MenuText(RecallCaptionAtStart(settingsSets.SetNames[n])));
+        c.Menu_Save[n]->setText(MenuText(SaveCaptionAtStart(n, settingsSets.SetNames[n])));
     }
 }
 
-bool MainForm::SaveSettings(int index) {
+bool SettingsSetsPart::SaveSettings(int index) {
     QString name;
     if (index > 0) {
         const QString n = QString::number(index);
@@ -174,12 +181,12 @@ bool MainForm::SaveSettings(int index) {
     }
     if (index == 0) return true;
     settingsSets.SetNames[index] = name;
-    Menu_Recall[index]->setText(MenuText(RecallCaption(name)));
-    Menu_Save[index]->setText(MenuText(SaveCaptionAfterSave(index, name)));
+    c.Menu_Recall[index]->setText(MenuText(RecallCaption(name)));
+    c.Menu_Save[index]->setText(MenuText(SaveCaptionAfterSave(index, name)));
     return true;
 }
 
-void MainForm::RecallSettings(int index) {
+void SettingsSetsPart::RecallSettings(int index) {
     QString name;
     if (index > 0) {
         const QString n = QString::number(index);
@@ -199,44 +206,33 @@ void MainForm::RecallSettings(int index) {
         ReadRecord([index](const QString& key) { return StoredValue(index, key, QString()); });
     for (Field field : RecallOrder())
         ApplyField(field, record[field], true);
-    FinishLoading();
+    emit loaded();
     if (index > 0) {
-        setWindowTitle(TitleLine() + " - Using Saved Setting: " + name);
+        c.window->setWindowTitle(settingsSets.TitleLine + " - Using Saved Setting: " + name);
     } else {
-        setWindowTitle(TitleLine());
-        settings.markSaved();
+        c.window->setWindowTitle(settingsSets.TitleLine);
+        c.settings->markSaved();
     }
 }
 
-void MainForm::RestoreDefaults() {
+void SettingsSetsPart::RestoreDefaults() {
     const Record record = BuiltInDefaults();
     for (Field field : DefaultsOrder())
         ApplyField(field, record[field], false);
-    FinishLoading();
-    setWindowTitle(TitleLine());
-    ui->Text_DeviceID->setFocus();
+    emit loaded();
+    c.window->setWindowTitle(settingsSets.TitleLine);
+    c.Text_DeviceID->setFocus();
 }
 
-void MainForm::FinishLoading() {
-    CondOnIndicator(settings.condOn());
-    for (QLabel* progress : {ui->Label_CurrentSequence, ui->Label_RemainingSequences,
-                             ui->Label_ElapsedTime, ui->Label_RemainingTime})
-        progress->clear();
-    ui->Text_MeasResponse->clear();
-    if (ui->Button_ApplyTime->isEnabled()) Button_ApplyTime_Click();
-    // The log file the run would open follows the loaded folder and name.
-    UpdateCsvFile();
-}
-
-void MainForm::Menu_Recall_Click(int index) {
+void SettingsSetsPart::Menu_Recall_Click(int index) {
     RecallSettings(index);
 }
 
-void MainForm::Menu_Save_Click(int index) {
-    if (SaveSettings(index) && index == 0) settings.markSaved();
+void SettingsSetsPart::Menu_Save_Click(int index) {
+    if (SaveSettings(index) && index == 0) c.settings->markSaved();
 }
 
-void MainForm::Menu_RecallDefault_Click() {
+void SettingsSetsPart::Menu_RecallDefault_Click() {
     if (platform::MsgBox("Restore Default",
                          "This will reset all parameters except the Path to Excel and "
                          "Plotbook.xlsm to default.\n\nAre you sure ?",

@@ -1,11 +1,11 @@
-// The spreadsheet menus of the main window: where the spreadsheet program and the chart
-// workbook are, and opening the current log with them.
-#include "app/MainForm.h"
+#include "settings/ui/ExcelPart.h"
 #include "platform/Platform.h"
 #include "settings/ExcelHandoff.h"
 #include "settings/SaveFailure.h"
+#include "settings/Settings.h"
 #include "settings/SettingsRecord.h"
-#include "ui_MainForm.h"
+#include "settings/ui/LogFilePart.h"
+#include <QAction>
 #include <QFileInfo>
 
 using platform::Answer;
@@ -66,14 +66,36 @@ const char* const ProgramExtension = "";
 #endif
 } // namespace
 
-void MainForm::ReadExcelPaths() {
+ExcelPart::ExcelPart(const Parts& parts) : c(parts) {}
+
+void ExcelPart::ConnectHandlers() {
+    connect(c.Menu_ExcelPath, &QAction::triggered, this, &ExcelPart::Menu_ExcelPath_Click);
+    connect(c.Menu_PlotbookPath, &QAction::triggered, this, &ExcelPart::Menu_PlotbookPath_Click);
+    for (int i = 1; i <= 2; ++i)
+        connect(c.Menu_OpenExcel[i], &QAction::triggered, this,
+                [this, i] { Menu_OpenExcel_Click(i); });
+}
+
+void ExcelPart::SetCsvMenus() {
+    c.Menu_OpenExcel[1]->setEnabled(false);
+    c.Menu_OpenExcel[2]->setEnabled(false);
+    const QString& csvFile = c.logFile->csvFile();
+    if (excel.ExcelPath.isEmpty() || csvFile.isEmpty()) return;
+    if (QFileInfo::exists(excel.ExcelPath) && QFileInfo::exists(csvFile)) {
+        c.Menu_OpenExcel[1]->setEnabled(true);
+        if (!excel.PlotbookPath.isEmpty() && QFileInfo::exists(excel.PlotbookPath))
+            c.Menu_OpenExcel[2]->setEnabled(true);
+    }
+}
+
+void ExcelPart::ReadExcelPaths() {
     const QString section = settings::SectionName(0);
-    logFile.ExcelPath = platform::Sys().readSetting(settings::AppName, section, "ExcelPath", {});
-    logFile.PlotbookPath =
+    excel.ExcelPath = platform::Sys().readSetting(settings::AppName, section, "ExcelPath", {});
+    excel.PlotbookPath =
         platform::Sys().readSetting(settings::AppName, section, "PlotbookPath", {});
 }
 
-void MainForm::Menu_ExcelPath_Click() {
+void ExcelPart::Menu_ExcelPath_Click() {
     static const PathChoice choice{"Excel Path",
                                    "Current Path to Excel is:",
                                    "Define the path to Excel Main Program",
@@ -86,13 +108,13 @@ void MainForm::Menu_ExcelPath_Click() {
                                    "The path to Excel"};
     const QString first = excel::FirstSpreadsheetProgram();
     const QString chosen = ChoosePath(
-        choice, logFile.ExcelPath, first.isEmpty() ? QString() : QFileInfo(first).absolutePath());
+        choice, excel.ExcelPath, first.isEmpty() ? QString() : QFileInfo(first).absolutePath());
     if (chosen.isEmpty()) return;
-    logFile.ExcelPath = chosen;
+    excel.ExcelPath = chosen;
     SetCsvMenus();
 }
 
-void MainForm::Menu_PlotbookPath_Click() {
+void ExcelPart::Menu_PlotbookPath_Click() {
     static const PathChoice choice{"Plotbook Path",
                                    "Current Path to Plotbook is:",
                                    "Define path to Plotbook Macro File",
@@ -103,26 +125,25 @@ void MainForm::Menu_PlotbookPath_Click() {
                                    "This is not a valid path to Plotbook.xlsm",
                                    "PlotbookPath",
                                    "The path to Plotbook"};
-    const QString chosen = ChoosePath(choice, logFile.PlotbookPath, QString());
+    const QString chosen = ChoosePath(choice, excel.PlotbookPath, QString());
     if (chosen.isEmpty()) return;
-    logFile.PlotbookPath = chosen;
+    excel.PlotbookPath = chosen;
     SetCsvMenus();
 }
 
-void MainForm::Menu_OpenExcel_Click(int index) {
+void ExcelPart::Menu_OpenExcel_Click(int index) {
     auto missing = [](const QString& title, const QString& name) {
         platform::MsgBox(title, name + " could not be found.", Buttons::Ok, Icon::Critical);
     };
-    if (!QFileInfo::exists(logFile.CsvFile))
-        return missing("Open csv-file Error", ui->Text_FileName->text());
-    if (!QFileInfo::exists(logFile.ExcelPath))
-        return missing("Excel Path Error", logFile.ExcelPath);
-    if (index == 2 && !QFileInfo::exists(logFile.PlotbookPath))
-        return missing("Plotbook path Error", logFile.PlotbookPath);
+    if (!QFileInfo::exists(c.logFile->csvFile()))
+        return missing("Open csv-file Error", c.logFile->fileName());
+    if (!QFileInfo::exists(excel.ExcelPath)) return missing("Excel Path Error", excel.ExcelPath);
+    if (index == 2 && !QFileInfo::exists(excel.PlotbookPath))
+        return missing("Plotbook path Error", excel.PlotbookPath);
     const excel::LogFormat format =
-        excel::LogFormatOf(logFile.CsvFile, settings.measurement().DecimalSeparator);
+        excel::LogFormatOf(c.logFile->csvFile(), c.settings->measurement().DecimalSeparator);
     for (const excel::Launch& launch :
-         excel::OpenCommands(index, logFile.ExcelPath, logFile.PlotbookPath, logFile.CsvFile,
+         excel::OpenCommands(index, excel.ExcelPath, excel.PlotbookPath, c.logFile->csvFile(),
                              format.hasSepLine, format.decimalSeparator)) {
         const QString failure = platform::Sys().startProgram(launch.program, launch.arguments);
         if (failure.isEmpty()) continue;

@@ -1,0 +1,143 @@
+// Whole runs of the run controller on the simulated bench, without a window: what it emits is
+// what the log holds, byte for byte, and stop(), a met condition and a bad answer end it.
+#include "TestBench.h"
+#include "measure/LogFile.h"
+#include "measure/RunController.h"
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// Ends the run at the answer given, as a met condition does ("-": takes no part), and notes
+// each call: b(egin), a(nswer), e(nd).
+struct EndAt : RunConditions {
+    QByteArray at;
+    QByteArray* trace = nullptr;
+    bool begin(const RunHooks&) override { return *trace += 'b', true; }
+    bool takesPart() const override { return at != "-"; }
+    AnswerVerdict answer(const QByteArray& a, const RunHooks&) override {
+        *trace += 'a';
+        return {!at.isEmpty(), a == at};
+    }
+    void end(const RunHooks&) override { *trace += 'e'; }
+    QString terminationReport(const QByteArray& last) const override { return "met at " + last; }
+};
+
+struct Continue : bus::ErrorPolicy {
+    bus::Next decide(const bus::Error&) override { return bus::Next::Continue; }
+};
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+class TestRunController : public QObject {
+    Q_OBJECT
+private slots:
+    // stop: "row N" stops as row N is shown, "wait" as the first wait is armed; endAt: the
+    // answer a condition ends the run at. rows: the answers logged, '|'-joined.
+    void run_data() {
+        QTest::addColumn<QString>("stop");
+        QTest::addColumn<QByteArray>("endAt");
+        QTest::addColumn<bool>("decimal");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QByteArray>("rows");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QByteArray>("trace"); // the conditions' calls
+        auto row = [](const char* name, const char* stop, const char* endAt, int end,
+                      const char* rows, const char* trace) {
+            QTest::newRow(name) << stop << QByteArray(endAt) << false << end << QByteArray(rows)
+                                << QString() << QByteArray(trace);
+        };
+        const int completed = RunResult::Completed, stopped = RunResult::Stopped;
+        row("completed", "", "", completed, "+1|+2|+3", "baaae");
+        row("stop as row 2 shows", "row 2", "", stopped, "+1|+2", "baae");
+        row("stop in the wait", "wait", "", stopped, "+1", "bae");
+        row("a condition ends it", "", "+2", RunResult::Terminated, "+1|+2", "baae");
+        row("conditions taking no part are not asked", "", "-", completed, "+1|+2|+3", "be");
+        QTest::newRow("no number under decimal notation")
+            << "" << QByteArray() << true << stopped
+            << QByteArray("Invalid Measurement, Sequence terminated by program.\r\nX")
+            << "Measurement format error" << QByteArray("bae");
+    }
+    void run() {
+        QFETCH(QString, stop);
+        QFETCH(QByteArray, endAt);
+        QFETCH(bool, decimal);
+        QFETCH(int, end);
+        QFETCH(QByteArray, rows);
+        QFETCH(QString, failure);
+        QFETCH(QByteArray, trace);
+        const QByteArray replies = decimal ? R"(["X", "+2"])" : R"(["+1", "+2", "+3"])";
+        BenchGuard bench(BenchJson(R"({ "address": 3, "replies": { "MEAS?": )" + replies + " } }"));
+        QVERIFY(!bench.open());
+        bench.instrument().setAddress(3);
+        Continue policy;
+        RunController run(bench.instrument(), bench.listeners, policy);
+        auto conditions = std::make_unique<EndAt>();
+        conditions->at = endAt;
+        QByteArray calls;
+        conditions->trace = &calls;
+        run.setConditions(std::move(conditions));
+        QTemporaryDir dir;
+        RunSettings s;
+        s.query = "MEAS?";
+        s.columns = {false, false, true};
+        s.sequenceCount = 3;
+        s.intervalSeconds = stop == "wait" ? 60 : 0;
+        s.logPath = dir.filePath("Test.csv");
+        s.logName = "Test.csv";
+        s.measurement.DecNotation = decimal;
+
+        QByteArray written = "sep=;\r\n" + HeaderLine(s.columns) + "\r\n", shown;
+        QString failed;
+        RunResult result;
+        result.end = RunResult::End(-1);
+        connect(&run, &RunController::rowMeasured, this, [&](const RunRow& row) {
+            QVERIFY(row.logged && row.judged == (endAt != "-"));
+            written += row.line + "\r\n";
+            shown += (shown.isEmpty() ? "" : "|") + row.line.mid(row.line.indexOf(';') + 1);
+            if (stop == "row " + QString::number(row.seq)) run.stop();
+        });
+        connect(&run, &RunController::timerArmed, this, [&](int ms) {
+            QCOMPARE(ms, 60000);
+            if (stop == "wait") run.stop();
+        });
+        connect(&run, &RunController::failed, this,
+                [&](const QString& title, const QString&) { failed = title; });
+        connect(&run, &RunController::finished, this, [&](const RunResult& r) { result = r; });
+        QVERIFY(run.prepare());
+        QVERIFY(run.run(s));
+
+        QCOMPARE(int(result.end), end);
+        QCOMPARE(result.TermReason, end == RunResult::Terminated ? "met at " + endAt : QString());
+        QCOMPARE(shown, rows);
+        QCOMPARE(ReadAll(s.logPath), written); // every row emitted is in the file, as emitted
+        QCOMPARE(failed, failure);
+        QCOMPARE(calls, trace);
+        QVERIFY(!run.running());
+    }
+
+    // A log that cannot be opened: told, and nothing measured.
+    void unopenedLog() {
+        BenchGuard bench(BenchJson(R"({ "address": 3 })"));
+        Continue policy;
+        RunController run(bench.instrument(), bench.listeners, policy);
+        QString text;
+        bool measured = false;
+        connect(&run, &RunController::failed, this,
+                [&](const QString&, const QString& t) { text = t; });
+        connect(&run, &RunController::measuring, this, [&] { measured = true; });
+        RunSettings s;
+        s.logPath = "/nonexistent folder/Test.csv";
+        s.logName = "Test.csv";
+        s.sequenceCount = 1;
+        QVERIFY(!run.run(s));
+        QVERIFY(text.contains("Test.csv") && !measured && !run.running());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRunController)
+#include "tst_runcontroller.moc"
