@@ -41,7 +41,7 @@ install(FILES ${SEQUOR_PACKAGE_OUT}/changelog.gz ${SEQUOR_PACKAGE_OUT}/README.md
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sequor)
 set(CPACK_PACKAGE_VENDOR "The Sequor developers")
-set(CPACK_PACKAGE_CONTACT "The Sequor developers <sequor@localhost>")
+set(CPACK_PACKAGE_CONTACT "The Sequor developers <sequor@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -54,10 +54,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "log a sequence of GPIB instrument measurements
-Sequor asks one instrument on a GPIB (IEEE 488) bus for a measurement at a set
-interval and appends each cleaned answer as a row to a semicolon-separated .csv
-file. It can act on the values (send a command to a second instrument, end the
-run), run saved settings without a window, and carries Busmate, a terminal for
-talking to instruments by hand. It reaches the bus through linux-gpib, a Prologix
-or AR488 adapter, or a simulated bench.")
+Sequor asks one instrument on a GPIB (IEEE 488) bus for a measurement at a
+set interval and appends each cleaned answer as a row to a semicolon-separated
+text file (.csv). It can act on the values (send a command to a second
+instrument, end the run), run saved settings without a window, and carries
+Busmate, a terminal for talking to instruments by hand. It reaches the bus
+through linux-gpib, a Prologix or AR488 adapter, or a simulated bench.")
 include(CPack)

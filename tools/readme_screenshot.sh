@@ -7,15 +7,19 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
 out="${2:-$here/package/first-run.png}"
 work="$(mktemp -d)"
+logs=/tmp/sequor-first-run # short, so the Path box shows all of it
 display=:$((90 + RANDOM % 100))
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    rm -rf "$work" "$logs"
+}
 trap cleanup EXIT
 
-mkdir -p "$work/config/Sequor" "$work/logs"
+mkdir -p "$work/config/Sequor" "$logs"
 cat >"$work/config/Sequor/Sequor.ini" <<INI
 [Settings]
-LogFilePath=$work/logs
+LogFilePath=$logs
 LogFileName=first.csv
 Interval=2
 Sequence=5
@@ -54,4 +58,4 @@ DISPLAY=$display import -window "$window" "$work/shot.png"
 # Small enough for the README: a 64-colour palette.
 convert "$work/shot.png" -colors 64 -strip "PNG8:$out"
 echo "$out: $(stat -c %s "$out") bytes; the log:"
-cat "$work/logs/first.csv"
+cat "$logs/first.csv"

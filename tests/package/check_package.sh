@@ -57,7 +57,7 @@ for s in "--bus" "--run" "SEQUOR_BUS" "LogFileName" "ConditionStatusWord" "timeo
 done
 "$out/root/usr/bin/sequor" --version | grep -q "^Sequor, v" || fail "packaged sequor --version"
 
-lintian --fail-on error --no-tag-display-limit "$deb" >"$out/lintian.txt" 2>&1
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$out/lintian.txt" 2>&1
 status=$?
 cat "$out/lintian.txt"
 [ $status -eq 0 ] || fail "lintian reports errors"
