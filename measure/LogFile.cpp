@@ -2,10 +2,12 @@
 
 #include "common/Numbers.h"
 #include "common/Texts.h"
+#include "platform/Platform.h"
 #include "platform/StopSignals.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
@@ -55,6 +57,31 @@ QByteArray RowPrefix(const std::array<bool, 3>& columns, const QTime& pcTime, fl
     if (columns[1]) prefix += FormatTime(elapsed, 2).toLatin1() + ';';
     if (columns[2]) prefix += QByteArray::number(sequence) + ';';
     return prefix;
+}
+
+bool ChooseLogFile(const QString& folder, QString* name,
+                   const std::function<void(const QString&)>& renamed) {
+    using platform::Answer;
+    using platform::Buttons;
+    using platform::Icon;
+    if (name->isEmpty()) {
+        platform::MsgBox("File Name Error", "File Name not defined.", Buttons::Ok, Icon::Warning);
+        return false;
+    }
+    for (;;) {
+        const QString path = LogFilePath(folder, *name);
+        if (path.isEmpty() || !QFileInfo::exists(path)) return true;
+        const QString proposed = ProposeFreeName(*name);
+        const Answer a =
+            platform::MsgBox("File Error",
+                             "The file " + *name + " already exists.\n\nSelect:\nYes to use  " +
+                                 proposed + "  instead.\nNo to replace  " + *name + " .",
+                             Buttons::YesNoCancel, Icon::Warning, Answer::Yes);
+        if (a == Answer::Cancel) return false;
+        if (a == Answer::No) return true;
+        *name = proposed;
+        if (renamed) renamed(proposed);
+    }
 }
 
 QByteArray ConsoleLine(qint64 sequence, const std::array<bool, 3>& columns, const QTime& pcTime,

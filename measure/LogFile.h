@@ -5,9 +5,17 @@
 #include <QString>
 #include <QTime>
 #include <array>
+#include <functional>
 
 // The name proposed when a file of this name exists ("Test_05.csv" -> "Test_06.csv").
 QString ProposeFreeName(const QString& fileName);
+
+// Settles the log file's name before a run, asking as the window does: "File Name Error" for
+// no name; while a file of the name exists, "File Error" proposes a free name (Yes takes it and
+// asks again, No replaces the file, Cancel refuses). renamed hears every name taken.
+// False: the run must not start.
+bool ChooseLogFile(const QString& folder, QString* name,
+                   const std::function<void(const QString&)>& renamed = {});
 
 // "sep=;" line (only with a "." separator) is separate; this is the header without CR LF.
 // columns: PC time, time from start, sequence number.

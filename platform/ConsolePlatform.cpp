@@ -1,6 +1,5 @@
 #include "platform/ConsolePlatform.h"
 #include "common/CommandLine.h"
-#include "platform/SettingsStore.h"
 #include <cstdlib>
 
 namespace platform {
@@ -66,16 +65,6 @@ QString ConsolePlatform::startProgram(const QString& program, const QStringList&
 
 bool ConsolePlatform::openDocument(const QString&) {
     return false;
-}
-
-QString ConsolePlatform::readSetting(const QString& application, const QString& section,
-                                     const QString& key, const QString& defaultValue) {
-    return ReadStoredSetting(application, section, key, defaultValue);
-}
-
-QString ConsolePlatform::writeSetting(const QString& application, const QString& section,
-                                      const QString& key, const QString& value) {
-    return WriteStoredSetting(application, section, key, value);
 }
 
 void ConsolePlatform::endProgram(int exitCode) {

@@ -31,10 +31,6 @@ public:
     FileDialogResult chooseFolder(const FileDialogRequest& request) override;
     QString startProgram(const QString& program, const QStringList& arguments) override;
     bool openDocument(const QString& pathOrUrl) override;
-    QString readSetting(const QString& application, const QString& section, const QString& key,
-                        const QString& defaultValue) override;
-    QString writeSetting(const QString& application, const QString& section, const QString& key,
-                         const QString& value) override;
     [[noreturn]] void endProgram(int exitCode) override;
 
     // One line or more on stderr, flushed at once.

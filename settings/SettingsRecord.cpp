@@ -2,6 +2,7 @@
 #include "common/Numbers.h"
 #include "condition/CondSettings.h"
 #include "measure/LogFile.h"
+#include "platform/Platform.h"
 #include "settings/LogFileLocation.h"
 #include <cmath>
 
@@ -67,6 +68,10 @@ const std::array<Field, FieldCount>& DefaultsOrder() {
 
 QString SectionName(int index) {
     return index == 0 ? QStringLiteral("Settings") : QStringLiteral("Settings%1").arg(index);
+}
+
+QString StoredValue(int index, const QString& key, const QString& missing) {
+    return platform::Sys().readSetting(AppName, SectionName(index), key, missing);
 }
 
 int SetIndexNamed(const QString& choice, const std::function<QString(int)>& storedName) {

@@ -213,16 +213,6 @@ bool QtPlatform::openDocument(const QString& pathOrUrl) {
     return QDesktopServices::openUrl(url);
 }
 
-QString QtPlatform::readSetting(const QString& application, const QString& section,
-                                const QString& key, const QString& defaultValue) {
-    return ReadStoredSetting(application, section, key, defaultValue);
-}
-
-QString QtPlatform::writeSetting(const QString& application, const QString& section,
-                                 const QString& key, const QString& value) {
-    return WriteStoredSetting(application, section, key, value);
-}
-
 void QtPlatform::endProgram(int exitCode) {
     std::cout.flush();
     std::cerr.flush();
