@@ -1,4 +1,5 @@
 #include "app/Headless.h"
+#include "app/Program.h"
 #include "bus/BusChoice.h"
 #include "bus/Instrument.h"
 #include "bus/Listeners.h"
@@ -121,6 +122,7 @@ int RunHeadless(const cli::CommandLine& line, const std::function<void(RunSettin
         return BusError;
     }
     bus::Session session(*driver);
+    StartChosenTrace(session);
     bus::Listeners listeners;
     bus::Instrument instrument(session);
     ctl::BusErrorBoxes errors;

@@ -3,6 +3,7 @@
 #include "condition/CondTracker.h"
 #include "condition/ui/CondPart.h"
 #include "measure/Processing.h"
+#include "measure/ui/ChartPart.h"
 #include "measure/ui/ConnectionPart.h"
 #include "measure/ui/RunPart.h"
 #include "platform/Platform.h"
@@ -103,6 +104,9 @@ void MainForm::BuildParts() {
                                &instrument,
                                &listeners,
                                &busErrors}));
+    chartPart.reset(
+        new ChartPart({this, ui->Menu_ChartFile, ui->Menu_Chart, ui->Button_Chart, ui->Text_Path,
+                       &runPart->controller(), logFilePart.get(), &settings}));
 }
 
 void MainForm::ConnectHandlers() {
@@ -116,6 +120,7 @@ void MainForm::ConnectHandlers() {
     settingsSetsPart->ConnectHandlers();
     condPart->ConnectHandlers();
     runPart->ConnectHandlers();
+    chartPart->ConnectHandlers();
     ConnectParts();
     // What starts bus traffic or changes the instrument a search or run talks to waits while
     // one is under way, in any window: the connection frame, Start, the tools, every recall.

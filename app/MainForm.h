@@ -15,6 +15,7 @@
 #include <memory>
 
 class frmAbout;
+class ChartPart;
 class CondPart;
 class ConnectionPart;
 class ExcelPart;
@@ -98,4 +99,5 @@ private:
     std::unique_ptr<SettingsSetsPart> settingsSetsPart;
     std::unique_ptr<CondPart> condPart;
     std::unique_ptr<RunPart> runPart;
+    std::unique_ptr<ChartPart> chartPart;
 };

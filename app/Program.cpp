@@ -1,6 +1,7 @@
 #include "app/Program.h"
 #include "app/MainForm.h"
 #include "bus/BusChoice.h"
+#include "bus/BusTrace.h"
 #include "bus/Session.h"
 #include "common/CommandLine.h"
 #include "common/ProgramInfo.h"
@@ -36,6 +37,17 @@ bool AnswerWithoutApplication(const QStringList& arguments, int* code) {
     return true;
 }
 
+void StartChosenTrace(bus::Session& session) {
+    // A trace that cannot be written is no reason not to work: the user is told and the
+    // program goes on without it.
+    if (const QString trace = gpib::ChosenTraceFile(); !trace.isEmpty()) {
+        QString traceError;
+        if (!session.trace().start(trace, &traceError))
+            platform::MsgBox("Bus Trace", traceError, platform::Buttons::Ok,
+                             platform::Icon::Warning);
+    }
+}
+
 int RunSequor(const QStringList& arguments) {
     platform::KeepRunningPastFileSizeLimit();
     static platform::QtPlatform desktop;
@@ -56,6 +68,7 @@ int RunSequor(const QStringList& arguments) {
     int code = 0;
     {
         bus::Session session(*driver);
+        StartChosenTrace(session);
         MainForm form(session);
         form.Form_Load();
         // The user must see at a glance when the program is not on the usual hardware.

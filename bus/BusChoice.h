@@ -8,17 +8,19 @@
 namespace gpib {
 
 struct BusChoice {
-    enum class Kind { Sim, SimFile, LinuxGpib, Prologix, Invalid };
+    enum class Kind { Sim, SimFile, LinuxGpib, Prologix, Usbtmc, Vxi11, Lan, Invalid };
     Kind kind = Kind::Invalid;
-    QString file; // bench file of SimFile, serial device of Prologix
-    QString host; // network adapter of Prologix
-    quint16 port = 0;
+    QString file;      // bench file of SimFile, serial device of Prologix
+    QString host;      // network adapter of Prologix, VXI-11 gateway
+    quint16 port = 0;  // of the network adapter, or the gateway's portmapper
+    QString interface; // the gateway's GPIB interface
     int board = 0;
     QString text; // as the user wrote it
 };
 
-// Reads "sim", "sim:<file>", "gpib", "gpib:<board>", "prologix:<serial device>" or
-// "prologix:<host>[:<port>]"; anything else is Invalid.
+// Reads "sim", "sim:<file>", "gpib", "gpib:<board>", "prologix:<serial device>",
+// "prologix:<host>[:<port>]", "usbtmc", "vxi11:<host>[:<portmapper port>][/<interface>]" or
+// "lan"; anything else is Invalid.
 BusChoice ParseBusChoice(const QString& text);
 
 // The choice in force: the command line's --bus when given, else SEQUOR_BUS when set, else

@@ -3,12 +3,12 @@
 
 namespace bus {
 
-Session::Session(gpib::Driver& driver) : driver_(driver) {
-    driver_.reportCallsTo(&activity_);
+Session::Session(gpib::Driver& backEnd) : traced_(backEnd) {
+    traced_.reportCallsTo(&activity_);
 }
 
 Session::~Session() {
-    driver_.reportCallsTo(nullptr);
+    traced_.reportCallsTo(nullptr);
 }
 
 } // namespace bus

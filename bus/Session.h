@@ -1,8 +1,10 @@
 #pragma once
-// The bus the program talks through while it runs: the driver of the chosen back-end, and
-// whether a window's call on it is under way. The program's entry makes it and hands it down
-// to the windows that talk on the bus; a test makes a fresh one on its bench.
+// The bus the program talks through while it runs: the driver of the chosen back-end, with
+// the trace layer around it, and whether a window's call on it is under way. The program's
+// entry makes it and hands it down to the windows that talk on the bus; a test makes a fresh
+// one on its bench.
 #include "bus/BusActivity.h"
+#include "bus/BusTrace.h"
 
 namespace gpib {
 class Driver;
@@ -12,17 +14,19 @@ namespace bus {
 
 class Session {
 public:
-    // The driver stays the caller's and must outlive the session.
-    explicit Session(gpib::Driver& driver);
+    // The back-end stays the caller's and must outlive the session.
+    explicit Session(gpib::Driver& backEnd);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    gpib::Driver& driver() { return driver_; }
+    // Every call goes through the trace layer, which records it while a trace is on.
+    gpib::Driver& driver() { return traced_; }
+    gpib::TracedDriver& trace() { return traced_; }
     gpib::BusActivity& activity() { return activity_; }
 
 private:
-    gpib::Driver& driver_;
+    gpib::TracedDriver traced_;
     gpib::BusActivity activity_;
 };
 

@@ -50,6 +50,7 @@ AnswerVerdict CondTracker::answer(const QByteArray& answer, const RunHooks& hook
     if (!condActive_) return {};
     const float v = float(NumericValue(answer));
     const auto counting = [&] { return hitCount_[0] >= 1 || hitCount_[1] >= 1; };
+    bool metNow = false;
 
     if (hitCount_[0] != Met && f_.selection != 2) {
         bool reached = false;
@@ -68,6 +69,7 @@ AnswerVerdict CondTracker::answer(const QByteArray& answer, const RunHooks& hook
             break;
         }
         if (reached) {
+            metNow = true;
             if (f_.sendAtEnd) send(hooks);
             hitCount_[0] = Met;
             highlight_ = false;
@@ -82,6 +84,7 @@ AnswerVerdict CondTracker::answer(const QByteArray& answer, const RunHooks& hook
                                     ? float((1 - f_.pct[1] * 0.01) * double(maxValue_))
                                     : float(double(maxValue_) - NumericValue(target_[1]));
         if (count(1, v < threshold)) {
+            metNow = true;
             if (f_.sendAtEnd) send(hooks);
             hitCount_[1] = Met;
             highlight_ = false;
@@ -91,7 +94,7 @@ AnswerVerdict CondTracker::answer(const QByteArray& answer, const RunHooks& hook
     }
 
     if (v > maxValue_) maxValue_ = v;
-    return {highlight_, met() && f_.endSeq};
+    return {highlight_, met() && f_.endSeq, metNow};
 }
 
 void CondTracker::end(const RunHooks& hooks) {
@@ -137,4 +140,24 @@ QString CondTracker::terminationReport(const QByteArray& lastAnswer) const {
     lines << "Actual Meaurement:" + str(NumericValue(last));
     lines << "Number of valid Measurements:" + str(f_.noOfCond);
     return lines.join(QLatin1Char('\n'));
+}
+
+QList<double> TargetLevels(const CondCommand& command) {
+    if (!IsCondOn(command.ConditionStatusWord)) return {};
+    const CondFields f = FieldsByBit(command.ConditionStatusWord);
+    if (f.selection == 2) return {};
+    const double target = NumericValue(command.ConditionTargetValue[0]);
+    // The run compares in single precision; the levels are drawn where it puts them.
+    const double low = float(target * (1 - f.pct[0] * 0.01));
+    const double high = float(target * (1 + f.pct[0] * 0.01));
+    switch (f.cond1Mode) {
+    case LessThan:
+        return {low};
+    case GreaterThan:
+        return {high};
+    case EqualTo:
+        return {low, high};
+    default:
+        return {};
+    }
 }

@@ -3,6 +3,7 @@
 // sends the command to the second device when one is met, and tells the run whether to end.
 #include "condition/CondSettings.h"
 #include "measure/RunConditions.h"
+#include <QList>
 #include <array>
 
 class CondTracker : public RunConditions {
@@ -41,3 +42,8 @@ private:
     std::array<QString, 2> target_;
     QByteArray command_;
 };
+
+// The levels a chart of the run draws for these settings: condition 1's band (both ends for
+// "equal to", the end it compares with otherwise), when the command is on and condition 1
+// takes part. Condition 2 follows the run's maximum and has no fixed level.
+QList<double> TargetLevels(const CondCommand& command);

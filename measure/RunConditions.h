@@ -19,6 +19,7 @@ struct RunHooks {
 struct AnswerVerdict {
     bool highlight = false; // a condition is part-way to being met: light green background
     bool endRun = false;    // a condition is met and the run is to end after this row
+    bool met = false;       // a condition was met with this very answer
 };
 
 class RunConditions {

@@ -1,4 +1,5 @@
 #include "FormFixture.h"
+#include <QElapsedTimer>
 
 namespace {
 std::unique_ptr<MainForm> FreshForm(bus::Session& session) {
@@ -20,4 +21,28 @@ bool FormFixture::start(bool show) {
     }
     if (show) form->show();
     return true;
+}
+
+qint64 FormFixture::RunUntilBusLost(const QString& folder, const QString& file,
+                                    const std::function<void()>& loseBus) {
+    ui()->Text_Path->setText(folder);
+    ui()->Text_FileName->setText(file);
+    p.Option_ID[2]->click();
+    ui()->Combo_Addr->setCurrentText("3");
+    p.Button_Connect_Click();
+    ui()->Text_MeasQuery->setText("MEAS?");
+    p.Text_Time[0]->setText("1");
+    p.Text_Time[1]->setText("6");
+    p.Button_ApplyTime_Click();
+    p.timing.IntervalSeconds = p.timing.TotalSeconds = 0;
+    loseBus();
+    sys.answerBox(platform::Answer::Ok, "I/O Error");
+    sys.answerBox(platform::Answer::Cancel, "GPIB ERROR # 7");
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        p.Button_Start_Click();
+    } catch (const platform::ProgramEnded&) {
+    }
+    return sys.ended ? clock.elapsed() : -1;
 }

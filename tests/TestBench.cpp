@@ -1,5 +1,6 @@
 #include "TestBench.h"
 #include "bus/BusChoice.h"
+#include "bus/LanBus.h"
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
 #include "bus/ThreadedDriver.h"
@@ -55,7 +56,42 @@ std::unique_ptr<gpib::Driver> OverAdapter(const FakeAdapter& fake, double timeSc
     return driver;
 }
 
+// Every address the bench has an instrument at.
+QList<int> BenchAddresses(gpib::Driver& bench) {
+    gpib::Addr4882_t all[31], found[32] = {};
+    for (int a = 1; a <= 30; ++a)
+        all[a - 1] = gpib::Addr4882_t(a);
+    all[30] = gpib::NOADDR;
+    bench.FindLstn(0, all, found, 32);
+    QList<int> pads;
+    for (long i = 1; i < bench.ibcntl(); ++i)
+        pads << found[i];
+    return pads;
+}
+
 } // namespace
+
+std::unique_ptr<gpib::Driver> OverLan(const FakeLan& fake, bool raw, const QList<int>& rawAddresses,
+                                      double timeScale, QString* error) {
+    gpib::LanBus::Options options;
+    options.timeoutScale = timeScale;
+    // As with the adapters: the bench answers at once, a loaded machine's loopback may not.
+    options.minDeadlineMs = 1500;
+    options.scanPollMs = std::max(100, int(300 * timeScale));
+    options.connectMs = 2000;
+    std::map<int, gpib::LanTarget> listed;
+    for (int pad : rawAddresses)
+        listed[pad] = {gpib::LanTarget::Kind::Raw, "127.0.0.1", fake.rawPort(pad), {}, false};
+    const quint16 pm = fake.portmapperPort();
+    auto lan = std::make_unique<gpib::LanBus>(raw ? gpib::LanBus::Listed(listed)
+                                                  : gpib::LanBus::Gateway("127.0.0.1", pm, "gpib0"),
+                                              options);
+    gpib::LanBus* inner = lan.get();
+    auto driver = std::make_unique<gpib::ThreadedDriver>(std::move(lan));
+    if (!raw && !driver->call([&](gpib::Driver&) { return inner->start("127.0.0.1", pm, error); }))
+        return nullptr;
+    return driver;
+}
 
 BenchGuard::BenchGuard(const QByteArray& json, bool worker) {
     QString error;
@@ -71,6 +107,15 @@ BenchGuard::BenchGuard(const QByteArray& json, bool worker) {
                 *bench_, ar488 ? FakeAdapter::Kind::Ar488 : FakeAdapter::Kind::Prologix,
                 ar488 ? FakeAdapter::Transport::Tcp : FakeAdapter::Transport::Pty);
             own_ = OverAdapter(*adapter_, bench_->timeoutScale(), &error);
+            driver_ = own_.get();
+        }
+    } else if (backend == "vxi11" || backend == "raw") {
+        bench_ = gpib::SimBus::fromJson(json, &error);
+        if (bench_) {
+            const bool raw = backend == "raw";
+            const QList<int> pads = raw ? BenchAddresses(*bench_) : QList<int>{};
+            lan_ = std::make_unique<FakeLan>(*bench_, bench_->timeoutScale(), pads);
+            own_ = OverLan(*lan_, raw, pads, bench_->timeoutScale(), &error);
             driver_ = own_.get();
         }
     } else if (worker) {
@@ -91,6 +136,7 @@ BenchGuard::~BenchGuard() {
     session_.reset();
     own_.reset(); // the back-end goes before the adapter it talks to
     adapter_.reset();
+    lan_.reset();
 }
 
 bus::Error BenchGuard::open() {
@@ -100,7 +146,11 @@ bus::Error BenchGuard::open() {
 
 bool BusReportsWriteErrors() {
     const QString backend = qEnvironmentVariable("SEQUOR_TEST_BACKEND");
-    return backend != "prologix" && backend != "ar488";
+    return backend != "prologix" && backend != "ar488" && backend != "raw";
+}
+
+bool BusPolls() {
+    return qEnvironmentVariable("SEQUOR_TEST_BACKEND") != "raw";
 }
 
 QString JournalText(const QString& path) {

@@ -5,8 +5,10 @@
 // With SEQUOR_TEST_BACKEND=linuxgpib the same bench sits behind the stand-in libgpib.so.0
 // instead, reached through the real linux-gpib back-end and its worker thread, so that every
 // scenario of a test also proves that path. With "prologix" it sits behind a fake Prologix
-// adapter on a pseudo-terminal, with "ar488" behind a fake AR488 on a loopback TCP port.
+// adapter on a pseudo-terminal, with "ar488" behind a fake AR488 on a loopback TCP port, with
+// "vxi11" behind a fake VXI-11 gateway and with "raw" behind fake raw-socket instruments.
 #include "FakeAdapter.h"
+#include "FakeLan.h"
 #include "bus/Instrument.h"
 #include "bus/Listeners.h"
 #include "bus/Session.h"
@@ -34,19 +36,29 @@ public:
     bus::Error open();
     // The fake adapter in the adapter modes, else null.
     FakeAdapter* adapter() const { return adapter_.get(); }
+    // The fake LAN host in the LAN modes, else null.
+    FakeLan* lan() const { return lan_.get(); }
 
 private:
     std::unique_ptr<gpib::SimBus> bench_;
     std::unique_ptr<FakeAdapter> adapter_;
+    std::unique_ptr<FakeLan> lan_;
     std::unique_ptr<gpib::Driver> own_; // the adapter back-end
     gpib::Driver* driver_ = nullptr;
     std::unique_ptr<bus::Session> session_;
     std::unique_ptr<bus::Instrument> instrument_;
 };
 
-// False where the bus in use cannot report a failed write (an adapter learns nothing of it),
-// so scenarios that need one are skipped there.
+// False where the bus in use cannot report a failed write (an adapter learns nothing of it,
+// nor a raw socket), so scenarios that need one are skipped there.
 bool BusReportsWriteErrors();
+// False where instruments cannot be serial-polled (raw sockets).
+bool BusPolls();
+
+// The LAN back-end as the program makes it, over a fake LAN host, with the bench's time
+// scale: behind its gateway, or with every listed address on a raw socket.
+std::unique_ptr<gpib::Driver> OverLan(const FakeLan& fake, bool raw, const QList<int>& rawAddresses,
+                                      double timeScale, QString* error);
 
 // The whole journal file a bench wrote, as text.
 QString JournalText(const QString& path);

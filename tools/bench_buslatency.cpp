@@ -1,7 +1,10 @@
 // Measures how quickly the window thread handles events while a bus read blocks for 10 s on
 // the worker thread: another thread posts an event every 20 ms and the window thread notes how
 // long each took to be handled; a 5 ms timer notes how late each tick fires.
-// Usage: bench_buslatency [libgpib.so.0 to read through; the bench behind the worker without]
+// Usage: bench_buslatency [libgpib.so.0 to read through | vxi11 | raw (through a fake LAN host);
+//                         the bench behind the worker without]
+#include "FakeLan.h"
+#include "TestBench.h"
 #include "bus/LinuxGpib.h"
 #include "bus/SimBench.h"
 #include "bus/ThreadedDriver.h"
@@ -77,7 +80,17 @@ int main(int argc, char* argv[]) {
     QString error;
     std::unique_ptr<gpib::Driver> inner;
     QTemporaryDir folder;
-    if (argc > 1) {
+    std::unique_ptr<gpib::SimBus> behind;
+    std::unique_ptr<FakeLan> lan;
+    std::unique_ptr<gpib::Driver> threaded;
+    const QByteArray through = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (through == "vxi11" || through == "raw") {
+        behind = gpib::SimBus::fromJson(bench, &error);
+        if (!behind) return 1;
+        const QList<int> pads = through == "raw" ? QList<int>{3} : QList<int>{};
+        lan = std::make_unique<FakeLan>(*behind, 1.0, pads);
+        threaded = OverLan(*lan, through == "raw", pads, 1.0, &error);
+    } else if (argc > 1) {
         QFile f(folder.filePath("bench.json"));
         if (!f.open(QIODevice::WriteOnly) || f.write(bench) != bench.size()) return 1;
         f.close();
@@ -86,11 +99,12 @@ int main(int argc, char* argv[]) {
     } else {
         inner = gpib::SimBus::fromJson(bench, &error);
     }
-    if (!inner) {
+    if (!inner && !threaded) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    gpib::ThreadedDriver bus(std::move(inner));
+    if (!threaded) threaded = std::make_unique<gpib::ThreadedDriver>(std::move(inner));
+    gpib::Driver& bus = *threaded;
     const int ud = bus.ibdev(0, 3, 0, 13, 1, 0); // 10 s
     bus.ibwrt(ud, "X?", 2);
 

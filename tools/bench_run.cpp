@@ -5,16 +5,22 @@
 //      time the whole run takes (the waits must sleep, not spin);
 //   3. resident memory after 10 sequences and after many more, to show that a long run does
 //      not grow.
-// Usage: bench_run [sequences for the memory run, default 1000] [libgpib.so.0 | prologix | ar488]
+// Usage: bench_run [sequences for the memory run, default 1000]
+//                  [libgpib.so.0 | prologix | ar488 | vxi11 | raw]
+// With SEQUOR_TRACE naming a file, every driver call is traced into it meanwhile.
 // With a library (the test tree's stand-in, tests/gpib_standin/libgpib.so.0) the same bench is
 // reached through the linux-gpib back-end and its worker thread instead of directly; with
 // "prologix" through a fake Prologix adapter on a pseudo-terminal, with "ar488" through a fake
-// AR488 on a loopback TCP port.
+// AR488 on a loopback TCP port, with "vxi11" through a fake VXI-11 gateway and with "raw"
+// through a fake raw-socket instrument, both on loopback TCP.
 // No box may appear (it would wait for a click): the bench answers every query and each run
 // writes a file of its own name into a fresh folder.
 #include "BenchFigures.h"
 #include "FakeAdapter.h"
+#include "FakeLan.h"
 #include "MainFormProbe.h"
+#include "TestBench.h"
+#include "bus/BusTrace.h"
 #include "bus/ByteStream.h"
 #include "bus/LinuxGpib.h"
 #include "bus/Prologix.h"
@@ -107,8 +113,16 @@ int main(int argc, char* argv[]) {
     QTemporaryDir benchFolder;
     std::unique_ptr<gpib::SimBus> behind;
     std::unique_ptr<FakeAdapter> fake;
+    std::unique_ptr<FakeLan> lan;
     const QByteArray through = argc > 2 ? QByteArray(argv[2]) : QByteArray();
-    if (through == "prologix" || through == "ar488") {
+    if (through == "vxi11" || through == "raw") {
+        behind = gpib::SimBus::fromJson(bench, &error);
+        if (!behind) return 1;
+        const QList<int> pads = through == "raw" ? QList<int>{3} : QList<int>{};
+        lan = std::make_unique<FakeLan>(*behind, behind->timeoutScale(), pads);
+        bus = OverLan(*lan, through == "raw", pads, behind->timeoutScale(), &error);
+        std::printf("through a fake %s host on loopback TCP\n", argv[2]);
+    } else if (through == "prologix" || through == "ar488") {
         behind = gpib::SimBus::fromJson(bench, &error);
         if (!behind) return 1;
         const bool ar488 = through == "ar488";
@@ -145,6 +159,13 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     bus::Session session(*bus);
+    if (const QString trace = gpib::ChosenTraceFile(); !trace.isEmpty()) {
+        if (!session.trace().start(trace, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("every call traced into %s\n", qPrintable(trace));
+    }
     QTemporaryDir folder;
     if (!folder.isValid()) return 1;
     Runner runner(session, folder.path());

@@ -61,6 +61,11 @@ JSON
         printf '\003ID?\r\n*IDN?\r\n  INIT \r\n\r\n<Help>\rFAC\nSET?' >"$corpus/list"
         printf '\026SIMLAB,M401A,0,1.0,and a longer answer that takes two lines\r\n' >"$corpus/answer"
         ;;
+    fuzz_logreader)
+        printf '\005sep=;\r\nTime;Time From Start;Sequence;Measured\r\n13:05:09;0:00:00;1; 1.5\r\n13:05:10;0:00:01;2;ERR\r\n' >"$corpus/dot"
+        printf '\003Sequence;Measured\r\n1;1,5\r\n2;\r\nInvalid Measurement, Sequence terminated by program.\r\nX\r\n' >"$corpus/comma"
+        printf '\001Time;Measured\n11:59:59 PM;1\n12:00:01 AM;2' >"$corpus/lf"
+        ;;
     fuzz_recall)
         # A saved set: the values in save order, separated by 0xFF.
         printf '/home/a\377Test.csv\3771:30\37721\3771\3770\3770\3771\377None\3770\377M401A\377MEAS?\377VDC\377\3771\3773000A0A0AC1\37710\37710\377' \

@@ -161,6 +161,8 @@ void ManualForm::ConnectHandlers() {
         });
     connect(ui->SendToDevice, &QAction::triggered, this, &ManualForm::SendToDevice_Click);
     connect(ui->DisplayFile, &QAction::triggered, this, &ManualForm::DisplayFile_Click);
+    // Not refused during a call: a trace may start while a long transfer is under way.
+    connect(ui->BusTrace, &QAction::triggered, this, &ManualForm::BusTrace_Click);
 
     // While a send, a sweep or a transfer is under way nothing may select another device,
     // start other traffic or change the message being sent; closing waits for it.
@@ -203,6 +205,7 @@ void ManualForm::Form_Load() {
     ctl::ShowBusError(Device.open(ListenerList));
     TerminalUd = Device.ud();
     setWindowTitle(term::WindowCaption);
+    ui->BusTrace->setChecked(Device.session().trace().active());
 
     DataFolder = ListFolder();
     StartupListFile = term::StartupListPath(DataFolder);

@@ -117,6 +117,8 @@ public:
     void SendToFile_Click();
     void SendToDevice_Click();
     void DisplayFile_Click();
+    // Starts a bus trace into a chosen file, or stops the one running.
+    void BusTrace_Click();
 
     // The hourglass for the life of the object, so that every way out restores the pointer.
     struct WaitCursor {
@@ -152,6 +154,7 @@ private:
     void ConnectHandlers();
     void UpdateIdAll();
     void PrepareSyntaxCheck(int method);
+    void SyntaxCheckImpossible();
     void ApplySyntaxMethod(int method);
     // False when the user abandoned it (No to the warning, no file chosen).
     bool ReceiveToFile(const QByteArray& msg);

@@ -1,8 +1,11 @@
-// Syntax checking after each write, and the transfers between files and instruments.
+// Syntax checking after each write, the transfers between files and instruments, and the
+// bus trace into a file.
 #include "bus/BusAccess.h"
 #include "bus/BusActivity.h"
+#include "bus/BusTrace.h"
 #include "bus/GpibDriver.h"
 #include "bus/Listeners.h"
+#include "bus/Session.h"
 #include "common/Numbers.h"
 #include "platform/Platform.h"
 #include "terminal/ui/ManualForm.h"
@@ -26,6 +29,7 @@ constexpr qint64 ShowLimit = 1 << 20; // a data file beyond this is shown in par
 
 const QString DataFilter = QStringLiteral("Data Files (*.dat)|*.dat");
 const QString DataOrAllFilter = QStringLiteral("Data Files (*.dat)|*.dat|All Files (*.*)|*.*");
+const QString TraceFilter = QStringLiteral("Trace Files (*.txt)|*.txt|All Files (*.*)|*.*");
 
 // The descriptor's timeout raised for a transfer and set back whatever happens.
 struct TransferTimeoutScope {
@@ -84,9 +88,24 @@ void ManualForm::PrepareSyntaxCheck(int method) {
     for (int i = 0; i < StatusPolls; ++i) {
         char status = 0;
         // A failing poll would fail 25 times over; one is enough to stop.
-        if (bus.ibrsp(TerminalUd, &status) & gpib::ERR) break;
+        if (bus.ibrsp(TerminalUd, &status) & gpib::ERR) {
+            if (bus.iberr() == gpib::ECAP) SyntaxCheckImpossible();
+            break;
+        }
         if (status == 0) break;
     }
+}
+
+// A device without a status byte (a raw socket) cannot be checked; its button stops trying.
+void ManualForm::SyntaxCheckImpossible() {
+    platform::MsgBox("Syntax Checking",
+                     QString("The device at address %1 cannot be serial-polled: a LAN "
+                             "instrument on a raw socket has no status byte. Syntax checking "
+                             "is turned off for its button.")
+                         .arg(Device.address()),
+                     platform::Buttons::Ok, platform::Icon::Warning);
+    Selection.SyntaxMethod[Selection.SelectedButton] = 0;
+    SetAddressColour(Selection.SelectedButton - 1, false);
 }
 
 bool ManualForm::CheckSyntax(std::int16_t dev) {
@@ -277,4 +296,19 @@ void ManualForm::DisplayFile_Click() {
                              .arg(size)
                              .arg(ShowLimit),
                          Buttons::Ok, Icon::Information);
+}
+
+void ManualForm::BusTrace_Click() {
+    gpib::TracedDriver& trace = Device.session().trace();
+    // The item's own toggle is undone: its mark shows whether a trace runs, nothing else.
+    if (trace.active()) {
+        trace.stop();
+    } else if (const QString path =
+                   ChooseFile(Dialog::Save, "Bus Trace", TraceFilter, QStringLiteral("BusTrace"));
+               !path.isEmpty()) {
+        QString error;
+        if (!trace.start(path, &error))
+            platform::MsgBox("Bus Trace", error, Buttons::Ok, Icon::Warning);
+    }
+    ui->BusTrace->setChecked(trace.active());
 }

@@ -219,13 +219,15 @@ private slots:
             QTRY_VERIFY2_WITH_TIMEOUT(saw(QProcess::StandardOutput, "\n"), seen, 10000);
         else
             QTRY_VERIFY2_WITH_TIMEOUT(saw(QProcess::StandardError, "Log: "), seen, 10000);
+        const pid_t pid = pid_t(h.p.processId());
+        QVERIFY(pid > 0); // kill(0) would signal this whole process group
         QElapsedTimer clock;
         clock.start();
-        ::kill(pid_t(h.p.processId()), SIGTERM);
+        ::kill(pid, SIGTERM);
         if (count == 2) {
             // Two signals sent at once would arrive as one.
             QTRY_VERIFY2_WITH_TIMEOUT(saw(QProcess::StandardError, "SIGTERM: "), seen, 5000);
-            ::kill(pid_t(h.p.processId()), SIGTERM);
+            ::kill(pid, SIGTERM);
         }
         QCOMPARE(h.finish(), cli::Exit::Interrupted);
         // A wait ends at once, a query when its answer is in (2 s), a second signal at once.

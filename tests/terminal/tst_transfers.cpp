@@ -227,6 +227,42 @@ private slots:
         QCOMPARE(t.form->Incoming, QString("03: 1,2,3,4\r\n"));
     }
 
+    // "Bus Trace…" starts a trace into the chosen file and stops it; its mark shows which.
+    void busTrace() {
+        Terminal t(Bench);
+        QVERIFY(t.start());
+        QVERIFY(!t.ui()->BusTrace->isChecked());
+        t.form->AddressButton[0]->click();
+        t.sys.cancelFileDialog(); // cancelled: no trace
+        t.ui()->BusTrace->trigger();
+        QVERIFY(!t.ui()->BusTrace->isChecked());
+        t.sys.answerFileDialog(t.path("trace.txt"));
+        t.ui()->BusTrace->trigger();
+        QVERIFY(t.ui()->BusTrace->isChecked());
+        QCOMPARE(t.sys.fileDialogKinds.last(), QString("save"));
+        QCOMPARE(t.sys.fileDialogs.last().title, QString("Bus Trace"));
+        t.send("WAVE?");
+        t.ui()->BusTrace->trigger();
+        QVERIFY(!t.ui()->BusTrace->isChecked());
+        t.send("*IDN?");
+        const QStringList lines = QString::fromLatin1(FileBytes(t.path("trace.txt"))).split('\n');
+        QVERIFY2(!lines
+                      .filter(QRegularExpression(" ibwrt ud=\\d+ pad=3 count=5 \"WAVE\\?\" "
+                                                 "ibsta=0x0100 iberr=0 ibcntl=5 "))
+                      .isEmpty(),
+                 qPrintable(lines.join('\n')));
+        QVERIFY(!lines
+                     .filter(QRegularExpression(" ibrd ud=\\d+ pad=3 count=512 \"1,2,3,4\\\\n\" "
+                                                "ibsta=0x2100 "))
+                     .isEmpty());
+        QVERIFY(lines.filter("IDN").isEmpty());
+        // A file that cannot be written: the box says so, and no trace runs.
+        t.sys.answerFileDialog("/nonexistent-folder/trace.txt");
+        t.sys.answerBox(Answer::Ok, "Bus Trace");
+        t.ui()->BusTrace->trigger();
+        QVERIFY(!t.ui()->BusTrace->isChecked());
+    }
+
     // All the time: every query asks for its file; the warning only the first time; the
     // descriptor's timeout is back afterwards; the mode is stored.
     void receiveAllTheTime() {

@@ -1,0 +1,63 @@
+#pragma once
+// USB instruments as the kernel's usbtmc driver shows them, over a simulated bench: each node
+// is one end of a socket pair, so the back-end's read, write and close are the real file
+// calls; the ioctls come here. A thread per node passes each message to the bench's
+// instrument and sends its answer back, as the instrument would on the next read.
+#include "bus/GpibDriver.h"
+#include "bus/Usbtmc.h"
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class FakeUsbtmc : public gpib::UsbtmcKernel {
+public:
+    explicit FakeUsbtmc(gpib::Driver& bench);
+    ~FakeUsbtmc() override;
+    FakeUsbtmc(const FakeUsbtmc&) = delete;
+    FakeUsbtmc& operator=(const FakeUsbtmc&) = delete;
+
+    // A node for the bench's instrument at the address; its path.
+    QString plugIn(int pad);
+    // The instrument is unplugged: its node is gone, and reads and writes on it fail.
+    void unplug(int pad);
+    // Opening the node fails for lack of permission.
+    void deny(int pad);
+    // Every node, by address.
+    gpib::UsbtmcNodes nodes() const;
+    // Every ioctl asked, one a line ("SET_TIMEOUT 100", "CLEAR", …).
+    QStringList requests() const;
+
+    int open(const QString& path) override;
+    int control(int fd, unsigned long request, void* arg) override;
+
+private:
+    struct Node {
+        int pad = 0;
+        QString path;
+        int host = -1; // the back-end's end: each open gets a copy of it
+        int fake = -1; // the instrument's end
+        int ud = 0;    // on the bench
+        bool denied = false;
+        std::atomic<bool> gone{false};
+        std::atomic<bool> handling{false}; // a message is being passed on
+        std::atomic<bool> eom{true};
+        std::thread thread;
+    };
+    void serve(Node& n);
+    void settle(Node& n);
+    Node* byFd(int fd);
+    void note(const QString& request);
+
+    gpib::Driver& bench_;
+    std::mutex benchMutex_; // the bench is used by the nodes' threads and the ioctls
+    mutable std::mutex mutex_;
+    std::map<int, std::unique_ptr<Node>> nodes_; // by address
+    std::map<int, int> opened_;                  // the address of each descriptor handed out
+    QStringList requests_;
+    std::atomic<bool> stopping_{false};
+};

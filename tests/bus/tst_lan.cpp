@@ -1,0 +1,311 @@
+// The LAN back-end: the choice and the store's list by table, the VXI-11 wire format, and
+// whole transfers and faults through a fake VXI-11 gateway and fake raw-socket instruments
+// over the simulated bench.
+#include "FormFixture.h"
+#include "bus/BusChoice.h"
+#include "bus/LanBus.h"
+#include "bus/ThreadedDriver.h"
+#include "platform/Process.h"
+#include "terminal/TerminalFixture.h"
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+using namespace gpib;
+using platform::Answer;
+
+namespace {
+
+const QByteArray Instruments = R"({"address": 3, "replies": {"*IDN?": "SIMLAB,M401A,0,1.0",
+        "BIG?": "%1"}, "accepts": ["OUT *"]},
+    {"address": 7, "status": "serial-poll", "replies": {"ID?": "OLD"}})";
+
+QByteArray Bench(const QString& journal = {}) {
+    // A 1 MB answer: more than a device_read asks for at once.
+    return BenchJson(QByteArray(Instruments).replace("%1", QByteArray(1 << 20, 'x')), journal);
+}
+
+// The LAN back-end behind its worker over a fake host in front of the bench: "vxi11" behind
+// a gateway, "raw" with raw sockets at 3 and 7.
+struct Rig {
+    explicit Rig(const QByteArray& kind, const QString& journal = {}) {
+        bench = SimBus::fromJson(Bench(journal), nullptr);
+        const QList<int> pads = kind == "raw" ? QList<int>{3, 7} : QList<int>{};
+        fake = std::make_unique<FakeLan>(*bench, bench->timeoutScale(), pads);
+        driver = OverLan(*fake, kind == "raw", pads, bench->timeoutScale(), &error);
+        ud = driver ? driver->ibdev(0, 3, 0, 13, 1, 0) : -1;
+    }
+    // The whole answer of one query; the status of its last read.
+    int query(const QByteArray& text, QByteArray* answer, long piece = 4096) {
+        driver->ibwrt(ud, text.constData(), text.size());
+        QByteArray buffer(piece, '\0');
+        int sta = 0;
+        do {
+            sta = driver->ibrd(ud, buffer.data(), piece);
+            *answer += buffer.left(driver->ibcntl());
+        } while (!(sta & (ERR | END)));
+        return sta;
+    }
+    std::unique_ptr<SimBus> bench;
+    std::unique_ptr<FakeLan> fake;
+    std::unique_ptr<Driver> driver;
+    QString error;
+    int ud = -1;
+};
+
+void AddKinds() {
+    QTest::addColumn<QByteArray>("kind");
+    QTest::newRow("VXI-11 gateway") << QByteArray("vxi11");
+    QTest::newRow("raw sockets") << QByteArray("raw");
+}
+
+} // namespace
+
+class TestLan : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+private slots:
+    void choice_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("title");
+        const int V = int(BusChoice::Kind::Vxi11), X = int(BusChoice::Kind::Invalid);
+        QTest::newRow("gateway") << "vxi11:10.0.0.5" << V << "10.0.0.5" << 111
+                                 << "VXI-11 gateway 10.0.0.5";
+        QTest::newRow("interface")
+            << "vxi11:gw/gpib1" << V << "gw" << 111 << "VXI-11 gateway gw/gpib1";
+        QTest::newRow("portmapper")
+            << "vxi11:localhost:4111" << V << "localhost" << 4111 << "VXI-11 gateway localhost";
+        QTest::newRow("lan") << "lan" << int(BusChoice::Kind::Lan) << "" << 0 << "LAN instruments";
+        for (const char* bad : {"vxi11:", "vxi11:gw:0", "vxi11:gw/", "vxi11:gw/gpib0,3", "LAN"})
+            QTest::newRow(bad) << bad << X << "" << 0 << "";
+    }
+    void choice() {
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        const BusChoice c = ParseBusChoice(text);
+        QCOMPARE(int(c.kind), kind);
+        if (c.kind == BusChoice::Kind::Invalid) return;
+        QTEST(c.host, "host");
+        QTEST(int(c.port), "port");
+        QTEST(BusTitle(c), "title");
+    }
+
+    void target_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("parsed"); // kind host port device; empty: not understood
+        QTest::newRow("vxi11") << "vxi11://dmm.lab"
+                               << "V dmm.lab 111 inst0";
+        QTest::newRow("device") << "vxi11://10.1.1.2/gpib0,5"
+                                << "V 10.1.1.2 111 gpib0,5";
+        QTest::newRow("portmapper") << "vxi11://h:999/hislip0"
+                                    << "V h 999 hislip0";
+        QTest::newRow("raw") << "raw://scope"
+                             << "R scope 5025 ";
+        QTest::newRow("raw port") << "raw://scope:5555"
+                                  << "R scope 5555 ";
+        for (const char* bad : {"raw://", "raw://h:0", "raw://h:70000", "raw://h/x", "vxi11://h/",
+                                "tcp://h", "RAW://h", "raw://h:x"})
+            QTest::newRow(bad) << bad << "";
+    }
+    void target() {
+        QFETCH(QString, text);
+        const auto t = ParseLanTarget(text);
+        const QString parsed = !t ? QString()
+                                  : QString("%1 %2 %3 %4")
+                                        .arg(t->kind == LanTarget::Kind::Vxi11 ? "V" : "R", t->host)
+                                        .arg(t->port)
+                                        .arg(QString::fromLatin1(t->device));
+        QTEST(parsed, "parsed");
+    }
+
+    // The store's list: each key its address; one bad entry or none at all is an error that
+    // says what was looked for.
+    void storedList_data() {
+        QTest::addColumn<QStringList>("keys"); // "<key>=<value>"
+        QTest::addColumn<QString>("addresses");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("two") << QStringList{"4=raw://a", "30= vxi11://b "} << "4 30"
+                             << "";
+        QTest::newRow("none") << QStringList{} << ""
+                              << "keys 1 to 30 of the section LAN";
+        QTest::newRow("bad") << QStringList{"2=raw://a", "9=http://x"} << ""
+                             << "The key 9 of the section LAN holds \"http://x\"";
+    }
+    void storedList() {
+        QFETCH(QStringList, keys);
+        QString error;
+        const auto list = LanInstruments(
+            [&](int key) {
+                for (const QString& k : keys)
+                    if (k.section('=', 0, 0).toInt() == key) return k.section('=', 1);
+                return QString();
+            },
+            &error);
+        QStringList addresses;
+        for (const auto& [pad, t] : list.value_or(std::map<int, LanTarget>{}))
+            addresses << QString::number(pad);
+        QTEST(addresses.join(' '), "addresses");
+        QFETCH(QString, message);
+        QCOMPARE(bool(list), message.isEmpty());
+        QVERIFY2(error.contains(message), qPrintable(error));
+    }
+
+    // An RPC call as the wire carries it: record mark, header, AUTH_NONE, arguments.
+    void wireFormat() {
+        using namespace vxi11;
+        const QByteArray args = XdrWriter().u32(7).opaque("gpib0,5").bytes();
+        QCOMPARE(RecordMarked(CallMessage(0x11223344, CoreProgram, CoreVersion, CreateLink, args))
+                     .toHex(' '),
+                 QByteArray("80 00 00 38 11 22 33 44 00 00 00 00 00 00 00 02 00 06 07 af 00 00 00 "
+                            "01 00 00 00 0a 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                            "00 07 00 00 00 07 67 70 69 62 30 2c 35 00"));
+        const QByteArray ok = XdrWriter().u32(9).u32(1).u32(0).u32(0).u32(0).u32(0).u32(42).bytes();
+        QCOMPARE(ReplyResults(ok, 9), 24);
+        QCOMPARE(ReplyResults(ok, 8), -1);                                       // another call's
+        QCOMPARE(ReplyResults(XdrWriter().u32(9).u32(1).u32(1).bytes(), 9), -1); // denied
+        XdrReader r(XdrWriter().u32(9).bytes());
+        QCOMPARE(r.opaque(100), QByteArray());
+        QVERIFY(!r.ok()); // a length beyond the data
+    }
+
+    // Queries, an answer of 1 MB whole, serial poll and device clear through their own calls,
+    // and the listener search, through each kind of LAN instrument.
+    void transfers_data() { AddKinds(); }
+    void transfers() {
+        QFETCH(QByteArray, kind);
+        const QString journal = dir.filePath(kind + ".journal");
+        Rig rig(kind, journal);
+        QVERIFY2(rig.driver, qPrintable(rig.error));
+        QByteArray answer;
+        QCOMPARE(rig.query("*IDN?", &answer, 7), END | CMPL);
+        QCOMPARE(answer, QByteArray("SIMLAB,M401A,0,1.0\n"));
+        answer.clear();
+        QCOMPARE(rig.query("BIG?", &answer, 3 << 20), END | CMPL);
+        QCOMPARE(answer, QByteArray(1 << 20, 'x') + '\n');
+        const Addr4882_t all[] = {3, 5, 7, NOADDR};
+        Addr4882_t found[4] = {};
+        rig.driver->FindLstn(0, all, found, 4);
+        QCOMPARE(rig.driver->ibcntl(), 3L);
+        QCOMPARE(QList<int>({found[0], found[1], found[2]}), QList<int>({0, 3, 7}));
+        char stb = 0;
+        rig.driver->ibwrt(rig.ud, "BOGUS", 5);
+        const int polled = rig.driver->ibrsp(rig.ud, &stb);
+        const int why = rig.driver->iberr();
+        QCOMPARE(rig.driver->ibclr(rig.ud) & ERR, 0);
+        if (kind == "raw") {
+            QCOMPARE(polled, ERR);
+            QCOMPARE(why, ECAP);
+            return;
+        }
+        QCOMPARE(polled & ERR, 0);
+        const auto calls = rig.fake->procedures();
+        QVERIFY(std::count(calls.begin(), calls.end(), vxi11::DeviceReadStb) >= 3);
+        QVERIFY(std::count(calls.begin(), calls.end(), vxi11::DeviceClear) == 1);
+        const QString text = JournalText(journal);
+        QVERIFY2(text.contains("3 C") && !text.contains("*STB?"), qPrintable(text));
+    }
+
+    // A gateway that refuses links, a host that takes the connection and never answers: a
+    // failed call within its limits, never a hang; and a peer gone does not kill the program.
+    void faults_data() { AddKinds(); }
+    void faults() {
+        QFETCH(QByteArray, kind);
+        {
+            Rig rig(kind);
+            rig.fake->refuseLinks = true;
+            QCOMPARE(rig.driver->ibwrt(rig.ud, "*IDN?", 5) & ERR, kind == "raw" ? 0 : ERR);
+            if (kind == "vxi11") QCOMPARE(rig.driver->iberr(), ENOL);
+        }
+        Rig rig(kind);
+        rig.fake->mute = true;
+        QElapsedTimer clock;
+        clock.start();
+        char buffer[64];
+        if (kind == "vxi11") {
+            QString error;
+            const BusChoice c =
+                ParseBusChoice(QString("vxi11:127.0.0.1:%1").arg(rig.fake->portmapperPort()));
+            QVERIFY(!CreateDriver(c, &error));
+            QVERIFY2(error.startsWith("The VXI-11 gateway 127.0.0.1 cannot be reached: its "
+                                      "portmapper did not answer within 3 s.") &&
+                         error.contains("SEQUOR_BUS=sim"),
+                     qPrintable(error));
+        }
+        const int sta = rig.driver->ibwrt(rig.ud, "*IDN?", 5) & ERR
+                            ? rig.driver->ibsta()
+                            : rig.driver->ibrd(rig.ud, buffer, sizeof buffer);
+        QCOMPARE(sta & (ERR | TIMO), ERR | TIMO);
+        QVERIFY(clock.elapsed() < 12000);
+        // Gone for good: every call fails at once, and writes to the closed peer are refused
+        // without a signal.
+        rig.fake->readsLeft = 0;
+        rig.fake->mute = false;
+        rig.driver->ibwrt(rig.ud, "*IDN?", 5);
+        rig.driver->ibrd(rig.ud, buffer, sizeof buffer);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(rig.driver->ibwrt(rig.ud, "OUT 1", 5) & ERR, ERR);
+    }
+
+    // The program ignores SIGPIPE, which some libraries' socket writes raise.
+    void brokenPipeIgnored() {
+        platform::KeepRunningPastFileSizeLimit();
+        std::raise(SIGPIPE);
+        QVERIFY(std::signal(SIGPIPE, SIG_IGN) == SIG_IGN);
+    }
+
+    // The host vanishes in the middle of a run: the user gets the driver's boxes, Cancel
+    // ends the program, and the rows logged before stay in the file.
+    void vanishes_data() { AddKinds(); }
+    void vanishes() {
+        QFETCH(QByteArray, kind);
+        qputenv("SEQUOR_TEST_BACKEND", kind);
+        FormFixture f(BenchJson(R"({"address": 3, "replies": {"MEAS?": ["+1", "+2", "+3"]}})"));
+        qunsetenv("SEQUOR_TEST_BACKEND");
+        QVERIFY(f.start());
+        const qint64 ms = f.RunUntilBusLost(dir.path(), kind + ".csv", [&] {
+            f.bench.lan()->readsLeft = 2; // the third read of the run finds no host
+        });
+        QVERIFY(ms >= 0 && ms < 20000);
+        QFile log(dir.filePath(kind + ".csv"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArray("sep=;\r\nSequence;Measured\r\n1;+1\r\n2;+2\r\n3;\r\n"));
+    }
+
+    // Busmate on raw sockets: Id All finds both instruments by their answers, and the syntax
+    // check, which needs a serial poll, says it cannot work and turns itself off.
+    void busmateOnRawSockets() {
+        qputenv("SEQUOR_TEST_BACKEND", "raw");
+        Terminal t(QByteArray(Instruments).replace("%1", "x"));
+        qunsetenv("SEQUOR_TEST_BACKEND");
+        QVERIFY(t.start());
+        t.ui()->AddressButton_1->click(); // address 7
+        t.form->IdAll_Click();
+        QCOMPARE(t.form->Incoming, QString("03: SIMLAB,M401A,0,1.0\r\n07: OLD\r\n"));
+        t.selection.SyntaxMethod[t.selection.SelectedButton] = -1;
+        t.sys.answerBox(Answer::Ok, "Syntax Checking");
+        t.send("ID?");
+        QVERIFY(
+            t.sys.boxes.last().text.startsWith("The device at address 7 cannot be serial-polled"));
+        QCOMPARE(t.selection.SyntaxMethod[t.selection.SelectedButton], 0);
+        QVERIFY(t.form->Incoming.endsWith("OLD\r\n"));
+    }
+
+    // Only where SEQUOR_TEST_LAN names a real gateway or instrument list (e.g. vxi11:gw).
+    void realHost() {
+        const QString choice = qEnvironmentVariable("SEQUOR_TEST_LAN");
+        if (choice.isEmpty()) QSKIP("SEQUOR_TEST_LAN names no real LAN bus");
+        QString error;
+        auto driver = CreateDriver(ParseBusChoice(choice), &error);
+        QVERIFY2(driver, qPrintable(error));
+        bus::Listeners found;
+        QVERIFY(!found.find(*driver) && found.count() >= 1);
+    }
+};
+
+QTEST_MAIN(TestLan)
+#include "tst_lan.moc"

@@ -1,0 +1,212 @@
+// USB instruments through the kernel's usbtmc driver: which node is which address, and the
+// I/O path (read, write and the driver's ioctls) against a stand-in for the kernel over the
+// simulated bench. With SEQUOR_TEST_USBTMC naming a node, a real instrument answers too.
+#include "FakeUsbtmc.h"
+#include "bus/BusChoice.h"
+#include "bus/SimBench.h"
+#include "bus/Usbtmc.h"
+#include "platform/ScriptedPlatform.h"
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+using namespace gpib;
+
+namespace {
+
+const QByteArray Instruments =
+    R"({ "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0", "BINARY?": "A\u0000\r\u00ffZ",
+                                      "MUTE?": null } },
+       { "address": 7, "status": "serial-poll", "replies": { "ID?": "OLD" } })";
+
+QByteArray LongAnswer() {
+    QByteArray a;
+    for (int i = 0; a.size() < 1500; ++i)
+        a += QByteArray::number(i) + ',';
+    return a;
+}
+
+struct UsbBench {
+    UsbBench()
+        : bench(SimBus::fromJson("{ \"timeout_scale\": 0.001, \"instruments\": [" + Instruments +
+                                     ", { \"address\": 5, \"replies\": { \"LONG?\": \"" +
+                                     LongAnswer() + "\" } }] }",
+                                 &error)),
+          fake(*bench) {
+        for (int pad : {3, 5, 7})
+            fake.plugIn(pad);
+    }
+    QString error;
+    std::unique_ptr<SimBus> bench;
+    FakeUsbtmc fake;
+};
+
+// Writes the message and reads the whole answer; the status of each read in turn.
+QByteArray Query(Driver& usb, int ud, const QByteArray& message, QList<int>* reads = nullptr) {
+    usb.ibwrt(ud, message.constData(), long(message.size()));
+    QByteArray answer;
+    char chunk[512];
+    for (int i = 0; i < 20; ++i) {
+        const int sta = usb.ibrd(ud, chunk, sizeof chunk);
+        if (reads) *reads << sta;
+        if (sta & ERR) break;
+        answer.append(chunk, usb.ibcntl());
+        if (sta & END) break;
+    }
+    return answer;
+}
+
+} // namespace
+
+class TestUsbtmc : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A write to an instrument that went away must fail, not end the program.
+    void initTestCase() { std::signal(SIGPIPE, SIG_IGN); }
+
+    // The kernel's usbtmc<N> is address N + 1; the store's section, when it names any node,
+    // alone decides.
+    void mapping_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("stored"); // "key=path"
+        QTest::addColumn<QString>("expected");   // "address:name ..."
+        QTest::newRow("kernel") << QStringList{"usbtmc0",  "usbtmc2", "usbtmc29", "usbtmc30",
+                                               "usbtmc01", "usbtmcx", "ttyUSB0"}
+                                << QStringList{} << "1:usbtmc0 3:usbtmc2 30:usbtmc29";
+        QTest::newRow("none") << QStringList{"ttyUSB0"} << QStringList{} << "";
+        QTest::newRow("store") << QStringList{"usbtmc0"}
+                               << QStringList{"2=/dev/usbtmc5", "30= /x/y ", "31=/dev/z",
+                                              "0=/dev/w"}
+                               << "2:/dev/usbtmc5 30:/x/y";
+    }
+    void mapping() {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, stored);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        for (const QString& name : files) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        platform::ScriptedPlatform sys;
+        for (const QString& entry : stored)
+            sys.settings["Sequor/USBTMC/" + entry.section('=', 0, 0)] = entry.section('=', 1);
+        QStringList got;
+        for (const auto& [pad, path] : UsbtmcChosenNodes(dir.path()))
+            got << QString("%1:%2").arg(pad).arg(
+                path.startsWith(dir.path()) ? path.mid(dir.path().size() + 1) : path);
+        QCOMPARE(got.join(' '), expected);
+    }
+
+    void choice() {
+        const BusChoice c = ParseBusChoice("usbtmc");
+        QCOMPARE(int(c.kind), int(BusChoice::Kind::Usbtmc));
+        QCOMPARE(BusTitle(c), QString("USBTMC"));
+        QCOMPARE(int(ParseBusChoice("usbtmc:1").kind), int(BusChoice::Kind::Invalid));
+    }
+
+    // Messages both ways, bytes exact; an answer longer than a read ends only with its last
+    // read; the ioctls carry timeout, status byte and clear.
+    void io() {
+        UsbBench b;
+        QVERIFY2(b.bench, qPrintable(b.error));
+        Usbtmc::Options fast;
+        fast.timeoutScale = 0.001;
+        Usbtmc usb(b.fake.nodes(), b.fake, fast);
+        QString error;
+        QVERIFY2(usb.start(&error), qPrintable(error));
+        Addr4882_t pads[] = {1, 2, 3, 4, 5, 6, 7, 8, NOADDR}, found[15] = {};
+        usb.FindLstn(0, pads, found, 15);
+        QCOMPARE(usb.ibcntl(), 4L);
+        QCOMPARE(QList<int>({found[1], found[2], found[3]}), QList<int>({3, 5, 7}));
+
+        const int ud = usb.ibdev(0, 3, 0, 12, 1, 0);
+        QCOMPARE(Query(usb, ud, "*IDN?\n"), QByteArray("SIMLAB,M401A,0,1.0\n"));
+        QCOMPARE(Query(usb, ud, "BINARY?\n"), QByteArray("A\0\r\xFFZ\n", 6));
+        QVERIFY(b.fake.requests().contains("SET_TIMEOUT 100")); // 3 s scaled, at the kernel's least
+
+        usb.ibpad(ud, 5);
+        QList<int> reads;
+        QCOMPARE(Query(usb, ud, "LONG?\n", &reads), LongAnswer() + '\n');
+        QCOMPARE(reads, QList<int>({CMPL, CMPL, END | CMPL}));
+
+        usb.ibpad(ud, 3);
+        char buffer[64];
+        usb.ibwrt(ud, "MUTE?\n", 6);
+        QCOMPARE(usb.ibrd(ud, buffer, sizeof buffer), ERR | TIMO);
+        QCOMPARE(usb.iberr(), EABO);
+
+        // The older meter reports a command error in its serial poll byte.
+        usb.ibpad(ud, 7);
+        usb.ibwrt(ud, "BAD\n", 4);
+        char spr = 0;
+        QCOMPARE(usb.ibrsp(ud, &spr), CMPL);
+        QVERIFY(spr != 0);
+        QCOMPARE(usb.ibclr(ud), CMPL);
+        QCOMPARE(b.fake.requests().filter(QRegularExpression("^(READ_STB|CLEAR)$")),
+                 QStringList({"READ_STB", "CLEAR"}));
+    }
+
+    // An instrument unplugged: its calls fail as "no listener", others go on.
+    void unplugged() {
+        UsbBench b;
+        Usbtmc usb(b.fake.nodes(), b.fake);
+        QString error;
+        QVERIFY(usb.start(&error));
+        const int ud = usb.ibdev(0, 3, 0, 12, 1, 0);
+        b.fake.unplug(3);
+        char buffer[64];
+        QCOMPARE(usb.ibrd(ud, buffer, sizeof buffer), ERR);
+        QCOMPARE(usb.iberr(), ENOL);
+        QCOMPARE(usb.ibwrt(ud, "*IDN?\n", 6), ERR);
+        QCOMPARE(usb.iberr(), ENOL);
+        usb.ibpad(ud, 7);
+        QCOMPARE(Query(usb, ud, "ID?\n"), QByteArray("OLD\n"));
+    }
+
+    // The start-up box says what was looked for and how to choose the simulated bench.
+    void startFails_data() {
+        QTest::addColumn<bool>("anyNode");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("names");
+        QTest::newRow("no node") << false << "No USBTMC instrument was found: there is no "
+                                 << "/dev/usbtmc0";
+        QTest::newRow("denied") << true << "No USBTMC instrument could be opened. Looked for:\n"
+                                << "/fake/usbtmc2 (address 3): Permission denied";
+    }
+    void startFails() {
+        QFETCH(bool, anyNode);
+        QFETCH(QString, start);
+        QFETCH(QString, names);
+        UsbBench b;
+        b.fake.deny(3);
+        b.fake.deny(5);
+        b.fake.deny(7);
+        Usbtmc usb(anyNode ? b.fake.nodes() : UsbtmcNodes{}, b.fake);
+        QString error;
+        QVERIFY(!usb.start(&error));
+        QVERIFY2(error.startsWith(start) && error.contains(names) &&
+                     error.contains("SEQUOR_BUS=sim"),
+                 qPrintable(error));
+    }
+
+    void realInstrument() {
+        const QString node = qEnvironmentVariable("SEQUOR_TEST_USBTMC");
+        if (node.isEmpty()) QSKIP("SEQUOR_TEST_USBTMC names no usbtmc node");
+        Usbtmc usb({{1, node}}, SystemUsbtmcKernel());
+        QString error;
+        QVERIFY2(usb.start(&error), qPrintable(error));
+        const int ud = usb.ibdev(0, 1, 0, 12, 1, 0);
+        QList<int> reads;
+        const QByteArray id = Query(usb, ud, "*IDN?\n", &reads);
+        QVERIFY2(!id.isEmpty() && (reads.last() & END), id.constData());
+        char spr = 0;
+        QCOMPARE(usb.ibrsp(ud, &spr) & ERR, 0);
+        QCOMPARE(usb.ibclr(ud) & ERR, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUsbtmc)
+#include "tst_usbtmc.moc"
