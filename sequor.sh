@@ -2,11 +2,13 @@
 # Sets up, builds and runs Sequor on a Debian 12 machine.
 #   ./sequor.sh run   installs what is missing, builds, starts Sequor on the simulated bench
 #   ./sequor.sh test  installs what is missing, builds, runs every test offscreen
+#   ./sequor.sh package  installs what is missing, builds, makes build/sequor_<version>_<arch>.deb
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$here/build"
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev
-          libgl-dev qt6-qpa-plugins qt6-serialport-dev)
+          libgl-dev qt6-qpa-plugins qt6-serialport-dev
+          dpkg-dev file lintian desktop-file-utils appstream)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -39,8 +41,15 @@ test)
     cd "$build"
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" "${@:2}"
     ;;
+package)
+    install_missing
+    build_all
+    cd "$build"
+    cpack -G DEB
+    ls "$build"/sequor_*.deb
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

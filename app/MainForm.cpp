@@ -170,12 +170,9 @@ void MainForm::ConnectParts() {
 }
 
 void MainForm::Form_Load() {
-    startup.AppTitle = "Sequor";
-    startup.AppVersion = QStringLiteral("%1.%2%3")
-                             .arg(SEQUOR_VERSION_MAJOR)
-                             .arg(SEQUOR_VERSION_MINOR)
-                             .arg(SEQUOR_VERSION_PATCH);
-    const QString title = startup.AppTitle + ", v" + startup.AppVersion + " - " + VersionDate;
+    startup.AppTitle = AppTitle;
+    startup.AppVersion = AppVersion();
+    const QString title = TitleText();
     settingsSetsPart->SetTitleLine(title);
     setWindowTitle(title);
     ctl::ShowBusError(listeners.find(session.driver()));

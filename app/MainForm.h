@@ -4,6 +4,7 @@
 // them, hands each its controls and wires their signals.
 #include "bus/Instrument.h"
 #include "bus/Listeners.h"
+#include "common/ProgramInfo.h"
 #include "measure/RunConditions.h"
 #include "settings/Settings.h"
 #include "terminal/Selection.h"
@@ -12,9 +13,6 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
-
-// The release date text shown in the title and the splash.
-inline const QString VersionDate = QStringLiteral("July 2009 rev. March 2023");
 
 class frmAbout;
 class ChartPart;

@@ -13,7 +13,7 @@ namespace gpib {
 namespace {
 
 const QString Choices =
-    "Choose the bus with SEQUOR_BUS, or with the key Interface in the "
+    "Choose the bus with --bus or SEQUOR_BUS, or with the key Interface in the "
     "section Bus of Sequor's settings:\n"
     "  sim  the simulated bench\n"
     "  sim:<bench file>  a bench described in a file\n"
@@ -145,7 +145,8 @@ BusChoice ParseBusChoice(const QString& text) {
     return choice;
 }
 
-QString ChosenBusText() {
+QString ChosenBusText(const QString& commandLine) {
+    if (!commandLine.isEmpty()) return commandLine;
     if (qEnvironmentVariableIsSet("SEQUOR_BUS")) return qEnvironmentVariable("SEQUOR_BUS");
     const QString stored = platform::Sys().readSetting("Sequor", "Bus", "Interface", "").trimmed();
     return stored.isEmpty() ? QString("gpib") : stored;
@@ -209,8 +210,9 @@ std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error, QS
     return std::make_unique<ThreadedDriver>(std::move(driver));
 }
 
-std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error, QString* busName) {
-    return CreateDriver(ParseBusChoice(ChosenBusText()), error, busName);
+std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error, QString* busName,
+                                                    const QString& commandLine) {
+    return CreateDriver(ParseBusChoice(ChosenBusText(commandLine)), error, busName);
 }
 
 } // namespace gpib

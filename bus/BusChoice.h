@@ -23,9 +23,10 @@ struct BusChoice {
 // "lan"; anything else is Invalid.
 BusChoice ParseBusChoice(const QString& text);
 
-// The choice in force: SEQUOR_BUS when set, else the per-user store (application "Sequor",
-// section "Bus", key "Interface"), else linux-gpib board 0.
-QString ChosenBusText();
+// The choice in force: the command line's --bus when given, else SEQUOR_BUS when set, else
+// the per-user store (application "Sequor", section "Bus", key "Interface"), else linux-gpib
+// board 0.
+QString ChosenBusText(const QString& commandLine = {});
 
 // How the window title names the bus; empty for linux-gpib board 0, the usual case.
 QString BusTitle(const BusChoice& choice);
@@ -36,7 +37,8 @@ QString BusTitle(const BusChoice& choice);
 std::unique_ptr<Driver> CreateDriver(const BusChoice& choice, QString* error,
                                      QString* title = nullptr);
 
-// CreateDriver for ChosenBusText(); busName gets BusTitle of it.
-std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error, QString* busName = nullptr);
+// CreateDriver for ChosenBusText(commandLine); busName gets BusTitle of it.
+std::unique_ptr<Driver> CreateDriverFromEnvironment(QString* error, QString* busName = nullptr,
+                                                    const QString& commandLine = {});
 
 } // namespace gpib

@@ -1,4 +1,7 @@
 #include "measure/Connection.h"
+#include "bus/Instrument.h"
+#include "bus/Listeners.h"
+#include "platform/Platform.h"
 #include <algorithm>
 
 const char* const NotConnectedCaption = "  Not Connected  ";
@@ -13,6 +16,24 @@ QByteArray IdentificationQuery(int idOption) {
 
 bool IdentificationMatches(const QByteArray& answer, const QString& typed) {
     return !answer.isEmpty() && answer.toUpper().contains(typed.toLatin1().toUpper());
+}
+
+Identified FindByIdentification(bus::Instrument& instrument, const bus::Listeners& listeners,
+                                int mode, const QString& typed, bus::ErrorPolicy& errors,
+                                const std::function<bool()>& ended) {
+    const QByteArray query = IdentificationQuery(mode);
+    for (int i = 1; i <= listeners.count() && !(ended && ended()); ++i) {
+        bus::Reply reply = instrument.queryAt(listeners.at(i), query);
+        if (errors.decide(reply.error) == bus::Next::EndProgram) platform::Sys().endProgram(1);
+        if (IdentificationMatches(reply.text, typed)) return {listeners.at(i), reply.text};
+    }
+    // Keep the descriptor on the instrument the caller is connected to, if any.
+    instrument.setAddress(instrument.address());
+    return {};
+}
+
+QString NoMatchText(const QString& typed) {
+    return "No response that matched " + typed + " was found.";
 }
 
 QString ConnectedCaption(const QString& typed, int address) {

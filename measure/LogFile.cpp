@@ -2,9 +2,12 @@
 
 #include "common/Numbers.h"
 #include "common/Texts.h"
+#include "platform/Platform.h"
+#include "platform/StopSignals.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
@@ -54,6 +57,38 @@ QByteArray RowPrefix(const std::array<bool, 3>& columns, const QTime& pcTime, fl
     if (columns[1]) prefix += FormatTime(elapsed, 2).toLatin1() + ';';
     if (columns[2]) prefix += QByteArray::number(sequence) + ';';
     return prefix;
+}
+
+bool ChooseLogFile(const QString& folder, QString* name,
+                   const std::function<void(const QString&)>& renamed) {
+    using platform::Answer;
+    using platform::Buttons;
+    using platform::Icon;
+    if (name->isEmpty()) {
+        platform::MsgBox("File Name Error", "File Name not defined.", Buttons::Ok, Icon::Warning);
+        return false;
+    }
+    for (;;) {
+        const QString path = LogFilePath(folder, *name);
+        if (path.isEmpty() || !QFileInfo::exists(path)) return true;
+        const QString proposed = ProposeFreeName(*name);
+        const Answer a =
+            platform::MsgBox("File Error",
+                             "The file " + *name + " already exists.\n\nSelect:\nYes to use  " +
+                                 proposed + "  instead.\nNo to replace  " + *name + " .",
+                             Buttons::YesNoCancel, Icon::Warning, Answer::Yes);
+        if (a == Answer::Cancel) return false;
+        if (a == Answer::No) return true;
+        *name = proposed;
+        if (renamed) renamed(proposed);
+    }
+}
+
+QByteArray ConsoleLine(qint64 sequence, const std::array<bool, 3>& columns, const QTime& pcTime,
+                       float elapsed, const QByteArray& measured) {
+    QByteArray times = RowPrefix({columns[0], columns[1], false}, pcTime, elapsed, sequence);
+    times.replace(';', '\t');
+    return QByteArray::number(sequence) + '\t' + times + measured;
 }
 
 QString TimeOfDayFormat(const QString& longFormat) {
@@ -170,6 +205,8 @@ OpenFailure LogWriter::open(const QString& path, SyncPolicy policy) {
 
 bool LogWriter::writeLine(const QByteArray& line) {
     if (fd_ < 0) return false;
+    // A second stop signal ends the program only after this row is whole.
+    const platform::WholeRowGuard wholeRow;
     // One buffer, so the row and its line end reach the OS together.
     const QByteArray bytes = line + "\r\n";
     const char* data = bytes.constData();

@@ -5,9 +5,17 @@
 #include <QString>
 #include <QTime>
 #include <array>
+#include <functional>
 
 // The name proposed when a file of this name exists ("Test_05.csv" -> "Test_06.csv").
 QString ProposeFreeName(const QString& fileName);
+
+// Settles the log file's name before a run, asking as the window does: "File Name Error" for
+// no name; while a file of the name exists, "File Error" proposes a free name (Yes takes it and
+// asks again, No replaces the file, Cancel refuses). renamed hears every name taken.
+// False: the run must not start.
+bool ChooseLogFile(const QString& folder, QString* name,
+                   const std::function<void(const QString&)>& renamed = {});
 
 // "sep=;" line (only with a "." separator) is separate; this is the header without CR LF.
 // columns: PC time, time from start, sequence number.
@@ -15,6 +23,10 @@ QByteArray HeaderLine(const std::array<bool, 3>& columns);
 // The x-axis fields of one row, each followed by ";".
 QByteArray RowPrefix(const std::array<bool, 3>& columns, const QTime& pcTime, float elapsed,
                      qint64 sequence);
+// A row as a run without a window prints it: the sequence number, the ticked time columns
+// and the measured field, separated by tabs.
+QByteArray ConsoleLine(qint64 sequence, const std::array<bool, 3>& columns, const QTime& pcTime,
+                       float elapsed, const QByteArray& measured);
 // Time of day in the user's locale, with seconds and without a time zone.
 QString PcTimeText(const QTime& time);
 // A locale's long time format made fit for a log column: no time zone, seconds present.

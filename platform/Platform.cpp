@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/SettingsStore.h"
 #include <QtGlobal>
 
 namespace platform {
@@ -12,6 +13,16 @@ Platform& Sys() {
     // with neither would show nothing and answer nothing.
     if (!current) qFatal("No platform installed: install the desktop or a test double first.");
     return *current;
+}
+
+QString Platform::readSetting(const QString& application, const QString& section,
+                              const QString& key, const QString& defaultValue) {
+    return ReadStoredSetting(application, section, key, defaultValue);
+}
+
+QString Platform::writeSetting(const QString& application, const QString& section,
+                               const QString& key, const QString& value) {
+    return WriteStoredSetting(application, section, key, value);
 }
 
 Platform* Installed() {

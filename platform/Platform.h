@@ -54,12 +54,13 @@ public:
     // Opens a document or link with the desktop's default handler.
     virtual bool openDocument(const QString& pathOrUrl) = 0;
 
-    // Per-user settings store: application, section, key, text value.
+    // Per-user settings store: application, section, key, text value. By default the store's
+    // file per application (platform/SettingsStore.h).
     virtual QString readSetting(const QString& application, const QString& section,
-                                const QString& key, const QString& defaultValue) = 0;
+                                const QString& key, const QString& defaultValue);
     // Empty when the value reached the store; otherwise what failed, naming the store.
     [[nodiscard]] virtual QString writeSetting(const QString& application, const QString& section,
-                                               const QString& key, const QString& value) = 0;
+                                               const QString& key, const QString& value);
 
     // The program ends at once: no closing questions, no further code of the caller.
     [[noreturn]] virtual void endProgram(int exitCode) = 0;

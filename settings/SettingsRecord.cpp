@@ -2,6 +2,7 @@
 #include "common/Numbers.h"
 #include "condition/CondSettings.h"
 #include "measure/LogFile.h"
+#include "platform/Platform.h"
 #include "settings/LogFileLocation.h"
 #include <cmath>
 
@@ -67,6 +68,21 @@ const std::array<Field, FieldCount>& DefaultsOrder() {
 
 QString SectionName(int index) {
     return index == 0 ? QStringLiteral("Settings") : QStringLiteral("Settings%1").arg(index);
+}
+
+QString StoredValue(int index, const QString& key, const QString& missing) {
+    return platform::Sys().readSetting(AppName, SectionName(index), key, missing);
+}
+
+int SetIndexNamed(const QString& choice, const std::function<QString(int)>& storedName) {
+    if (choice == QLatin1String("startup")) return 0;
+    if (choice.size() == 1 && choice[0] >= QLatin1Char('1') && choice[0] <= QLatin1Char('5'))
+        return choice[0].digitValue();
+    for (int i = 1; i <= 5; ++i) {
+        const QString name = storedName(i);
+        if (name != NotSaved && name == choice) return i;
+    }
+    return -1;
 }
 
 bool FlagOf(const QString& stored) {

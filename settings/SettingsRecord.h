@@ -66,6 +66,14 @@ inline const QString NotSaved = QStringLiteral("Not Saved");
 // "Settings" for the start-up set (0), "Settings1" to "Settings5" for the named sets.
 QString SectionName(int index);
 
+// A value of set index (0 the start-up set) in the per-user store; missing when absent.
+QString StoredValue(int index, const QString& key, const QString& missing);
+
+// The set a command line names: "startup" is 0, "1" to "5" that set, any other text the first
+// set saved under that name; -1 for none. storedName(i) reads set i's SetName (NotSaved when
+// missing).
+int SetIndexNamed(const QString& choice, const std::function<QString(int index)>& storedName);
+
 // Longest text a stored value may hold; a longer one is damaged (a text box would cut it).
 inline constexpr qsizetype MaxTextLength = 32767;
 

@@ -15,6 +15,7 @@
 // through a fake raw-socket instrument, both on loopback TCP.
 // No box may appear (it would wait for a click): the bench answers every query and each run
 // writes a file of its own name into a fresh folder.
+#include "BenchFigures.h"
 #include "FakeAdapter.h"
 #include "FakeLan.h"
 #include "MainFormProbe.h"
@@ -40,24 +41,8 @@
 #include <cstdio>
 #include <functional>
 #include <numeric>
-#include <sys/resource.h>
 
 namespace {
-
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-long ResidentKiB() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 class Runner {
 public:

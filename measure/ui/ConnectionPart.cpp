@@ -71,30 +71,22 @@ void ConnectionPart::Button_Connect_Click() {
         c.instrument->setAddress(std::int16_t(NumericValue(c.Combo_Addr->currentText())));
         c.Frame1->setTitle(AddressCaption(c.instrument->address()));
     } else {
-        const QByteArray query = IdentificationQuery(mode);
         const QString typed = c.Text_DeviceID->text();
-        std::int16_t found = -1;
-        QByteArray answer;
-        for (int i = 1; i <= c.listeners->count() && !activity.endRequested(); ++i) {
-            answer = ctl::AnswerOf(c.instrument->queryAt(c.listeners->at(i), query));
-            if (IdentificationMatches(answer, typed)) {
-                found = c.listeners->at(i);
-                break;
-            }
-        }
-        if (found < 0) {
-            // Keep the descriptor on the instrument the window is connected to, if any.
-            c.instrument->setAddress(c.instrument->address());
+        ctl::BusErrorBoxes boxes;
+        const Identified found =
+            FindByIdentification(*c.instrument, *c.listeners, mode, typed, boxes,
+                                 [&] { return activity.endRequested(); });
+        if (found.address < 0) {
             if (activity.endRequested()) return; // the window is closing
-            platform::MsgBox("Device Error", "No response that matched " + typed + " was found.",
-                             platform::Buttons::Ok, platform::Icon::Information);
+            platform::MsgBox("Device Error", NoMatchText(typed), platform::Buttons::Ok,
+                             platform::Icon::Information);
             c.Text_DeviceID->setFocus();
             return;
         }
         QCoreApplication::processEvents();
-        c.instrument->setAddress(found);
-        c.Text_IDResponse->setText(QString::fromLatin1(answer.toUpper()));
-        c.Frame1->setTitle(ConnectedCaption(typed, found));
+        c.instrument->setAddress(found.address);
+        c.Text_IDResponse->setText(QString::fromLatin1(found.answer.toUpper()));
+        c.Frame1->setTitle(ConnectedCaption(typed, found.address));
     }
     connection.Connected = true;
     c.Button_Connect->setEnabled(false);

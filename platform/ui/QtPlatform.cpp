@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -56,12 +55,6 @@ void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
 }
 
-// QSettings remembers the config folder per process; point it at the current one before each
-// use so a changed XDG_CONFIG_HOME is followed.
-void pointStoreAtConfigFolder() {
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, SettingsBaseFolder());
-}
-
 } // namespace
 
 QString QtFileFilter(const QString& filter) {
@@ -96,13 +89,6 @@ QString WithDefaultExtension(const QString& path, const QString& extension) {
     if (name.endsWith(QLatin1Char('.'))) return path + ext;
     if (name.lastIndexOf(QLatin1Char('.')) > 0) return path;
     return path + QLatin1Char('.') + ext;
-}
-
-QString SettingsBaseFolder() {
-    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The XDG rules say a relative value is to be ignored.
-    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) return QDir::cleanPath(xdg);
-    return QDir::homePath() + QStringLiteral("/.config");
 }
 
 Answer QtPlatform::messageBox(const QString& title, const QString& text, Buttons buttons, Icon icon,
@@ -225,29 +211,6 @@ bool QtPlatform::openDocument(const QString& pathOrUrl) {
     if (!url.isValid() || url.scheme().size() <= 1)
         url = QUrl::fromLocalFile(QFileInfo(pathOrUrl).absoluteFilePath());
     return QDesktopServices::openUrl(url);
-}
-
-QString QtPlatform::readSetting(const QString& application, const QString& section,
-                                const QString& key, const QString& defaultValue) {
-    pointStoreAtConfigFolder();
-    const QSettings s(QSettings::IniFormat, QSettings::UserScope, application, application);
-    const QVariant v = s.value(section + QLatin1Char('/') + key);
-    if (!v.isValid()) return defaultValue;
-    // A hand-edited file may hold an unquoted list; give it back as the text it was.
-    if (v.userType() == QMetaType::QStringList) return v.toStringList().join(QLatin1Char(','));
-    return v.toString();
-}
-
-QString QtPlatform::writeSetting(const QString& application, const QString& section,
-                                 const QString& key, const QString& value) {
-    // A settings object per call, synced at once: nothing is left pending if the program
-    // ends right after.
-    pointStoreAtConfigFolder();
-    QSettings s(QSettings::IniFormat, QSettings::UserScope, application, application);
-    s.setValue(section + QLatin1Char('/') + key, value);
-    s.sync();
-    if (s.status() == QSettings::NoError) return {};
-    return s.fileName() + QStringLiteral(" could not be written.");
 }
 
 void QtPlatform::endProgram(int exitCode) {

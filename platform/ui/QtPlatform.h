@@ -2,6 +2,7 @@
 // The desktop implementation of the platform layer, plus the small text conversions it needs,
 // kept as free functions so they can be checked without opening any dialog.
 #include "platform/Platform.h"
+#include "platform/SettingsStore.h"
 
 namespace platform {
 
@@ -12,10 +13,6 @@ QString QtFileFilter(const QString& filter);
 // Appends ".extension" to a chosen file name that has none; a name that already carries an
 // extension, or an empty extension, leaves the path unchanged.
 QString WithDefaultExtension(const QString& path, const QString& extension);
-
-// The folder the per-user settings live under: XDG_CONFIG_HOME when it is an absolute path,
-// else ~/.config, read afresh on every call.
-QString SettingsBaseFolder();
 
 class QtPlatform : public Platform {
 public:
@@ -28,10 +25,6 @@ public:
     FileDialogResult chooseFolder(const FileDialogRequest& request) override;
     QString startProgram(const QString& program, const QStringList& arguments) override;
     bool openDocument(const QString& pathOrUrl) override;
-    QString readSetting(const QString& application, const QString& section, const QString& key,
-                        const QString& defaultValue) override;
-    QString writeSetting(const QString& application, const QString& section, const QString& key,
-                         const QString& value) override;
     [[noreturn]] void endProgram(int exitCode) override;
 };
 

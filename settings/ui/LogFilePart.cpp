@@ -51,26 +51,12 @@ void LogFilePart::Check_Log_Click(int) {
 }
 
 bool LogFilePart::ChooseLogFile() {
-    if (c.Text_FileName->text().isEmpty()) {
-        platform::MsgBox("File Name Error", "File Name not defined.", Buttons::Ok, Icon::Warning);
-        return false;
-    }
-    for (;;) {
-        const QString name = c.Text_FileName->text();
-        const QString path = LogFilePath(c.Text_Path->text(), name);
-        if (path.isEmpty() || !QFileInfo::exists(path)) return true;
-        const QString proposed = ProposeFreeName(name);
-        const Answer a =
-            platform::MsgBox("File Error",
-                             "The file " + name + " already exists.\n\nSelect:\nYes to use  " +
-                                 proposed + "  instead.\nNo to replace  " + name + " .",
-                             Buttons::YesNoCancel, Icon::Warning, Answer::Yes);
-        if (a == Answer::Cancel) return false;
-        if (a == Answer::No) return true;
+    QString name = c.Text_FileName->text();
+    return ::ChooseLogFile(c.Text_Path->text(), &name, [this](const QString& proposed) {
         c.Text_FileName->setText(proposed);
         // The spreadsheet menus must open the file this run writes, not the old one.
         UpdateCsvFile();
-    }
+    });
 }
 
 void LogFilePart::Text_FileName_KeyPress(int& keyAscii) {

@@ -14,10 +14,6 @@ using platform::Icon;
 using namespace settings;
 
 namespace {
-QString StoredValue(int index, const QString& key, const QString& missing) {
-    return platform::Sys().readSetting(AppName, SectionName(index), key, missing);
-}
-
 // A set's name in a menu caption: "&" is a character of the name, not an access key.
 QString MenuText(const QString& caption) {
     QString text = caption;

@@ -48,6 +48,15 @@ private slots:
         QCOMPARE(RowPrefix({false, false, true}, t, 0.0f, 2147483648), "2147483648;"_ba);
     }
 
+    void consoleLine() {
+        const QTime t(13, 5, 9);
+        const QByteArray pc = PcTimeText(t).toLocal8Bit();
+        // The sequence number leads once, whether or not the log has its column.
+        QCOMPARE(ConsoleLine(12, {true, true, true}, t, 3725.0f, " 1,5"),
+                 "12\t" + pc + "\t1:02:05\t 1,5");
+        QCOMPARE(ConsoleLine(3, {false, false, true}, t, 0.0f, "a;b"), "3\ta;b"_ba);
+    }
+
     void logFilePath() {
         QCOMPARE(LogFilePath(u"/data/logs"_s, u"a.csv"_s), u"/data/logs/a.csv"_s);
         QCOMPARE(LogFilePath(u"/"_s, u"a.csv"_s), u"/a.csv"_s);

@@ -121,6 +121,25 @@ private slots:
         differences.sort();
         QCOMPARE(got, differences);
     }
+
+    // The set a command line names; sets 2 and 4 are saved, as "Warm up" and "2".
+    void setNamed_data() {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("index");
+        QTest::newRow("startup") << "startup" << 0;
+        QTest::newRow("number") << "3" << 3;
+        QTest::newRow("number beats a name") << "2" << 2;
+        QTest::newRow("name") << "Warm up" << 4;
+        QTest::newRow("name is exact") << "warm up" << -1;
+        QTest::newRow("out of range") << "6" << -1;
+        QTest::newRow("Not Saved is no name") << "Not Saved" << -1;
+    }
+    void setNamed() {
+        QFETCH(QString, choice);
+        QFETCH(int, index);
+        const QStringList names = {"", NotSaved, "2", NotSaved, "Warm up", NotSaved};
+        QCOMPARE(SetIndexNamed(choice, [&](int i) { return names.at(i); }), index);
+    }
 };
 
 QTEST_MAIN(TestSettingsRecord)
