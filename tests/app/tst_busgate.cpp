@@ -249,31 +249,6 @@ private slots:
         }
     }
 
-    // Declared menu items are disabled during a transaction; what a handler set meanwhile is
-    // their state afterwards.
-    void items() {
-        QWidget window;
-        QAction kept("kept", &window), enabled("enabled", &window), disabled("disabled", &window),
-            free("free", &window);
-        enabled.setEnabled(false);
-        gpib::BusActivity activity;
-        ctl::RefuseDuringBus(activity, &window, {}, {&kept, &enabled, &disabled});
-        const auto state = [&] {
-            QString s;
-            for (const QAction* a : {&kept, &enabled, &disabled, &free})
-                s += a->isEnabled() ? '1' : '0';
-            return s;
-        };
-        QCOMPARE(state(), QString("1011"));
-        {
-            const gpib::Transaction transaction(activity);
-            enabled.setEnabled(true);
-            disabled.setEnabled(false);
-            QCOMPARE(state(), QString("0001"));
-        }
-        QCOMPARE(state(), QString("1101"));
-    }
-
     // Closing waits for a transaction the window's own handlers began, not for one that was
     // under way beneath it when it opened: that one cannot end before the window has closed.
     void closeWaits() {
