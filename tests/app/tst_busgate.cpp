@@ -213,16 +213,12 @@ private slots:
         // A press gives the focus before anyone sees it: focus is no input that starts anything.
         QTest::newRow("click") << "0 0  go"
                                << "1 0  go";
-        QTest::newRow("Space") << "0 0  go"
-                               << "1 0  go";
         QTest::newRow("access key") << "0 0  edit"
                                     << "1 0  edit";
         QTest::newRow("wheel") << "0 0  edit"
                                << "0 1  edit";
         QTest::newRow("typing into the combo box's line") << "0 0  combo"
                                                           << "0 07  combo";
-        QTest::newRow("double click, typing") << "0 0  edit"
-                                              << "0 0 ab edit";
         QTest::newRow("Tab") << "0 0  free"
                              << "0 0  free";
         QTest::newRow("Escape") << "1 0  -"
@@ -241,45 +237,16 @@ private slots:
             QWheelEvent wheel({5, 5}, g.combo->mapToGlobal(QPoint(5, 5)), {}, {0, -120},
                               Qt::NoButton, {}, Qt::NoScrollPhase, false);
             if (input == "click") Click(g.go);
-            if (input == "Space") g.go->setFocus();
-            if (input == "Space") QTest::keyClick(g.go, Qt::Key_Space);
             if (input == "access key") QTest::keyClick(&g.dialog, Qt::Key_G, Qt::AltModifier);
             if (input == "access key") QTest::qWait(200); // the button shows itself pressed first
             if (input == "wheel") QApplication::sendEvent(g.combo, &wheel);
             if (input.startsWith("typing")) g.combo->lineEdit()->setFocus();
             if (input.startsWith("typing")) QTest::keyClicks(g.combo->lineEdit(), "7");
-            if (input.startsWith("double")) QTest::mouseDClick(g.edit, Qt::LeftButton);
-            if (input.startsWith("double")) QTest::keyClicks(g.edit, "ab");
             if (input == "Tab") QTest::keyClick(g.edit, Qt::Key_Tab);
             if (input == "Escape") QTest::keyClick(g.edit, Qt::Key_Escape);
             if (input.endsWith("not declared")) Click(g.free);
             QTEST(g.effect(), busy ? "during" : "after");
         }
-    }
-
-    // Declared menu items are disabled during a transaction; what a handler set meanwhile is
-    // their state afterwards.
-    void items() {
-        QWidget window;
-        QAction kept("kept", &window), enabled("enabled", &window), disabled("disabled", &window),
-            free("free", &window);
-        enabled.setEnabled(false);
-        gpib::BusActivity activity;
-        ctl::RefuseDuringBus(activity, &window, {}, {&kept, &enabled, &disabled});
-        const auto state = [&] {
-            QString s;
-            for (const QAction* a : {&kept, &enabled, &disabled, &free})
-                s += a->isEnabled() ? '1' : '0';
-            return s;
-        };
-        QCOMPARE(state(), QString("1011"));
-        {
-            const gpib::Transaction transaction(activity);
-            enabled.setEnabled(true);
-            disabled.setEnabled(false);
-            QCOMPARE(state(), QString("0001"));
-        }
-        QCOMPARE(state(), QString("1101"));
     }
 
     // Closing waits for a transaction the window's own handlers began, not for one that was
@@ -340,8 +307,6 @@ private slots:
         QTest::addColumn<MainAct>("act");
         QTest::newRow("Tools > Busmate")
             << MainAct([](Ui::MainForm* ui) { Choose(ui->Menu_GPIB); });
-        QTest::newRow("Tools > Conditional Command")
-            << MainAct([](Ui::MainForm* ui) { Choose(ui->Menu_Conditional); });
         QTest::newRow("Conditional Command button")
             << MainAct([](Ui::MainForm* ui) { Click(ui->Button_CondCommand); });
         QTest::newRow("Manual GPIB Address")

@@ -47,7 +47,8 @@ private slots:
         }
     }
 
-    // Closing asks once after a change (answer -1: no change); Cancel keeps window and entries.
+    // Closing asks once after a change (answer -1: no change); Yes saves the start-up set,
+    // Cancel keeps window and entries.
     void exitQuestion_data() {
         QTest::addColumn<int>("answer");
         QTest::newRow("Yes") << int(Answer::Yes);
@@ -69,6 +70,8 @@ private slots:
         QVERIFY(f.sys.pendingAnswers() == 0 &&
                 f.form->isVisible() == (answer == int(Answer::Cancel)) &&
                 f.ui()->Text_MeasQuery->text() == (answer >= 0 ? "MEAS?" : ""));
+        QCOMPARE(f.sys.settings.value("Sequor/Settings/Query", "-"),
+                 answer == int(Answer::Yes) ? "MEAS?" : "-");
     }
 
     // However showing and activating arrive, and even when an activation comes while the
@@ -144,8 +147,8 @@ private slots:
         QCOMPARE(positions(), before);
     }
 
-    // The main window's boxes go through the shared translation: Delete edits, and what Alt or
-    // AltGr types meets each box's filter.
+    // The main window's boxes go through the shared translation: what Alt or AltGr types meets
+    // each box's filter.
     void boxesEditAndFilter_data() {
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("key");
@@ -153,15 +156,11 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("text");
         const int alt = Qt::AltModifier, altGr = Qt::GroupSwitchModifier;
-        QTest::newRow("count: Delete") << "Text_Time_1" << int(Qt::Key_Delete) << 0 << "\x7f"
-                                       << "1";
         QTest::newRow("count: Alt+Z") << "Text_Time_1" << int(Qt::Key_Z) << alt << "z"
                                       << "21";
         QTest::newRow("name: AltGr+\\")
             << "Text_FileName" << int(Qt::Key_Backslash) << altGr << "\\"
             << "Test.csv";
-        QTest::newRow("device ID: Alt+z") << "Text_DeviceID" << int(Qt::Key_Z) << alt << "z"
-                                          << "Z";
     }
     void boxesEditAndFilter() {
         QFETCH(QString, box);
@@ -173,7 +172,6 @@ private slots:
         auto* edit = f.form->findChild<QLineEdit*>(box);
         QVERIFY(edit);
         edit->setCursorPosition(0);
-        typed = typed == "\\x7f" ? QString(QChar(0x7f)) : typed == "\\\\" ? "\\" : typed;
         QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(mods), typed);
         QApplication::sendEvent(edit, &press);
         QTEST(edit->text(), "text");
@@ -185,8 +183,8 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("text"); // after leaving
-        for (const char* box :
-             {"Text_Time_0", "Text_Time_1", "Text_Time_2", "Text_DeviceID", "Text_MeasQuery"})
+        // One box of each filter.
+        for (const char* box : {"Text_Time_0", "Text_DeviceID", "Text_MeasQuery"})
             QTest::newRow(box) << box << "1"
                                << "1";
         QTest::newRow("Text_FileName") << "Text_FileName"

@@ -72,22 +72,6 @@ class TestBusTrace : public QObject {
     Q_OBJECT
 
 private slots:
-    void escaped_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("printable") << QByteArray("MEAS? 1,2") << QByteArray("MEAS? 1,2");
-        QTest::newRow("quote, backslash") << QByteArray("a\"b\\c") << QByteArray("a\\\"b\\\\c");
-        QTest::newRow("line ends, tab") << QByteArray("\r\n\t") << QByteArray("\\r\\n\\t");
-        QTest::newRow("NUL, controls")
-            << QByteArray("\x00\x01\x1F\x7F", 4) << QByteArray("\\x00\\x01\\x1F\\x7F");
-        QTest::newRow("above 127") << QByteArray("\x80\xE9\xFF") << QByteArray("\\x80\\xE9\\xFF");
-    }
-    void escaped() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QByteArray, text);
-        QCOMPARE(TraceEscaped(bytes.constData(), long(bytes.size())), text);
-    }
-
     // Every byte comes back from its text, and the text holds printable ASCII only.
     void everyByteVisible() {
         QByteArray all;

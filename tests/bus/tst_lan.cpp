@@ -1,6 +1,6 @@
-// The LAN back-end: the choice and the store's list by table, the VXI-11 wire format, and
-// whole transfers and faults through a fake VXI-11 gateway and fake raw-socket instruments
-// over the simulated bench.
+// The LAN back-end: the choice (the USB one's too) and the store's list by table, the VXI-11 wire
+// format, and whole transfers and faults through a fake VXI-11 gateway and fake raw-socket
+// instruments over the simulated bench.
 #include "FormFixture.h"
 #include "bus/BusChoice.h"
 #include "bus/LanBus.h"
@@ -81,7 +81,9 @@ private slots:
         QTest::newRow("portmapper")
             << "vxi11:localhost:4111" << V << "localhost" << 4111 << "VXI-11 gateway localhost";
         QTest::newRow("lan") << "lan" << int(BusChoice::Kind::Lan) << "" << 0 << "LAN instruments";
-        for (const char* bad : {"vxi11:", "vxi11:gw:0", "vxi11:gw/", "vxi11:gw/gpib0,3", "LAN"})
+        QTest::newRow("usbtmc") << "usbtmc" << int(BusChoice::Kind::Usbtmc) << "" << 0 << "USBTMC";
+        for (const char* bad :
+             {"vxi11:", "vxi11:gw:0", "vxi11:gw/", "vxi11:gw/gpib0,3", "LAN", "usbtmc:1"})
             QTest::newRow(bad) << bad << X << "" << 0 << "";
     }
     void choice() {

@@ -2,7 +2,6 @@
 // I/O path (read, write and the driver's ioctls) against a stand-in for the kernel over the
 // simulated bench. With SEQUOR_TEST_USBTMC naming a node, a real instrument answers too.
 #include "FakeUsbtmc.h"
-#include "bus/BusChoice.h"
 #include "bus/SimBench.h"
 #include "bus/Usbtmc.h"
 #include "platform/ScriptedPlatform.h"
@@ -98,13 +97,6 @@ private slots:
             got << QString("%1:%2").arg(pad).arg(
                 path.startsWith(dir.path()) ? path.mid(dir.path().size() + 1) : path);
         QCOMPARE(got.join(' '), expected);
-    }
-
-    void choice() {
-        const BusChoice c = ParseBusChoice("usbtmc");
-        QCOMPARE(int(c.kind), int(BusChoice::Kind::Usbtmc));
-        QCOMPARE(BusTitle(c), QString("USBTMC"));
-        QCOMPARE(int(ParseBusChoice("usbtmc:1").kind), int(BusChoice::Kind::Invalid));
     }
 
     // Messages both ways, bytes exact; an answer longer than a read ends only with its last

@@ -145,23 +145,6 @@ private slots:
             QCOMPARE(redone, 2); // the first point, and the change from every point to extremes
         }
     }
-
-    // A row added to a run of a hundred rows costs what one added to a run of a million does.
-    void rowCostStaysFlat() {
-        QRandomGenerator random(3);
-        ChartData data;
-        std::size_t atSmall = 0, atLarge = 0;
-        chart::Reduced r;
-        for (std::size_t n = 1; n <= 1'000'000; ++n) {
-            data.append(double(n), random.bounded(1.0));
-            if (n == 99 || n == 999'999) r = data.reduce(1, 2'000'000, 1600);
-            if (n == 100 || n == 1'000'000) {
-                QVERIFY(data.extend(r));
-                (n == 100 ? atSmall : atLarge) = data.lastCost();
-            }
-        }
-        QCOMPARE(atLarge, atSmall);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestChartData)

@@ -1,5 +1,6 @@
 // The chart window on log files: what it draws, a file that grows, a file that is not a log,
-// zoom and Follow, export.
+// zoom and Follow, export; and the chart of a run on the simulated bench.
+#include "FormFixture.h"
 #include "measure/ui/ChartForm.h"
 #include "platform/ScriptedPlatform.h"
 
@@ -7,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtCharts/QChart>
+#include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
 using namespace Qt::Literals::StringLiterals;
@@ -84,6 +87,63 @@ private slots:
                  qPrintable(sys.boxes[0].text));
         QVERIFY(main.findChildren<ChartForm*>().isEmpty() ||
                 !main.findChildren<ChartForm*>()[0]->isVisible());
+    }
+
+    // The chart of a run, opened with the Chart button before the run: it holds exactly the
+    // logged values, with gaps where a row was not a number, the conditional command's band,
+    // and a mark where the condition was met.
+    void followsARun() {
+        FormFixture f(BenchJson(R"({ "address": 3, "replies": { "MEAS?":
+            ["+1.5", "OVLD", "2.25", "-3E-1", "7", "8"] } })"));
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid() && f.start(true));
+        Ui::MainForm* ui = f.ui();
+        ui->Text_Path->setText(dir.path());
+        f.p.ConnectAndApplyTiming("3", "MEAS?", 1, 5);
+        for (int i = 0; i < 3; ++i)
+            f.p.Check_Log[i]->setChecked(i == 1); // time from start only
+        f.p.settings.setMeasurement({{}, {}, false, u","_s});
+        // On, sending nothing, not ending: equal to 2 within 20 %, met at the first hit.
+        f.p.settings.setCondCommand({u"400010014C1"_s, {u"2"_s, u"10"_s}, {}});
+
+        ui->Button_Chart->click();
+        auto* chart = f.form->findChild<ChartForm*>();
+        QVERIFY(chart && chart->isVisible());
+        QCOMPARE(chart->windowTitle(), u"Test.csv"_s);
+
+        // Every wait ends at once; after each row the chart holds what the log holds.
+        QList<qsizetype> pointsAfterRow;
+        QObject::connect(&f.p.controller, &RunController::timerArmed, chart,
+                         [&] { f.p.controller.timerFired(); });
+        QObject::connect(&f.p.controller, &RunController::rowMeasured, chart,
+                         [&] { pointsAfterRow << qsizetype(chart->data().size()); });
+        f.p.Button_Start_Click();
+        QCOMPARE(pointsAfterRow, (QList<qsizetype>{1, 2, 3, 4, 5}));
+
+        QFile log(dir.filePath(u"Test.csv"_s));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), "Time From Start;Measured\r\n0:00:00;+1,5\r\n0:00:01;OVLD\r\n"
+                                "0:00:02;2,25\r\n0:00:03;-3E-1\r\n0:00:04;7\r\n"_ba);
+        const double h = 1 / 3600.0; // the time axis counts hours
+        using Segments = QList<QList<QPointF>>;
+        QCOMPARE(chart->DrawnSegments(),
+                 (Segments{{{2 * h, 2.25}, {3 * h, -0.3}, {4 * h, 7}}, {{0, 1.5}}}));
+        QCOMPARE(chart->ui.Label_Status->text(), u"5 rows, 1 not numbers"_s);
+
+        // The band of "equal to 2 within 20 %", and the mark on the row that met it.
+        QList<QList<QPointF>> levels;
+        QPointF mark;
+        for (QAbstractSeries* s : chart->ui.Chart_Plot->chart()->series()) {
+            auto* xy = static_cast<QXYSeries*>(s);
+            if (xy->pen().style() == Qt::DashLine) levels << xy->points();
+            if (auto* dots = qobject_cast<QScatterSeries*>(s); dots && dots->markerSize() > 10)
+                mark = dots->count() == 1 ? dots->at(0) : QPointF(-1, -1);
+        }
+        QCOMPARE(levels.size(), 2);
+        QCOMPARE(float(levels[0][0].y()), 1.6f);
+        QCOMPARE(float(levels[1][0].y()), 2.4f);
+        QCOMPARE(mark, QPointF(2 * h, 2.25));
+        chart->close();
     }
 };
 

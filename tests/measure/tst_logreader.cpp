@@ -3,9 +3,7 @@
 #include "measure/LogReader.h"
 #include "measure/Run.h"
 
-#include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 
@@ -150,35 +148,6 @@ private slots:
                          text.constData());
             }
         }
-    }
-
-    // A million rows: read whole, the last one right.
-    void millionRows() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"big.csv"_s);
-        LogWriter writer;
-        QCOMPARE(writer.open(path, SyncPolicy::AtMostOncePerSecond), OpenFailure::None);
-        QVERIFY(writer.writeLine("Time From Start;Sequence;Measured"));
-        const int rows = 1'000'000;
-        for (int i = 1; i <= rows; ++i)
-            QVERIFY(writer.writeLine(RowPrefix({false, true, true}, {}, float(i - 1), i) +
-                                     QByteArray::number(i % 1000) + ",5"));
-        writer.close();
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        LogReader reader;
-        std::size_t count = 0;
-        LogPoint last;
-        while (!file.atEnd()) {
-            QVERIFY(reader.feed(file.read(1 << 20)));
-            const std::vector<LogPoint> points = reader.take();
-            count += points.size();
-            if (!points.empty()) last = points.back();
-        }
-        QVERIFY(reader.finish());
-        QCOMPARE(count, std::size_t(rows));
-        QCOMPARE(last.x, rows - 1.0);
-        QCOMPARE(last.y, 0.5);
     }
 };
 

@@ -1,16 +1,11 @@
 // Handing a log to the spreadsheet program: the starts, the checks of the chosen paths, and a
-// real LibreOffice reading a log as numbers.
-#include "measure/LogFile.h"
-#include "measure/Processing.h"
+// real program started with the arguments as they were built.
 #include "platform/ui/QtPlatform.h"
 #include "settings/ExcelHandoff.h"
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QXmlStreamReader>
 
 using namespace excel;
 
@@ -25,30 +20,6 @@ bool WriteFile(const QString& path, const QByteArray& bytes, bool executable = f
     return true;
 }
 
-// The cells of a flat spreadsheet file, row by row, as "type:value" ("string:Measured",
-// "float:10.5"); empty cells left out.
-QList<QStringList> Cells(const QString& fods) {
-    QFile f(fods);
-    QList<QStringList> rows;
-    if (!f.open(QIODevice::ReadOnly)) return rows;
-    QXmlStreamReader xml(&f);
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (!xml.isStartElement()) continue;
-        if (xml.name() == QLatin1String("table-row")) rows.append(QStringList());
-        if (xml.name() != QLatin1String("table-cell") || rows.isEmpty()) continue;
-        const auto attrs = xml.attributes();
-        const QString type = attrs.value("office:value-type").toString();
-        if (type.isEmpty()) continue;
-        QString value = attrs.value("office:value").toString();
-        if (type == "string")
-            value = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-        rows.last() << type + ":" + value;
-    }
-    while (!rows.isEmpty() && rows.last().isEmpty())
-        rows.removeLast();
-    return rows;
-}
 } // namespace
 
 class TestExcelHandoff : public QObject {
@@ -155,54 +126,6 @@ private slots:
         // A program that cannot start says why.
         QCOMPARE(p.startProgram(csv, {}), QString("Permission denied"));
         QCOMPARE(p.startProgram(dir.filePath("gone"), {}), QString("No such file or directory"));
-    }
-
-    // A real LibreOffice opens logs of both decimal separators with the Measured column as
-    // numbers and the "sep=;" line not taken as a row.
-    void realLibreOffice_data() {
-        QTest::addColumn<QString>("separator");
-        QTest::newRow("dot") << ".";
-        QTest::newRow("comma") << ",";
-    }
-    void realLibreOffice() {
-        QFETCH(QString, separator);
-        const QString soffice = QStandardPaths::findExecutable("soffice");
-        if (soffice.isEmpty()) QSKIP("LibreOffice is not installed");
-        QTemporaryDir dir;
-        const QString csv = dir.filePath("run.csv");
-        // As a run writes it: x-axis columns, then the answer with the user's separator.
-        QByteArray log = separator == "." ? "sep=;\r\n" : "";
-        log += HeaderLine({false, true, true}) + "\r\n";
-        const QList<QByteArray> answers = {" 10.5", "+1.05000E+01", "-0.001", " 12"};
-        for (int i = 0; i < answers.size(); ++i)
-            log += RowPrefix({false, true, true}, {}, float(i * 30), i + 1) +
-                   LocalizeDecimal(answers[i], separator) + "\r\n";
-        QVERIFY(WriteFile(csv, log));
-
-        const LogFormat format = LogFormatOf(csv, "?");
-        const QList<Launch> starts =
-            OpenCommands(1, soffice, {}, csv, format.hasSepLine, format.decimalSeparator);
-        QCOMPARE(starts.size(), 1);
-        QStringList args = {"-env:UserInstallation=" +
-                                QUrl::fromLocalFile(dir.filePath("profile")).toString(),
-                            "--headless",
-                            "--convert-to",
-                            "fods",
-                            "--outdir",
-                            dir.path()};
-        args += starts[0].arguments;
-        QProcess office;
-        office.setProcessChannelMode(QProcess::MergedChannels);
-        office.start(soffice, args);
-        QVERIFY(office.waitForFinished(180000));
-        const QList<QStringList> rows = Cells(dir.filePath("run.fods"));
-        QCOMPARE(rows.size(), 5);
-        QCOMPARE(rows[0],
-                 QStringList({"string:Time From Start", "string:Sequence", "string:Measured"}));
-        QStringList measured;
-        for (qsizetype i = 1; i < rows.size(); ++i)
-            measured << rows[i].value(2);
-        QCOMPARE(measured, QStringList({"float:10.5", "float:10.5", "float:-0.001", "float:12"}));
     }
 };
 
