@@ -16,9 +16,9 @@ set(compressed)
 foreach(pair "${SEQUOR_PACKAGE_OUT}/sequor.1|sequor.1.gz"
              "${SEQUOR_PACKAGE_OUT}/changelog|changelog.gz"
              "${CMAKE_SOURCE_DIR}/README.md|README.md.gz")
-  string(REPLACE "|" ";" parts "${pair}")
-  list(GET parts 0 from)
-  list(GET parts 1 to)
+  string(REPLACE "|" ";" fields "${pair}")
+  list(GET fields 0 from)
+  list(GET fields 1 to)
   add_custom_command(OUTPUT ${SEQUOR_PACKAGE_OUT}/${to}
                      COMMAND gzip -9nc ${from} > ${SEQUOR_PACKAGE_OUT}/${to}
                      DEPENDS ${from} VERBATIM)

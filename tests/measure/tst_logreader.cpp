@@ -18,10 +18,10 @@ const QList<QPair<QByteArray, double>> Answers = {
     {"OVLD", NAN},       {"3.25", 3.25}, {"12;5", 12},
     {"  7", 7},          {"1.5E", 1.5},  {QByteArray("\0x", 2), NAN}};
 
-// Reads bytes in random pieces, as from a file a run is still writing.
-LogReader ReadInPieces(const QByteArray& bytes, std::vector<LogPoint>& points, quint32 seed) {
+// Reads bytes in random chunks, as from a file a run is still writing.
+LogReader ReadInChunks(const QByteArray& bytes, std::vector<LogPoint>& points, quint32 mix) {
     LogReader reader;
-    QRandomGenerator random(seed);
+    QRandomGenerator random(mix);
     for (qsizetype at = 0; at < bytes.size();) {
         const qsizetype n = random.bounded(1, 40);
         if (!reader.feed(bytes.mid(at, n))) break;
@@ -78,7 +78,7 @@ private slots:
             expected << u"%1:%2"_s.arg(x).arg(std::isnan(y) ? u"gap"_s : QString::number(y));
         }
         std::vector<LogPoint> points;
-        const LogReader reader = ReadInPieces(log, points, quint32(mask));
+        const LogReader reader = ReadInChunks(log, points, quint32(mask));
         QCOMPARE(reader.error(), QString());
         QCOMPARE(Points(points), expected.join(' '));
         QCOMPARE(reader.nonNumbers(), 3);
@@ -112,7 +112,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, error);
         std::vector<LogPoint> points;
-        const LogReader reader = ReadInPieces(bytes, points, 7);
+        const LogReader reader = ReadInChunks(bytes, points, 7);
         QVERIFY2(reader.error().startsWith(error), qPrintable(reader.error()));
     }
 
@@ -120,15 +120,15 @@ private slots:
     // in it; a log saved with LF line ends is read too, its last line without one as well.
     void lineEnds() {
         std::vector<LogPoint> points;
-        LogReader crlf = ReadInPieces("Sequence;Measured\r\n1;2\nV\r\n2;4\r\n"_ba, points, 1);
+        LogReader crlf = ReadInChunks("Sequence;Measured\r\n1;2\nV\r\n2;4\r\n"_ba, points, 1);
         QCOMPARE(Points(points), u"1:2 2:4"_s);
         points.clear();
-        LogReader lf = ReadInPieces("Sequence;Measured\n1;2\n2;x\n3;5"_ba, points, 2);
+        LogReader lf = ReadInChunks("Sequence;Measured\n1;2\n2;x\n3;5"_ba, points, 2);
         QCOMPARE(Points(points), u"1:2 2:gap 3:5"_s);
         QCOMPARE(crlf.error() + lf.error(), QString());
         // An invalid measurement ends the run: counted, not drawn.
         points.clear();
-        const LogReader invalid = ReadInPieces(
+        const LogReader invalid = ReadInChunks(
             "Sequence;Measured\r\n1;2\r\nInvalid Measurement, Sequence terminated by program."
             "\r\nERR\r\n"_ba,
             points, 3);
