@@ -80,6 +80,20 @@ protected:
     // instruments found; ERR with EBUS when there are none, ETAB when they do not fit.
     void setListeners(const std::vector<Addr4882_t>& found, Addr4882_t* resultList, int limit);
 
+    // ibask and ibtmo on a back-end's own descriptor timeout code; tmo is null for a
+    // descriptor that does not exist.
+    int askTimeout(const int* tmo, int option, int* value) {
+        if (!tmo) return setStatus(ERR, EDVR, 0);
+        if (option != IbaTMO || !value) return setStatus(ERR, EARG, 0);
+        *value = *tmo;
+        return setStatus(CMPL, 0, 0);
+    }
+    int changeTimeout(int* tmo, int v) {
+        if (!tmo) return setStatus(ERR, EDVR, 0);
+        if (v < 0 || v > 17) return setStatus(ERR, EARG, 0);
+        *tmo = v;
+        return setStatus(CMPL, 0, 0);
+    }
     int setStatus(int sta, int err, long cntl) {
         sta_ = sta;
         err_ = err;

@@ -531,18 +531,12 @@ int Prologix::ibwait(int ud, int mask) {
 
 int Prologix::ibask(int ud, int option, int* value) {
     Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (option != IbaTMO || !value) return setStatus(ERR, EARG, 0);
-    *value = u->tmo;
-    return setStatus(CMPL, 0, 0);
+    return askTimeout(u ? &u->tmo : nullptr, option, value);
 }
 
 int Prologix::ibtmo(int ud, int v) {
     Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (v < 0 || v > 17) return setStatus(ERR, EARG, 0);
-    u->tmo = v;
-    return setStatus(CMPL, 0, 0);
+    return changeTimeout(u ? &u->tmo : nullptr, v);
 }
 
 int Prologix::ibrsp(int ud, char* spr) {

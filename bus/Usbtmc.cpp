@@ -258,18 +258,12 @@ int Usbtmc::ibwait(int ud, int mask) {
 
 int Usbtmc::ibask(int ud, int option, int* value) {
     Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (option != IbaTMO || !value) return setStatus(ERR, EARG, 0);
-    *value = u->tmo;
-    return setStatus(CMPL, 0, 0);
+    return askTimeout(u ? &u->tmo : nullptr, option, value);
 }
 
 int Usbtmc::ibtmo(int ud, int v) {
     Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (v < 0 || v > 17) return setStatus(ERR, EARG, 0);
-    u->tmo = v;
-    return setStatus(CMPL, 0, 0);
+    return changeTimeout(u ? &u->tmo : nullptr, v);
 }
 
 int Usbtmc::ibrsp(int ud, char* spr) {
