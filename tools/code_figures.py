@@ -94,8 +94,22 @@ def includes_against_order(root):
                     found.append(f"{relative}:{n} {line.split()[1]}")
     return found
 
+def code_lines(text):
+    """Lines that hold code: blank lines and whole-line comments do not count."""
+    count, in_block = 0, False
+    for line in text.splitlines():
+        s = line.strip()
+        if in_block:
+            in_block = "*/" not in s
+        elif s.startswith("/*"):
+            in_block = "*/" not in s
+        elif s and not s.startswith("//"):
+            count += 1
+    return count
+
+
 def line_count(paths):
-    return sum(len(p.read_text(errors="replace").splitlines()) for p in paths)
+    return sum(code_lines(p.read_text(errors="replace")) for p in paths)
 
 
 def test_lines(root):
