@@ -9,10 +9,12 @@
 #include <QTemporaryDir>
 
 // A terminal window loaded and first activated on a bench, in a fresh working folder, with the
-// instrument on loan and the selection as a main window keeps them.
+// instrument on loan and the selection as a main window keeps them. The bench's timeouts are
+// the real ones times timeoutScale; worker: as BenchGuard has it.
 struct Terminal {
-    explicit Terminal(const QByteArray& instruments, const QMap<QString, QString>& options = {})
-        : bench(BenchJson(instruments, dir.filePath("journal"))),
+    explicit Terminal(const QByteArray& instruments, const QMap<QString, QString>& options = {},
+                      double timeoutScale = 0.001, bool worker = false)
+        : bench(BenchJson(instruments, dir.filePath("journal"), timeoutScale), worker),
           device(bench.instrument().lend()) {
         QDir::setCurrent(dir.path());
         for (auto it = options.begin(); it != options.end(); ++it)

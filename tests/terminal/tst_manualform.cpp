@@ -1,6 +1,6 @@
 // Busmate: its plain rules by table (messages, the incoming box's lines and limits, list files,
 // options, status bytes), and the window against the simulated bench: device selection, Id All,
-// sending, the incoming box, the message lists on real files, the options and the help.
+// sending, keys, the message lists on real files and the options.
 #include "Focus.h"
 #include "TerminalFixture.h"
 #include "terminal/Busmate.h"
@@ -19,6 +19,9 @@ namespace {
 const QByteArray Three = R"({ "address": 22, "replies": {} },
     { "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0" } },
     { "address": 9, "status": "serial-poll", "terminator": "\r\n", "replies": { "ID?": "OLD 9" } })";
+const QByteArray One = R"({ "address": 3, "replies": {} })";
+// The start-up list a fresh folder gets.
+const QByteArray Defaults = "ID?\r\n*IDN?\r\nINIT\r\nFAC\r\nSET?\r\n";
 
 } // namespace
 
@@ -33,8 +36,6 @@ private slots:
         QTest::addColumn<bool>("query");
         QTest::newRow("CURVE??") << QByteArray("CURVE??") << QByteArray("CURVE") << true;
         QTest::newRow("?? alone") << QByteArray("??") << QByteArray() << true;
-        QTest::newRow("inside") << QByteArray("HEADER OFF;VOLT?") << QByteArray("HEADER OFF;VOLT?")
-                                << true;
         QTest::newRow("A??B") << QByteArray("A??B") << QByteArray("AB") << true;
         QTest::newRow("X???") << QByteArray("X???") << QByteArray("X?") << true;
         QTest::newRow("command") << QByteArray("  OUT ON ") << QByteArray("OUT ON") << false;
@@ -50,29 +51,15 @@ private slots:
                  sent + "\r\n" + sent + "\n");
     }
 
-    // Lines of 50 characters behind the two-digit address, and the lines the size check counts.
-    void incomingLines_data() {
-        QTest::addColumn<int>("length");
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("sizeLines");
-        QTest::newRow("empty") << 0 << 0 << 1;
-        QTest::newRow("25: half rounds to even 0") << 25 << 1 << 1;
-        QTest::newRow("50") << 50 << 1 << 2;
-        QTest::newRow("51") << 51 << 2 << 2;
-        QTest::newRow("75: half rounds to even 2") << 75 << 2 << 3;
-        QTest::newRow("125: half rounds to even 2") << 125 << 3 << 3;
-    }
+    // Lines of 50 characters behind the two-digit address; the size check counts a 50th of the
+    // length, rounded half to even, plus one.
     void incomingLines() {
-        QFETCH(int, length);
-        QString msg;
-        for (int i = 0; i < length; ++i)
-            msg += QChar(char16_t('A' + i % 26));
-        QString expected;
-        for (int i = 0; i < length; i += IncomingLineLength)
-            expected += "07: " + msg.mid(i, IncomingLineLength) + "\r\n";
-        QCOMPARE(IncomingLines(7, msg), expected);
-        QTEST(int(expected.count("07: ")), "lines");
-        QTEST(int(SizeLines(length)), "sizeLines");
+        QCOMPARE(IncomingLines(7, QString(51, 'a')), "07: " + QString(50, 'a') + "\r\n07: a\r\n");
+        QCOMPARE(IncomingLines(7, {}), QString());
+        QList<qint64> counted;
+        for (const qint64 n : {0, 25, 50, 51, 75, 125})
+            counted << SizeLines(n);
+        QCOMPARE(counted, QList<qint64>({1, 1, 2, 2, 3, 3}));
     }
 
     // The capacity counts 6 characters per line beyond the text; beyond any 16-bit range the
@@ -109,12 +96,9 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QByteArray>("written");
-        QTest::newRow("CR LF") << QByteArray("ID?\r\n*IDN?\r\n") << QStringList{"ID?", "*IDN?"}
-                               << QByteArray("ID?\r\n*IDN?\r\n");
-        QTest::newRow("empty line kept") << QByteArray("A\r\n\r\nB") << QStringList{"A", "", "B"}
-                                         << QByteArray("A\r\n\r\nB\r\n");
-        QTest::newRow("blanks trimmed")
-            << QByteArray("  VOLT 1  \r\n") << QStringList{"VOLT 1"} << QByteArray("VOLT 1\r\n");
+        QTest::newRow("CR LF, empty line, blanks")
+            << QByteArray(" A \r\n\r\nB") << QStringList{"A", "", "B"}
+            << QByteArray("A\r\n\r\nB\r\n");
         QTest::newRow("CR and LF alone")
             << QByteArray("A\rB\nC") << QStringList{"A", "B", "C"} << QByteArray("A\r\nB\r\nC\r\n");
         QTest::newRow("help dropped")
@@ -131,8 +115,9 @@ private slots:
         QCOMPARE(MessageListBytes(QStringList{HelpEntry} + entries), written);
     }
 
+    // Sorting puts the one help entry first and ignores case.
     void sortSearchAndDelete() {
-        const QStringList list{HelpEntry, "set?", "*IDN?", "ID?", "Fac", "INIT", "a"};
+        const QStringList list{HelpEntry, "set?", "*IDN?", "ID?", "Fac", "INIT", "a", HelpEntry};
         QCOMPARE(SortedEntries(list),
                  QStringList({HelpEntry, "*IDN?", "a", "Fac", "ID?", "INIT", "set?"}));
         QCOMPARE(QList<int>({FindPrefix(list, "*i"), FindPrefix(list, "i"), FindPrefix(list, "zz"),
@@ -179,61 +164,11 @@ private slots:
     // the serial poll (-1).
     void syntaxBytes() {
         QString errors;
-        for (auto [method, status] : {std::pair{1, 0x60},
-                                      {1, 0x70},
-                                      {1, 0x61},
-                                      {1, 0x50},
-                                      {-1, 0x61},
-                                      {-1, 0x71},
-                                      {-1, 0x60}})
-            errors += IsSyntaxError(method, status) ? '1' : '0';
+        for (const int status : {0x60, 0x70, 0x61, 0x50})
+            errors += IsSyntaxError(1, status) ? '1' : '0';
+        for (const int status : {0x61, 0x71, 0x60})
+            errors += IsSyntaxError(-1, status) ? '1' : '0';
         QCOMPARE(errors, QString("1100110"));
-    }
-
-    // One listener: selected at once; a fresh folder gets the default start-up list.
-    void oneListener() {
-        Terminal t(R"({ "address": 5, "replies": {} })");
-        QVERIFY(t.start());
-        QCOMPARE(t.form->windowTitle(), QString("Busmate, v1.91 - Jan 2017"));
-        QCOMPARE(
-            QVariantList(
-                {t.selection.SelectedButton, t.device.address(), t.ui()->AddressButton_0->text(),
-                 t.ui()->AddressButton_0->font().bold(), t.ui()->SendMessageList->isEnabled(),
-                 t.ui()->History->menuAction()->isEnabled(), t.ui()->EnableSyntaxCheck->isEnabled(),
-                 t.ui()->AddressButton_1->isEnabled(), t.ui()->IdAll->isEnabled()}),
-            QVariantList({1, 5, "5", true, true, true, true, false, true}));
-        QCOMPARE(t.form->Entries(), QStringList({"<Help>", "ID?", "*IDN?", "INIT", "FAC", "SET?"}));
-        QCOMPARE(FileBytes(t.path("StartUp.gmg")),
-                 QByteArray("ID?\r\n*IDN?\r\nINIT\r\nFAC\r\nSET?\r\n"));
-        QCOMPARE(t.ui()->OutGoingFile->text(), t.path("StartUp.gmg"));
-    }
-
-    // Three listeners: nothing selected until a click; the click selects and shows it bold.
-    void threeListeners() {
-        Terminal t(Three);
-        QVERIFY(t.start());
-        QStringList captions;
-        for (QPushButton* b : t.form->AddressButton)
-            if (b->isEnabled()) captions << b->text();
-        QCOMPARE(captions, QStringList({"3", "9", "22"}));
-        QVERIFY(!t.ui()->SendMessageList->isEnabled() &&
-                !t.ui()->History->menuAction()->isEnabled() && !t.ui()->SendToDevice->isEnabled() &&
-                t.selection.SelectedButton == 0);
-        QVERIFY(!t.ui()->AddressButton_0->isChecked());
-        t.ui()->AddressButton_1->click();
-        QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(),
-                               t.ui()->AddressButton_1->font().bold(),
-                               t.ui()->AddressButton_0->font().bold(),
-                               t.ui()->SendMessageList->isEnabled(),
-                               t.ui()->History->menuAction()->isEnabled(),
-                               t.ui()->SendToDevice->isEnabled()}),
-                 QVariantList({2, 9, true, false, true, true, true}));
-        // Unticking both identification boxes disables Id All; either one enables it.
-        t.ui()->bmID->click();
-        t.ui()->bmIDN->click();
-        QVERIFY(!t.ui()->IdAll->isEnabled());
-        t.ui()->bmIDN->click();
-        QVERIFY(t.ui()->IdAll->isEnabled());
     }
 
     // Keys through the real window, with an answer shown (so Clear follows the incoming box in
@@ -302,12 +237,23 @@ private slots:
                  QVariantList({3, 22, false, "ID?"}));
     }
 
-    // Id All with both boxes: ID? first, *IDN? only after a timeout, "No response" for the
-    // silent one; the list reads in ascending order and the selection is as before.
+    // Three listeners in ascending order, nothing selected until a click shows one bold. Id All
+    // with both boxes: ID? first, *IDN? only after a timeout, "No response" for the silent one;
+    // the list reads in ascending order and the selection is as before.
     void idAll() {
         Terminal t(Three);
         QVERIFY(t.start());
-        t.ui()->AddressButton_1->click(); // address 9
+        QStringList captions;
+        for (QPushButton* b : t.form->AddressButton)
+            if (b->isEnabled()) captions << b->text();
+        QCOMPARE(captions, QStringList({"3", "9", "22"}));
+        QVERIFY(!t.ui()->SendMessageList->isEnabled() && t.selection.SelectedButton == 0);
+        t.ui()->AddressButton_1->click();
+        QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(),
+                               t.ui()->AddressButton_1->font().bold(),
+                               t.ui()->AddressButton_0->font().bold(),
+                               t.ui()->SendMessageList->isEnabled()}),
+                 QVariantList({2, 9, true, false, true}));
         t.journal();
         t.ui()->bmAddLF->click();
         t.form->IdAll_Click();
@@ -316,8 +262,6 @@ private slots:
         QCOMPARE(t.journal(),
                  QStringList({"22 W ID?\\n", "22 W *IDN?\\n", "9 W ID?\\n", "9 R OLD 9\\r\\n",
                               "3 W ID?\\n", "3 W *IDN?\\n", "3 R SIMLAB,M401A,0,1.0\\n"}));
-        QCOMPARE(t.device.address(), 9);
-        QCOMPARE(t.ui()->ReceivedCharacters->text(), QString());
         // The descriptor talks to address 9 again, with its own timeout back.
         t.ui()->bmAddLF->click();
         t.send("ID?");
@@ -325,15 +269,22 @@ private slots:
         QCOMPARE(t.timeout(), 12);
     }
 
-    // Each kind of message: what goes on the bus, and each answer on top of the box in full
-    // lines of 50 behind one prefix, NUL included; the last message is in the list, selected,
-    // added at its end when it was new.
+    // One listener is selected at once; a fresh folder gets the default start-up list. Each
+    // kind of message: what goes on the bus, and each answer on top of the box in full lines
+    // of 50 behind one prefix, NUL included; the last message is in the list, selected.
     void messages() {
         const QByteArray longAnswer = QByteArray(60, 'x') + "\\u0000" + QByteArray(59, 'y');
         Terminal t(R"({ "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0",
             "CURVE": "1,2,3", "HOLD": "held", "LONG?": ")" +
                    longAnswer + R"(" }, "accepts": ["OUT ON"] })");
         QVERIFY(t.start());
+        QCOMPARE(t.form->windowTitle(), QString("Busmate, v1.91 - Jan 2017"));
+        QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(),
+                               t.ui()->AddressButton_0->font().bold(),
+                               t.ui()->AddressButton_1->isEnabled()}),
+                 QVariantList({1, 3, true, false}));
+        QCOMPARE(t.form->Entries(), QStringList({"<Help>", "ID?", "*IDN?", "INIT", "FAC", "SET?"}));
+        QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults);
         t.journal();
         for (const char* s : {"*IDN?", "HOLD", "??", "OUT ON", "CURVE??", "LONG?"})
             t.send(s);
@@ -350,82 +301,24 @@ private slots:
         QVERIFY(t.form->ListChanged);
     }
 
-    // CR and LF as ticked; a typed message equal to an entry selects it instead of adding one,
-    // unless multiple entries are allowed; the next entry follows a send when asked.
-    void recording() {
-        Terminal t(R"({ "address": 3, "replies": { "*IDN?": "X", "ID?": "Y" } })");
-        QVERIFY(t.start());
-        t.journal();
-        t.ui()->bmAddCR->click();
-        t.ui()->bmAddLF->click();
-        t.send("*idn?");
-        QCOMPARE(t.journal().first(), QString("3 W *idn?\\r\\n"));
-        QCOMPARE(t.form->Entries().size(), 6);
-        QCOMPARE(t.form->ListIndex(), 2);
-        QVERIFY(!t.form->ListChanged && t.ui()->DeleteOutgoingMessageEntry->isEnabled());
-        t.ui()->AllowMultipleCommands->click();
-        t.send("*idn?");
-        QCOMPARE(t.form->Entries().size(), 7);
-        QVERIFY(t.form->ListChanged && t.ui()->ClearHistory->isEnabled());
-        // Next entry after send; the last entry stays selected.
-        t.ui()->bmSelectNextListItem->click();
-        t.form->SelectEntry(1);
-        t.form->SendMessage_Click();
-        QCOMPARE(t.form->ListIndex(), 2);
-        t.form->SelectEntry(6);
-        t.form->SendMessage_Click();
-        QCOMPARE(t.form->ListIndex(), 6);
-    }
-
-    // The two size boxes: too large ever, and too large for what the box holds already,
-    // where Cancel keeps the box and OK clears it first.
+    // The two size boxes: too large ever, and too large for what the box holds already, where
+    // Cancel keeps the box and OK clears it first.
     void sizeBoxes() {
-        Terminal t(R"({ "address": 3, "replies": {} })");
+        Terminal t(One);
         QVERIFY(t.start());
         const QString title = "Too large string - 30k list limit exceeded";
-        // The answers from the top, each as its length.
-        const auto kept = [&t] {
-            QList<int> lengths;
-            QChar last;
-            for (const QString& line : t.form->Incoming.split("\r\n", Qt::SkipEmptyParts)) {
-                if (line.at(4) != last) lengths << 0;
-                last = line.at(4);
-                lengths.last() += int(line.size() - 4);
-            }
-            return lengths;
-        };
         t.sys.answerBox(Answer::Ok, title);
         t.form->PrintMessageList(QByteArray(30000, 'a'));
         QCOMPARE(t.sys.boxes.last().icon, Icon::Critical);
-        QCOMPARE(kept(), QList<int>());
+        QCOMPARE(t.form->Incoming, QString());
         t.form->PrintMessageList(QByteArray(20000, 'b'));
         t.sys.answerBox(Answer::Cancel, title);
         t.form->PrintMessageList(QByteArray(10000, 'c'));
-        QCOMPARE(kept(), QList<int>({20000}));
+        QVERIFY(t.form->Incoming.contains('b') && !t.form->Incoming.contains('c'));
         t.sys.answerBox(Answer::Ok, title);
         t.form->PrintMessageList(QByteArray(10000, 'd'));
-        t.form->PrintMessageList(QByteArray(8000, 'e'));
-        QCOMPARE(kept(), QList<int>({8000, 10000}));
         QCOMPARE(t.sys.boxes.last().icon, Icon::Warning);
-        QCOMPARE(t.sys.pendingAnswers(), 0);
-    }
-
-    // The help goes on top once; again only after the box was cleared.
-    void helpOnce() {
-        Terminal t(R"({ "address": 3, "replies": { "*IDN?": "X" } })");
-        QVERIFY(t.start());
-        t.send("*IDN?");
-        t.ui()->Help->trigger();
-        const QString help = term::HelpText(t.path("StartUp.gmg"));
-        QCOMPARE(t.form->Incoming, help + "\r\n03: X\r\n");
-        QVERIFY(!t.ui()->Help->isEnabled());
-        t.send("<Help>");
-        QCOMPARE(t.form->Incoming, help + "\r\n03: X\r\n");
-        QCOMPARE(t.ui()->SendMessageList->currentText(), QString());
-        t.ui()->ClearIncoming->click();
-        QVERIFY(t.form->Incoming.isEmpty() && t.ui()->Help->isEnabled());
-        t.send("<Help>");
-        QCOMPARE(t.form->Incoming, help + "\r\n");
+        QVERIFY(t.form->Incoming.contains('d') && !t.form->Incoming.contains('b'));
     }
 
     // A character the bus cannot carry is refused with a box: in a message nothing is sent or
@@ -450,18 +343,15 @@ private slots:
         t.sys.answerBox(Answer::Ok, "Invalid Character");
         t.form->SaveMessageList_Click();
         QCOMPARE(t.sys.pendingAnswers(), 0);
-        QCOMPARE(t.sys.boxes.last().text,
-                 "The Outgoing Message List holds the character 😀, which can't be "
-                 "written to the file " +
-                     t.path("StartUp.gmg") +
-                     ".\nOnly characters of the 8-bit code page (Latin-1) can be used.");
+        QVERIFY(
+            t.sys.boxes.last().text.startsWith("The Outgoing Message List holds the character 😀"));
         QCOMPARE(FileBytes(t.path("StartUp.gmg")), saved);
         QVERIFY(t.form->ListChanged);
     }
 
     // Picking "<Help>" from the drop-down while the help is shown shows it, ready to send.
     void pickHelpWhileShown() {
-        Terminal t(R"({ "address": 3, "replies": {} })");
+        Terminal t(One);
         QVERIFY(t.start());
         QVERIFY(ShowActive(t.form.get()));
         t.ui()->Help->trigger();
@@ -490,87 +380,52 @@ private slots:
 
     // The list operations on real files.
     void listFiles() {
-        Terminal t(R"({ "address": 3, "replies": {} })");
+        Terminal t(One);
         QVERIFY(t.start());
-        // Save an alternate list: proposes "Message", then the file's own name.
+        // Save an alternate list: proposes "Message"; a list changed since names it on closing.
         t.send("VSET 1");
         t.sys.answerFileDialog(t.path("alt.gmg"));
         t.form->SaveAlternateMessageList_Click();
         QCOMPARE(t.sys.fileDialogs.last().proposedName, QString("Message"));
-        QCOMPARE(FileBytes(t.path("alt.gmg")),
-                 QByteArray("ID?\r\n*IDN?\r\nINIT\r\nFAC\r\nSET?\r\nVSET 1\r\n"));
-        QVERIFY(!t.form->ListChanged);
-        t.sys.answerFileDialog(t.path("alt.gmg"));
-        t.form->SaveAlternateMessageList_Click();
-        QCOMPARE(t.sys.fileDialogs.last().proposedName, QString("alt.gmg"));
-
-        // A changed list names the alternate file when closing.
+        QCOMPARE(FileBytes(t.path("alt.gmg")), Defaults + "VSET 1\r\n");
         t.send("OUT OFF");
         t.sys.answerBox(Answer::Cancel, "Exit");
         QVERIFY(!t.form->Form_QueryUnload());
         QVERIFY(t.sys.boxes.last().text.contains("(" + t.path("alt.gmg") + ")?"));
-
-        // Loading another file asks first; an unreadable one changes nothing.
-        QDir(t.dir.path()).mkdir("dir.gmg");
-        t.sys.answerBox(Answer::Yes, "Load Alternate Outgoing Messages");
-        t.sys.answerFileDialog(t.path("dir.gmg"));
-        t.sys.answerBox(Answer::Ok, "File Read error");
-        t.form->ImportAlternateMessageList_Click();
-        QVERIFY(t.form->ListChanged && t.form->Entries().last() == "OUT OFF");
-        // A damaged file loads what it holds.
+        // A damaged file loads what it holds, after a question.
         QVERIFY(t.write("damaged.gmg", QByteArray("  A  \r\n\r\n\0\xff\n<Help>\rb", 20)));
         t.sys.answerBox(Answer::Yes, "Load Alternate Outgoing Messages");
         t.sys.answerFileDialog(t.path("damaged.gmg"));
         t.form->ImportAlternateMessageList_Click();
         QCOMPARE(t.form->Entries(),
                  QStringList({"<Help>", "A", "", QString::fromLatin1("\0\xff", 2), "<Help>", "b"}));
-        QVERIFY(!t.form->ListChanged && t.form->CurrentListFile == t.path("damaged.gmg") &&
-                t.ui()->ClearHistory->isEnabled() && !t.ui()->SendMessage->isEnabled());
-
-        // Sort: help first, the rest ignoring case; a second help entry goes.
-        t.sys.answerBox(Answer::Yes, "Sort Outgoing Messages");
-        t.form->SortMessageList_Click();
-        QCOMPARE(t.form->Entries(),
-                 QStringList({"<Help>", "", QString::fromLatin1("\0\xff", 2), "A", "b"}));
-        // Delete entry 3 of five selects entry 2; "No" keeps it.
-        t.form->SelectEntry(3);
-        t.sys.answerBox(Answer::No, "Delete Entry");
-        t.form->DeleteOutgoingMessageEntry_Click();
-        QCOMPARE(t.form->Entries().size(), 5);
-        t.sys.answerBox(Answer::Yes, "Delete Entry");
-        t.form->DeleteOutgoingMessageEntry_Click();
-        QCOMPARE(t.form->ListIndex(), 2);
+        QVERIFY(!t.form->ListChanged && t.form->CurrentListFile == t.path("damaged.gmg"));
         // Clear leaves the help entry alone.
         t.sys.answerBox(Answer::Yes, "Clear Outgoing Messages");
         t.form->ClrMessageList_Click();
         QCOMPARE(t.form->Entries(), QStringList({"<Help>"}));
-        QVERIFY(t.sys.boxes.last().text.contains("Select the Clear Messages button [X]"));
-        // Reload the start-up list; then restore the defaults over a changed start-up file.
+        // Restore the defaults over a changed start-up file.
         t.sys.answerBox(Answer::Yes, "Reload Start Up Outgoing Messages");
         t.form->LoadStartupMessageList_Click();
-        QCOMPARE(t.form->Entries().size(), 6);
-        QVERIFY(!t.form->ListChanged && t.form->CurrentListFile == t.form->StartupListFile &&
-                !t.ui()->ClearHistory->isEnabled());
         t.send("EXTRA");
         t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
         t.form->SaveMessageList_Click();
-        QVERIFY(FileBytes(t.path("StartUp.gmg")).endsWith("SET?\r\nEXTRA\r\n"));
+        QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults + "EXTRA\r\n");
         t.sys.answerBox(Answer::Yes, "Restore Outgoing Messages");
         t.form->RestoreMessageList_Click();
-        QCOMPARE(FileBytes(t.path("StartUp.gmg")),
-                 QByteArray("ID?\r\n*IDN?\r\nINIT\r\nFAC\r\nSET?\r\n"));
+        QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults);
         // A file that cannot be written: the box, and nothing else changes.
         t.send("LATER");
         t.sys.answerFileDialog(t.path("missing/x.gmg"));
         t.sys.answerBox(Answer::Ok, "File Write error");
         t.form->SaveAlternateMessageList_Click();
         QVERIFY(t.form->ListChanged && t.form->CurrentListFile == t.form->StartupListFile);
-        QVERIFY(t.sys.pendingAnswers() == 0);
+        QCOMPARE(t.sys.pendingAnswers(), 0);
     }
 
     // A start-up file that exists but cannot be read is reported, never replaced.
     void unreadableStartupFile() {
-        Terminal t(R"({ "address": 3, "replies": {} })");
+        Terminal t(One);
         QVERIFY(QDir(t.dir.path()).mkdir("StartUp.gmg"));
         t.sys.answerBox(Answer::Ok, "File Read error");
         t.form->Form_Load();
@@ -596,7 +451,7 @@ private slots:
         QFETCH(bool, onlyHelp);
         QFETCH(int, from);
         QFETCH(int, key);
-        Terminal t(R"({ "address": 3, "replies": {} })");
+        Terminal t(One);
         QVERIFY(t.start());
         QVERIFY(ShowActive(t.form.get()));
         if (onlyHelp) t.form->SetEntries({term::HelpEntry});
@@ -607,49 +462,6 @@ private slots:
         t.ui()->SendMessageList->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         QTEST(t.ui()->SendMessageList->currentText(), "text");
-    }
-
-    // Typing with matching on selects the first entry that begins so and highlights the rest;
-    // deleting a character does not bring it back.
-    void matching() {
-        Terminal t(R"({ "address": 3, "replies": {} })", {{"Find Matching Commands", "1"}});
-        QVERIFY(t.start());
-        QLineEdit* edit = t.ui()->SendMessageList->lineEdit();
-        t.ui()->SendMessageList->setEditText({});
-        t.form->SendMessageList_Typed("*");
-        t.form->SendMessageList_Typed("*i");
-        QCOMPARE(edit->text(), QString("*IDN?"));
-        QCOMPARE(edit->selectedText(), QString("DN?"));
-        QCOMPARE(t.form->ListIndex(), 2);
-        edit->setText("*");
-        t.form->SendMessageList_Typed("*");
-        QCOMPARE(edit->text(), QString("*"));
-    }
-
-    // The Caps question converts on Yes; either answer records the option.
-    void caps_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("entry");
-        QTest::newRow("Yes") << int(Answer::Yes) << "*idn?";
-        QTest::newRow("No") << int(Answer::No) << "*IDN?";
-    }
-    void caps() {
-        QFETCH(int, answer);
-        QFETCH(QString, entry);
-        Terminal t(R"({ "address": 3, "replies": {} })");
-        QVERIFY(t.start());
-        t.sys.answerBox(Answer(answer), "CAPS");
-        t.ui()->Caps->click();
-        QCOMPARE(
-            t.sys.boxes.last().text,
-            QString("Do you want to change the current Outgoing Message List to lower case ?"));
-        QCOMPARE(t.form->Entries().at(2), entry);
-        QCOMPARE(t.form->ListChanged, answer == int(Answer::Yes));
-        t.sys.answerBox(Answer::No, "Exit");
-        if (answer == int(Answer::Yes)) QVERIFY(t.form->Form_QueryUnload());
-        t.form->Form_Unload();
-        QCOMPARE(t.sys.settings, (QMap<QString, QString>{{"Busmate/Settings/Caps Only", "0"}}));
-        if (answer != int(Answer::Yes)) t.sys.clearQueues();
     }
 
     // Options are written at unload only when changed; what was read is not written back.
@@ -667,10 +479,10 @@ private slots:
         t.ui()->bmAddLF->click();
         t.ui()->bmAddLF->click();
         t.form->Form_Unload();
-        QCOMPARE(t.sys.settings.value("Busmate/Settings/Add CR"), QString("0"));
-        QCOMPARE(t.sys.settings.value("Busmate/Settings/Send To File"), QString("0"));
-        QCOMPARE(t.sys.settings.value("Busmate/Settings/Add LF"), QString("0"));
-        QCOMPARE(t.sys.settings.size(), before.size() + 1);
+        QCOMPARE(t.sys.settings, (QMap<QString, QString>{{"Busmate/Settings/Add CR", "0"},
+                                                         {"Busmate/Settings/Add LF", "0"},
+                                                         {"Busmate/Settings/Auto Clear", "1"},
+                                                         {"Busmate/Settings/Send To File", "0"}}));
         QVERIFY(t.ui()->AutoClear->isEnabled());
         // A store that cannot be written is reported.
         t.sys.settingsWriteFailure = "/cfg/Busmate/Busmate.ini could not be written.";

@@ -31,9 +31,8 @@ void Send(QWidget* w, const Stroke& s) {
 const Qt::KeyboardModifiers None = Qt::NoModifier, Alt = Qt::AltModifier,
                             Ctrl = Qt::ControlModifier, AltGr = Qt::GroupSwitchModifier,
                             WinAltGr = Qt::ControlModifier | Qt::AltModifier;
-const Stroke Delete{Qt::Key_Delete, None, "\x7f"}, Home{Qt::Key_Home, None, ""},
-    Backspace{Qt::Key_Backspace, None, "\b"}, SelectAll{Qt::Key_A, Ctrl, "\x01"},
-    Undo{Qt::Key_Z, Ctrl, "\x1a"}, AltZ{Qt::Key_Z, Alt, "z"}, AltGrAt{Qt::Key_At, AltGr, "@"},
+const Stroke Delete{Qt::Key_Delete, None, "\x7f"}, Backspace{Qt::Key_Backspace, None, "\b"},
+    SelectAll{Qt::Key_A, Ctrl, "\x01"}, AltZ{Qt::Key_Z, Alt, "z"}, AltGrAt{Qt::Key_At, AltGr, "@"},
     WinAltGrBackslash{Qt::Key_Backslash, WinAltGr, "\\"}, Five{Qt::Key_5, None, "5"},
     LowerA{Qt::Key_A, None, "a"};
 } // namespace
@@ -48,12 +47,9 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::newRow("Enter") << Stroke{Qt::Key_Return, None, "\r"} << 13;
         QTest::newRow("Backspace") << Backspace << 8;
-        QTest::newRow("Tab moves the focus") << Stroke{Qt::Key_Tab, None, "\t"} << 0;
-        QTest::newRow("Escape cancels") << Stroke{Qt::Key_Escape, None, "\x1b"} << 0;
         QTest::newRow("F1") << Stroke{Qt::Key_F1, None, ""} << 0;
         QTest::newRow("Ctrl+V with a letter as text") << Stroke{Qt::Key_V, Ctrl, "v"} << 0;
         QTest::newRow("Shift+A") << Stroke{Qt::Key_A, Qt::ShiftModifier, "A"} << int('A');
-        QTest::newRow("e acute") << Stroke{Qt::Key_Eacute, None, "\u00e9"} << 0xe9;
     }
     void keyAscii() {
         QFETCH(Stroke, stroke);
@@ -66,24 +62,21 @@ private slots:
     // usual meaning. The cursor starts after "12" in "123".
     void filteredBox_data() {
         QTest::addColumn<bool>("digitsOnly");
-        QTest::addColumn<QList<Stroke>>("strokes");
+        QTest::addColumn<Stroke>("stroke");
         QTest::addColumn<QString>("text"); // the box afterwards, '|' at the cursor, [] selected
-        QTest::newRow("digit") << true << QList<Stroke>{Five} << "125|3";
-        QTest::newRow("letter dropped") << true << QList<Stroke>{LowerA} << "12|3";
-        QTest::newRow("Delete") << true << QList<Stroke>{Delete} << "12|";
-        QTest::newRow("Backspace") << true << QList<Stroke>{Backspace} << "1|3";
-        QTest::newRow("Home, Delete") << true << QList<Stroke>{Home, Delete} << "|23";
-        QTest::newRow("Ctrl+A") << true << QList<Stroke>{SelectAll} << "[123]|";
-        QTest::newRow("Ctrl+Z") << true << QList<Stroke>{Five, Undo} << "12|3";
-        QTest::newRow("Alt+Z") << true << QList<Stroke>{AltZ} << "12|3";
-        QTest::newRow("AltGr @") << true << QList<Stroke>{AltGrAt} << "12|3";
-        QTest::newRow("AltGr \\ as Ctrl+Alt") << true << QList<Stroke>{WinAltGrBackslash} << "12|3";
-        QTest::newRow("upper: a") << false << QList<Stroke>{LowerA} << "12A|3";
-        QTest::newRow("upper: AltGr @") << false << QList<Stroke>{AltGrAt} << "12@|3";
+        QTest::newRow("digit") << true << Five << "125|3";
+        QTest::newRow("letter dropped") << true << LowerA << "12|3";
+        QTest::newRow("Delete") << true << Delete << "12|";
+        QTest::newRow("Backspace") << true << Backspace << "1|3";
+        QTest::newRow("Ctrl+A") << true << SelectAll << "[123]|";
+        QTest::newRow("Alt+Z") << true << AltZ << "12|3";
+        QTest::newRow("AltGr \\ as Ctrl+Alt") << true << WinAltGrBackslash << "12|3";
+        QTest::newRow("upper: a") << false << LowerA << "12A|3";
+        QTest::newRow("upper: AltGr @") << false << AltGrAt << "12@|3";
     }
     void filteredBox() {
         QFETCH(bool, digitsOnly);
-        QFETCH(QList<Stroke>, strokes);
+        QFETCH(Stroke, stroke);
         QLineEdit box("123");
         box.setCursorPosition(2);
         QList<int> seen;
@@ -92,8 +85,7 @@ private slots:
             if (digitsOnly && k != 8 && (k < '0' || k > '9')) k = 0;
             if (!digitsOnly && k >= 'a' && k <= 'z') k -= 'a' - 'A';
         }});
-        for (const Stroke& s : strokes)
-            Send(&box, s);
+        Send(&box, stroke);
         QString shown = box.text();
         if (box.hasSelectedText())
             shown.insert(box.selectionEnd(), ']').insert(box.selectionStart(), '[');
