@@ -129,7 +129,9 @@ private slots:
                  QList<int>({1, 4, 0}));
     }
 
-    void helpText() {
+    // The help, a data file's marker with a long name, and the question on leaving with a list
+    // from another file.
+    void texts() {
         const QString help = HelpText("/home/u/StartUp.gmg");
         QVERIFY(help.startsWith("\r\n*** Busmate Help ***\r\n*With this program"));
         QVERIFY(help.endsWith("\r\n*** End Help ***\r\n"));
@@ -137,6 +139,9 @@ private slots:
             help.contains("\r\n list can be saved to either the /home/u/StartUp.gmg file,\r\n"));
         // Every line ends with CR LF: no lone LF or CR anywhere.
         QCOMPARE(help.count('\n') + help.count('\r'), 2 * help.count("\r\n"));
+        QCOMPARE(DataFileBegin("abcdefghijklmnopqrstuvwxyz1.dat"),
+                 QString("\r\n*** Begin Data File abcdefghijklmnopqrstuvwxyz1... ***\r\n"));
+        QVERIFY(ExitQuestion("/u/StartUp.gmg", "/u/alt.gmg").contains("file (/u/alt.gmg)?\n"));
     }
 
     // Missing keys give the defaults; stored text reads by its leading number.
@@ -144,8 +149,6 @@ private slots:
         QTest::addColumn<QStringList>("stored"); // key=value
         QTest::addColumn<QString>("values");     // 10 digits in stored order
         QTest::newRow("fresh") << QStringList{} << "1101000000";
-        QTest::newRow("stored") << QStringList{"ID=0", "Add CR=1", "Send To File=1"}
-                                << "0101010001";
         QTest::newRow("not numbers")
             << QStringList{"IDN=yes", "Caps Only=", "Auto Clear=0.6"} << "1000000010";
     }
@@ -171,47 +174,33 @@ private slots:
         QCOMPARE(errors, QString("1100110"));
     }
 
-    // Keys through the real window, with an answer shown (so Clear follows the incoming box in
-    // the tab order). While nothing can be sent, Enter and Tab in the incoming box go to the
-    // first address button; otherwise Tab and Shift+Tab keep the order. Escape closes nothing.
+    // Keys in the incoming box of the real window, with an answer shown (so Clear follows it in
+    // the tab order). While nothing can be sent, Enter and Tab go to the first address button;
+    // otherwise Tab keeps the order. Escape closes nothing.
     void keys_data() {
-        QTest::addColumn<QString>("box");
         QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("typed"); // in the outgoing box; null: no device selected
-        QTest::addColumn<QString>("lands"); // "back": Shift+Tab then returns to the box
-        const int tab = Qt::Key_Tab, enter = Qt::Key_Return, escape = Qt::Key_Escape;
-        const QString none;
-        QTest::newRow("incoming, none selected: Enter")
-            << "ReceivedMessages" << enter << none << "AddressButton_0";
-        QTest::newRow("incoming, message typed: Tab") << "ReceivedMessages" << tab << "ID?"
-                                                      << "ClearIncoming";
-        QTest::newRow("incoming: Escape")
-            << "ReceivedMessages" << escape << none << "ReceivedMessages";
-        QTest::newRow("outgoing: Tab") << "SendMessageList" << tab << "ID?"
-                                       << "back";
+        QTest::addColumn<bool>("typed"); // a device selected and a message typed
+        QTest::addColumn<QString>("lands");
+        QTest::newRow("none selected: Enter") << int(Qt::Key_Return) << false << "AddressButton_0";
+        QTest::newRow("none selected: Tab") << int(Qt::Key_Tab) << false << "AddressButton_0";
+        QTest::newRow("message typed: Tab") << int(Qt::Key_Tab) << true << "ClearIncoming";
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << false << "ReceivedMessages";
     }
     void keys() {
-        QFETCH(QString, box);
         QFETCH(int, key);
-        QFETCH(QString, typed);
-        QFETCH(QString, lands);
+        QFETCH(bool, typed);
         Terminal t(Three);
         QVERIFY(t.start());
         QVERIFY(ShowActive(t.form.get()));
         t.form->PrintMessageList("ANSWER");
-        if (!typed.isNull()) {
+        if (typed) {
             t.ui()->AddressButton_1->click();
-            t.ui()->SendMessageList->setEditText(typed);
+            t.ui()->SendMessageList->setEditText("ID?");
         }
-        auto* focus = t.form->findChild<QWidget*>(box);
-        focus->setFocus();
-        if (lands == "back") {
-            QVERIFY(TabLeavesAndReturns(focus));
-        } else {
-            QTest::keyClick(focus, Qt::Key(key));
-            QVERIFY(QApplication::focusWidget());
-            QCOMPARE(QApplication::focusWidget()->objectName(), lands);
-        }
+        t.ui()->ReceivedMessages->setFocus();
+        QTest::keyClick(t.ui()->ReceivedMessages, Qt::Key(key));
+        QVERIFY(QApplication::focusWidget());
+        QTEST(QApplication::focusWidget()->objectName(), "lands");
         QVERIFY(t.form->isVisible());
         QCOMPARE(t.form->Incoming, QString("00: ANSWER\r\n"));
     }
@@ -301,26 +290,6 @@ private slots:
         QVERIFY(t.form->ListChanged);
     }
 
-    // The two size boxes: too large ever, and too large for what the box holds already, where
-    // Cancel keeps the box and OK clears it first.
-    void sizeBoxes() {
-        Terminal t(One);
-        QVERIFY(t.start());
-        const QString title = "Too large string - 30k list limit exceeded";
-        t.sys.answerBox(Answer::Ok, title);
-        t.form->PrintMessageList(QByteArray(30000, 'a'));
-        QCOMPARE(t.sys.boxes.last().icon, Icon::Critical);
-        QCOMPARE(t.form->Incoming, QString());
-        t.form->PrintMessageList(QByteArray(20000, 'b'));
-        t.sys.answerBox(Answer::Cancel, title);
-        t.form->PrintMessageList(QByteArray(10000, 'c'));
-        QVERIFY(t.form->Incoming.contains('b') && !t.form->Incoming.contains('c'));
-        t.sys.answerBox(Answer::Ok, title);
-        t.form->PrintMessageList(QByteArray(10000, 'd'));
-        QCOMPARE(t.sys.boxes.last().icon, Icon::Warning);
-        QVERIFY(t.form->Incoming.contains('d') && !t.form->Incoming.contains('b'));
-    }
-
     // A character the bus cannot carry is refused with a box: in a message nothing is sent or
     // recorded, in a list nothing is written.
     void beyondLatin1() {
@@ -382,17 +351,14 @@ private slots:
     void listFiles() {
         Terminal t(One);
         QVERIFY(t.start());
-        // Save an alternate list: proposes "Message"; a list changed since names it on closing.
+        // Save an alternate list: proposes "Message".
         t.send("VSET 1");
         t.sys.answerFileDialog(t.path("alt.gmg"));
         t.form->SaveAlternateMessageList_Click();
         QCOMPARE(t.sys.fileDialogs.last().proposedName, QString("Message"));
         QCOMPARE(FileBytes(t.path("alt.gmg")), Defaults + "VSET 1\r\n");
+        // A damaged file loads what it holds, after a question as the list has changed.
         t.send("OUT OFF");
-        t.sys.answerBox(Answer::Cancel, "Exit");
-        QVERIFY(!t.form->Form_QueryUnload());
-        QVERIFY(t.sys.boxes.last().text.contains("(" + t.path("alt.gmg") + ")?"));
-        // A damaged file loads what it holds, after a question.
         QVERIFY(t.write("damaged.gmg", QByteArray("  A  \r\n\r\n\0\xff\n<Help>\rb", 20)));
         t.sys.answerBox(Answer::Yes, "Load Alternate Outgoing Messages");
         t.sys.answerFileDialog(t.path("damaged.gmg"));
