@@ -195,6 +195,8 @@ private slots:
                                << "1 0  go";
         QTest::newRow("access key") << "0 0  edit"
                                     << "1 0  edit";
+        QTest::newRow("wheel") << "0 0  edit"
+                               << "0 1  edit";
         QTest::newRow("typing into the combo box's line") << "0 0  combo"
                                                           << "0 07  combo";
         QTest::newRow("Tab") << "0 0  free"
@@ -212,9 +214,12 @@ private slots:
             g.edit->setFocus();
             std::optional<gpib::Transaction> transaction;
             if (busy) transaction.emplace(g.activity);
+            QWheelEvent wheel({5, 5}, g.combo->mapToGlobal(QPoint(5, 5)), {}, {0, -120},
+                              Qt::NoButton, {}, Qt::NoScrollPhase, false);
             if (input == "click") Click(g.go);
             if (input == "access key") QTest::keyClick(&g.dialog, Qt::Key_G, Qt::AltModifier);
             if (input == "access key") QTest::qWait(200); // the button shows itself pressed first
+            if (input == "wheel") QApplication::sendEvent(g.combo, &wheel);
             if (input.startsWith("typing")) g.combo->lineEdit()->setFocus();
             if (input.startsWith("typing")) QTest::keyClicks(g.combo->lineEdit(), "7");
             if (input == "Tab") QTest::keyClick(g.edit, Qt::Key_Tab);
