@@ -409,7 +409,6 @@ private slots:
         QTest::addColumn<QString>("text");
         const int down = Qt::Key_Down, up = Qt::Key_Up;
         QTest::newRow("typed, Down passes the help") << false << -1 << down << "ID?";
-        QTest::newRow("entry 2, Down") << false << 2 << down << "INIT";
         QTest::newRow("entry 1, Up stops on the help") << false << 1 << up << "<Help>";
         QTest::newRow("help alone, Down empties") << true << -1 << down << "";
     }
