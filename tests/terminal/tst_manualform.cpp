@@ -34,8 +34,6 @@ private slots:
         QTest::addColumn<QByteArray>("typed");
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<bool>("query");
-        QTest::newRow("CURVE??") << QByteArray("CURVE??") << QByteArray("CURVE") << true;
-        QTest::newRow("?? alone") << QByteArray("??") << QByteArray() << true;
         QTest::newRow("A??B") << QByteArray("A??B") << QByteArray("AB") << true;
         QTest::newRow("X???") << QByteArray("X???") << QByteArray("X?") << true;
         QTest::newRow("command") << QByteArray("  OUT ON ") << QByteArray("OUT ON") << false;
@@ -96,16 +94,14 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QByteArray>("written");
-        QTest::newRow("CR LF, empty line, blanks")
-            << QByteArray(" A \r\n\r\nB") << QStringList{"A", "", "B"}
-            << QByteArray("A\r\n\r\nB\r\n");
+        QTest::newRow("CR LF, empty line, blanks, binary")
+            << QByteArray(" A \r\n\r\n\xff\0z", 10)
+            << QStringList{"A", "", QString::fromLatin1("\xff\0z", 3)}
+            << QByteArray("A\r\n\r\n\xff\0z\r\n", 10);
         QTest::newRow("CR and LF alone")
             << QByteArray("A\rB\nC") << QStringList{"A", "B", "C"} << QByteArray("A\r\nB\r\nC\r\n");
         QTest::newRow("help dropped")
             << QByteArray("<Help>\r\nX\r\n") << QStringList{"<Help>", "X"} << QByteArray("X\r\n");
-        QTest::newRow("binary bytes")
-            << QByteArray("\xff\0z\r\n", 5) << QStringList{QString::fromLatin1("\xff\0z", 3)}
-            << QByteArray("\xff\0z\r\n", 5);
     }
     void listFile() {
         QFETCH(QByteArray, file);
@@ -174,98 +170,73 @@ private slots:
         QCOMPARE(errors, QString("1100110"));
     }
 
-    // Keys in the incoming box of the real window, with an answer shown (so Clear follows it in
-    // the tab order). While nothing can be sent, Enter and Tab go to the first address button;
-    // otherwise Tab keeps the order. Escape closes nothing.
-    void keys_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("typed"); // a device selected and a message typed
-        QTest::addColumn<QString>("lands");
-        QTest::newRow("none selected: Enter") << int(Qt::Key_Return) << false << "AddressButton_0";
-        QTest::newRow("none selected: Tab") << int(Qt::Key_Tab) << false << "AddressButton_0";
-        QTest::newRow("message typed: Tab") << int(Qt::Key_Tab) << true << "ClearIncoming";
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << false << "ReceivedMessages";
-    }
-    void keys() {
-        QFETCH(int, key);
-        QFETCH(bool, typed);
+    // Loading and addressing: three listeners in ascending order, nothing selected. Keys in the
+    // incoming box with an answer shown: while nothing can be sent, Enter and Tab go to the first
+    // address button, Escape closes nothing; with a message typed Tab keeps the order (Clear
+    // follows). A quick click (released 3 ms after the press, already waiting when the press
+    // arrives) on an address button that takes the focus from the outgoing box is not lost, and
+    // the box's text is trimmed. Id All with both boxes: ID? first, *IDN? only after a timeout,
+    // "No response" for the silent one; the descriptor talks to the selection again after it.
+    void idAll() {
         Terminal t(Three);
         QVERIFY(t.start());
         QVERIFY(ShowActive(t.form.get()));
+        QStringList captions;
+        for (QPushButton* b : t.form->AddressButton)
+            if (b->isEnabled()) captions << b->text();
+        QCOMPARE(captions, QStringList({"3", "9", "22"}));
+        QVERIFY(!t.ui()->SendMessageList->isEnabled() && t.selection.SelectedButton == 0);
         t.form->PrintMessageList("ANSWER");
-        if (typed) {
-            t.ui()->AddressButton_1->click();
-            t.ui()->SendMessageList->setEditText("ID?");
-        }
-        t.ui()->ReceivedMessages->setFocus();
-        QTest::keyClick(t.ui()->ReceivedMessages, Qt::Key(key));
-        QVERIFY(QApplication::focusWidget());
-        QTEST(QApplication::focusWidget()->objectName(), "lands");
+        const auto keyInIncoming = [&](Qt::Key key) {
+            t.ui()->ReceivedMessages->setFocus();
+            QTest::keyClick(t.ui()->ReceivedMessages, key);
+            return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "";
+        };
+        QCOMPARE(QStringList({keyInIncoming(Qt::Key_Return), keyInIncoming(Qt::Key_Tab),
+                              keyInIncoming(Qt::Key_Escape)}),
+                 QStringList({"AddressButton_0", "AddressButton_0", "ReceivedMessages"}));
         QVERIFY(t.form->isVisible());
         QCOMPARE(t.form->Incoming, QString("00: ANSWER\r\n"));
-    }
 
-    // A quick click (release 3 ms after the press, already waiting when the press arrives) on
-    // an address button that takes the focus from the outgoing box is not lost; the box's
-    // text is trimmed as it loses the focus.
-    void quickClickAfterOutgoing() {
-        Terminal t(Three);
-        QVERIFY(t.start());
-        QVERIFY(ShowActive(t.form.get()));
         t.ui()->AddressButton_0->click();
         t.ui()->SendMessageList->setEditText("  ID?  ");
         QCOMPARE(QApplication::focusWidget(), t.ui()->SendMessageList);
-        QPushButton* button = t.ui()->AddressButton_2;
+        QPushButton* button = t.ui()->AddressButton_1;
         QMetaObject::invokeMethod(
             button, [button] { QTest::mouseRelease(button, Qt::LeftButton, {}, {}, 3); },
             Qt::QueuedConnection);
         QTest::mousePress(button, Qt::LeftButton);
         QCoreApplication::processEvents();
         QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(), button->isDown(),
-                               t.ui()->SendMessageList->currentText()}),
-                 QVariantList({3, 22, false, "ID?"}));
-    }
+                               t.ui()->SendMessageList->currentText(), button->font().bold(),
+                               t.ui()->AddressButton_0->font().bold()}),
+                 QVariantList({2, 9, false, "ID?", true, false}));
+        QCOMPARE(keyInIncoming(Qt::Key_Tab), QString("ClearIncoming"));
 
-    // Three listeners in ascending order, nothing selected until a click shows one bold. Id All
-    // with both boxes: ID? first, *IDN? only after a timeout, "No response" for the silent one;
-    // the list reads in ascending order and the selection is as before.
-    void idAll() {
-        Terminal t(Three);
-        QVERIFY(t.start());
-        QStringList captions;
-        for (QPushButton* b : t.form->AddressButton)
-            if (b->isEnabled()) captions << b->text();
-        QCOMPARE(captions, QStringList({"3", "9", "22"}));
-        QVERIFY(!t.ui()->SendMessageList->isEnabled() && t.selection.SelectedButton == 0);
-        t.ui()->AddressButton_1->click();
-        QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(),
-                               t.ui()->AddressButton_1->font().bold(),
-                               t.ui()->AddressButton_0->font().bold(),
-                               t.ui()->SendMessageList->isEnabled()}),
-                 QVariantList({2, 9, true, false, true}));
         t.journal();
         t.ui()->bmAddLF->click();
         t.form->IdAll_Click();
-        QCOMPARE(t.form->Incoming,
-                 QString("03: SIMLAB,M401A,0,1.0\r\n09: OLD 9\r\n22: No response\r\n"));
+        QCOMPARE(t.form->Incoming, QString("03: SIMLAB,M401A,0,1.0\r\n09: OLD 9\r\n22: No "
+                                           "response\r\n00: ANSWER\r\n"));
         QCOMPARE(t.journal(),
                  QStringList({"22 W ID?\\n", "22 W *IDN?\\n", "9 W ID?\\n", "9 R OLD 9\\r\\n",
                               "3 W ID?\\n", "3 W *IDN?\\n", "3 R SIMLAB,M401A,0,1.0\\n"}));
-        // The descriptor talks to address 9 again, with its own timeout back.
         t.ui()->bmAddLF->click();
         t.send("ID?");
         QCOMPARE(t.journal(), QStringList({"9 W ID?", "9 R OLD 9\\r\\n"}));
         QCOMPARE(t.timeout(), 12);
     }
 
-    // One listener is selected at once; a fresh folder gets the default start-up list. Each
-    // kind of message: what goes on the bus, and each answer on top of the box in full lines
-    // of 50 behind one prefix, NUL included; the last message is in the list, selected.
+    // Sending: one listener is selected at once; a fresh folder gets the default start-up
+    // list. Each kind of message: what goes on the bus, and each answer on top of the box in full
+    // lines of 50 behind one prefix, NUL included; the last message is in the list, selected. A
+    // character the bus cannot carry is refused with a box, nothing sent or recorded. Picking
+    // "<Help>" from the drop-down while the help is shown shows it, ready to send.
     void messages() {
         const QByteArray longAnswer = QByteArray(60, 'x') + "\\u0000" + QByteArray(59, 'y');
         Terminal t(R"({ "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0",
             "CURVE": "1,2,3", "HOLD": "held", "LONG?": ")" +
-                   longAnswer + R"(" }, "accepts": ["OUT ON"] })");
+                   longAnswer + R"(" }, "accepts": ["OUT ON", "VOLT *"] })");
         QVERIFY(t.start());
         QCOMPARE(t.form->windowTitle(), QString("Busmate, v1.91 - Jan 2017"));
         QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(),
@@ -288,40 +259,18 @@ private slots:
         QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 120 "));
         QCOMPARE(t.form->Entries().at(t.form->ListIndex()), QString("LONG?"));
         QVERIFY(t.form->ListChanged);
-    }
 
-    // A character the bus cannot carry is refused with a box: in a message nothing is sent or
-    // recorded, in a list nothing is written.
-    void beyondLatin1() {
-        Terminal t(R"({ "address": 3, "replies": {}, "accepts": ["VOLT *"] })");
-        QVERIFY(t.start());
-        t.journal();
+        const QStringList entries = t.form->Entries();
         t.sys.answerBox(Answer::Ok, "Invalid Character");
         t.send("VOLT 5€");
         QCOMPARE(t.sys.pendingAnswers(), 0);
         QCOMPARE(t.sys.boxes.last().text,
                  "The Outgoing Message holds the character €, which can't be sent on the "
                  "bus.\nOnly characters of the 8-bit code page (Latin-1) can be used.");
-        QCOMPARE(t.journal(), QStringList());
-        QCOMPARE(t.form->Entries().size(), 6);
+        QCOMPARE(t.form->Entries(), entries);
         t.send("VOLT 5µ");
         QCOMPARE(t.journal(), QStringList({"3 W VOLT 5\\xB5"}));
-        const QByteArray saved = FileBytes(t.path("StartUp.gmg"));
-        t.ui()->SendMessageList->addItem("😀");
-        t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
-        t.sys.answerBox(Answer::Ok, "Invalid Character");
-        t.form->SaveMessageList_Click();
-        QCOMPARE(t.sys.pendingAnswers(), 0);
-        QVERIFY(
-            t.sys.boxes.last().text.startsWith("The Outgoing Message List holds the character 😀"));
-        QCOMPARE(FileBytes(t.path("StartUp.gmg")), saved);
-        QVERIFY(t.form->ListChanged);
-    }
 
-    // Picking "<Help>" from the drop-down while the help is shown shows it, ready to send.
-    void pickHelpWhileShown() {
-        Terminal t(One);
-        QVERIFY(t.start());
         QVERIFY(ShowActive(t.form.get()));
         t.ui()->Help->trigger();
         QVERIFY(!t.ui()->Help->isEnabled());
@@ -347,10 +296,22 @@ private slots:
         QVERIFY(t.ui()->SendMessage->isEnabled());
     }
 
-    // The list operations on real files.
+    // The list on real files, and the arrow keys: they walk the list, but Down does not stop on
+    // the help entry (it goes on to entry 1, or empties the box when the help entry is all
+    // there is).
     void listFiles() {
         Terminal t(One);
         QVERIFY(t.start());
+        QVERIFY(ShowActive(t.form.get()));
+        QComboBox* box = t.ui()->SendMessageList;
+        const auto arrow = [box](Qt::Key key) {
+            box->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), key);
+            return box->currentText();
+        };
+        box->setEditText("XYZ");
+        QCOMPARE(QStringList({arrow(Qt::Key_Down), arrow(Qt::Key_Up)}),
+                 QStringList({"ID?", "<Help>"}));
         // Save an alternate list: proposes "Message".
         t.send("VSET 1");
         t.sys.answerFileDialog(t.path("alt.gmg"));
@@ -370,6 +331,8 @@ private slots:
         t.sys.answerBox(Answer::Yes, "Clear Outgoing Messages");
         t.form->ClrMessageList_Click();
         QCOMPARE(t.form->Entries(), QStringList({"<Help>"}));
+        box->setEditText("XYZ");
+        QCOMPARE(arrow(Qt::Key_Down), QString());
         // Restore the defaults over a changed start-up file.
         t.sys.answerBox(Answer::Yes, "Reload Start Up Outgoing Messages");
         t.form->LoadStartupMessageList_Click();
@@ -386,7 +349,15 @@ private slots:
         t.sys.answerBox(Answer::Ok, "File Write error");
         t.form->SaveAlternateMessageList_Click();
         QVERIFY(t.form->ListChanged && t.form->CurrentListFile == t.form->StartupListFile);
+        // A character the bus cannot carry: nothing is written.
+        t.ui()->SendMessageList->addItem("😀");
+        t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
+        t.sys.answerBox(Answer::Ok, "Invalid Character");
+        t.form->SaveMessageList_Click();
         QCOMPARE(t.sys.pendingAnswers(), 0);
+        QVERIFY(
+            t.sys.boxes.last().text.startsWith("The Outgoing Message List holds the character 😀"));
+        QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults);
     }
 
     // A start-up file that exists but cannot be read is reported, never replaced.
@@ -399,36 +370,6 @@ private slots:
         QCOMPARE(t.form->Entries(), QStringList());
         QCOMPARE(t.sys.pendingAnswers(), 0);
     }
-
-    // The arrow keys walk the list, but Down does not stop on the help entry: it goes on to
-    // entry 1, or empties the box when the help entry is all there is.
-    void arrows_data() {
-        QTest::addColumn<bool>("onlyHelp");
-        QTest::addColumn<int>("from"); // -1: a typed text
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("text");
-        const int down = Qt::Key_Down, up = Qt::Key_Up;
-        QTest::newRow("typed, Down passes the help") << false << -1 << down << "ID?";
-        QTest::newRow("entry 1, Up stops on the help") << false << 1 << up << "<Help>";
-        QTest::newRow("help alone, Down empties") << true << -1 << down << "";
-    }
-    void arrows() {
-        QFETCH(bool, onlyHelp);
-        QFETCH(int, from);
-        QFETCH(int, key);
-        Terminal t(One);
-        QVERIFY(t.start());
-        QVERIFY(ShowActive(t.form.get()));
-        if (onlyHelp) t.form->SetEntries({term::HelpEntry});
-        if (from >= 0)
-            t.form->SelectEntry(from);
-        else
-            t.ui()->SendMessageList->setEditText("XYZ");
-        t.ui()->SendMessageList->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-        QTEST(t.ui()->SendMessageList->currentText(), "text");
-    }
-
     // Options are written at unload only when changed; what was read is not written back.
     void optionsWritten() {
         Terminal t(R"({ "address": 3, "replies": {} })",
