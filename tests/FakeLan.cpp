@@ -44,19 +44,14 @@ std::int32_t BenchError(int sta) {
 
 FakeLan::FakeLan(Driver& bench, double timeScale, const QList<int>& rawAddresses)
     : bench_(bench), timeScale_(timeScale) {
-    pmListener_ = Listen(&portmapper_);
-    coreListener_ = Listen(&corePort_);
-    for (int pad : rawAddresses) {
-        quint16 port = 0;
-        const int fd = Listen(&port);
-        if (fd < 0) continue;
-        rawListeners_[pad] = fd;
-        rawPorts_[pad] = port;
-    }
-    if (pmListener_ < 0 || coreListener_ < 0) {
+    listeners_ = {{Listen(&portmapper_), 0}, {Listen(&corePort_), 1}};
+    if (listeners_[0].first < 0 || listeners_[1].first < 0) {
+        vanish();
         portmapper_ = 0;
         return;
     }
+    for (int pad : rawAddresses)
+        if (const int fd = Listen(&rawPorts_[pad]); fd >= 0) listeners_.push_back({fd, pad + 100});
     thread_ = std::thread([this] { serve(); });
 }
 
@@ -71,20 +66,13 @@ quint16 FakeLan::rawPort(int pad) const {
     return it == rawPorts_.end() ? 0 : it->second;
 }
 
-std::vector<quint32> FakeLan::procedures() const {
-    std::lock_guard lock(mutex_);
-    return procedures_;
-}
-
 void FakeLan::vanish() {
     for (Connection& c : connections_)
         ::close(c.fd);
     connections_.clear();
-    for (int* fd : {&pmListener_, &coreListener_})
-        if (*fd >= 0) ::close(std::exchange(*fd, -1));
-    for (auto& [pad, fd] : rawListeners_)
-        ::close(fd);
-    rawListeners_.clear();
+    for (auto [fd, kind] : listeners_)
+        if (fd >= 0) ::close(fd);
+    listeners_.clear();
     gone_ = true;
 }
 
@@ -98,27 +86,20 @@ bool FakeLan::readAllowed() {
 void FakeLan::serve() {
     while (!stopping_) {
         std::vector<pollfd> fds;
-        std::vector<int> kinds; // -1 portmapper listener, -2 core listener, pad, or connection
-        for (auto [fd, kind] : {std::pair{pmListener_, -1}, std::pair{coreListener_, -2}})
-            if (fd >= 0) fds.push_back({fd, POLLIN, 0}), kinds.push_back(kind);
-        for (auto& [pad, fd] : rawListeners_)
-            fds.push_back({fd, POLLIN, 0}), kinds.push_back(pad);
-        const size_t listeners = fds.size();
+        for (auto [fd, kind] : listeners_)
+            fds.push_back({fd, POLLIN, 0});
+        const size_t listening = fds.size();
         for (Connection& c : connections_)
             fds.push_back({c.fd, POLLIN, 0});
         if (::poll(fds.data(), nfds_t(fds.size()), 20) <= 0) continue;
-        for (size_t i = 0; i < listeners; ++i)
+        for (size_t i = 0; i < listening; ++i)
             if (fds[i].revents & POLLIN)
                 if (const int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC); fd >= 0)
-                    connections_.push_back({fd,
-                                            kinds[i] == -1   ? 0
-                                            : kinds[i] == -2 ? 1
-                                                             : kinds[i] + 100,
-                                            {}});
+                    connections_.push_back({fd, listeners_[i].second, {}});
         const size_t open = connections_.size();
-        for (size_t i = listeners; i < fds.size() && i - listeners < open && !gone_; ++i) {
+        for (size_t i = listening; i < fds.size() && i - listening < open && !gone_; ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            Connection& c = connections_[i - listeners];
+            Connection& c = connections_[i - listening];
             char buf[65536];
             const ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
             if (n <= 0) {
@@ -171,10 +152,6 @@ QByteArray FakeLan::rpc(const QByteArray& call) {
     if (program == PortmapProgram) {
         const quint32 wanted = r.u32();
         return head.bytes() + XdrWriter().u32(wanted == CoreProgram ? corePort_ : 0).bytes();
-    }
-    {
-        std::lock_guard lock(mutex_);
-        procedures_.push_back(procedure);
     }
     const QByteArray results = core(procedure, call, r.at());
     return results.isEmpty() ? QByteArray() : head.bytes() + results;

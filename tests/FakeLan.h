@@ -8,7 +8,6 @@
 #include <QList>
 #include <atomic>
 #include <map>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -21,7 +20,6 @@ public:
     FakeLan(const FakeLan&) = delete;
     FakeLan& operator=(const FakeLan&) = delete;
 
-    bool ok() const { return portmapper_ > 0; }
     quint16 portmapperPort() const { return portmapper_; }
     quint16 rawPort(int pad) const;
 
@@ -32,13 +30,11 @@ public:
     // After this many more reads (device_read or raw queries; -1: never) every connection
     // closes and the host is gone for good.
     std::atomic<int> readsLeft{-1};
-    // The core procedures called, in order.
-    std::vector<quint32> procedures() const;
 
 private:
     struct Connection {
         int fd;
-        int kind; // 0 portmapper, 1 core, else the raw address
+        int kind; // 0 portmapper, 1 core, else 100 + the raw address
         QByteArray in;
     };
     void serve();
@@ -52,10 +48,9 @@ private:
 
     gpib::Driver& bench_;
     double timeScale_;
-    int pmListener_ = -1, coreListener_ = -1;
     quint16 portmapper_ = 0, corePort_ = 0;
-    std::map<int, int> rawListeners_; // address -> listening socket
-    std::map<int, quint16> rawPorts_;
+    std::vector<std::pair<int, int>> listeners_; // a listening socket, the kind it serves
+    std::map<int, quint16> rawPorts_;            // address -> port
     std::vector<Connection> connections_;
     std::map<int, int> descriptors_;        // address -> bench descriptor
     std::map<quint32, int> links_;          // lid -> address
@@ -63,7 +58,5 @@ private:
     quint32 nextLid_ = 1;
     bool gone_ = false;
     std::atomic<bool> stopping_{false};
-    mutable std::mutex mutex_;
-    std::vector<quint32> procedures_;
     std::thread thread_;
 };

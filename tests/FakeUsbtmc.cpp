@@ -55,14 +55,6 @@ void FakeUsbtmc::deny(int pad) {
     if (const auto it = nodes_.find(pad); it != nodes_.end()) it->second->denied = true;
 }
 
-UsbtmcNodes FakeUsbtmc::nodes() const {
-    std::lock_guard lock(mutex_);
-    UsbtmcNodes paths;
-    for (const auto& [pad, n] : nodes_)
-        paths[pad] = QString("/fake/usbtmc%1").arg(pad - 1);
-    return paths;
-}
-
 QStringList FakeUsbtmc::requests() const {
     std::lock_guard lock(mutex_);
     return requests_;
@@ -117,10 +109,6 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         return 0;
     }
-    case USBTMC_IOCTL_EOM_ENABLE:
-        note(QString("EOM_ENABLE %1").arg(*byte));
-        n->eom = *byte != 0;
-        return 0;
     case USBTMC_IOCTL_MSG_IN_ATTR: {
         // The message ended when nothing of it is left to read.
         int left = 0;
@@ -129,7 +117,6 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         return 0;
     }
     case USBTMC488_IOCTL_READ_STB: {
-        note("READ_STB");
         std::lock_guard lock(benchMutex_);
         char spr = 0;
         if (bench_.ibrsp(n->ud, &spr) & ERR) {
@@ -148,28 +135,6 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         }
         return 0;
     }
-    case USBTMC488_IOCTL_WAIT_SRQ: {
-        note("WAIT_SRQ");
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(*static_cast<__u32*>(arg));
-        do {
-            {
-                std::lock_guard lock(benchMutex_);
-                int code = 13;
-                bench_.ibask(n->ud, IbaTMO, &code);
-                bench_.ibtmo(n->ud, 0); // look, do not wait
-                const int sta = bench_.ibwait(n->ud, TIMO | RQS);
-                bench_.ibtmo(n->ud, code);
-                if (sta & RQS) return 0;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        } while (std::chrono::steady_clock::now() < deadline);
-        errno = ETIMEDOUT;
-        return -1;
-    }
-    case USBTMC488_IOCTL_REN_CONTROL:
-        note(QString("REN_CONTROL %1").arg(*byte));
-        return 0;
     default:
         errno = ENOTTY;
         return -1;
@@ -189,7 +154,6 @@ void FakeUsbtmc::settle(Node& n) {
 }
 
 void FakeUsbtmc::serve(Node& n) {
-    QByteArray message;
     char buffer[65536];
     while (!stopping_) {
         pollfd p{n.fake, POLLIN, 0};
@@ -197,15 +161,10 @@ void FakeUsbtmc::serve(Node& n) {
         n.handling = true;
         const ssize_t got = ::read(n.fake, buffer, sizeof buffer);
         if (got <= 0) return; // unplugged
-        message.append(buffer, got);
-        if (!n.eom) {
-            n.handling = false;
-            continue; // the rest of the message is still to come
-        }
         QByteArray answer;
         {
             std::lock_guard lock(benchMutex_);
-            bench_.ibwrt(n.ud, message.constData(), message.size());
+            bench_.ibwrt(n.ud, buffer, got);
             char chunk[512];
             for (;;) {
                 const int sta = bench_.ibrd(n.ud, chunk, sizeof chunk);
@@ -214,7 +173,6 @@ void FakeUsbtmc::serve(Node& n) {
                 if (sta & END) break;
             }
         }
-        message.clear();
         for (qsizetype done = 0; done < answer.size();) {
             const ssize_t sent = ::write(n.fake, answer.constData() + done, answer.size() - done);
             if (sent <= 0) return;

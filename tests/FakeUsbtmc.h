@@ -27,9 +27,7 @@ public:
     void unplug(int pad);
     // Opening the node fails for lack of permission.
     void deny(int pad);
-    // Every node, by address.
-    gpib::UsbtmcNodes nodes() const;
-    // Every ioctl asked, one a line ("SET_TIMEOUT 100", "CLEAR", …).
+    // The timeouts set and the clears asked, in order ("SET_TIMEOUT 100", "CLEAR").
     QStringList requests() const;
 
     int open(const QString& path) override;
@@ -45,7 +43,6 @@ private:
         bool denied = false;
         std::atomic<bool> gone{false};
         std::atomic<bool> handling{false}; // a message is being passed on
-        std::atomic<bool> eom{true};
         std::thread thread;
     };
     void serve(Node& n);
