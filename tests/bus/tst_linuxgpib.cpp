@@ -1,12 +1,10 @@
 // The linux-gpib back-end over the stand-in libgpib.so.0: choosing the bus, loading the
 // library, the status mapping, and the worker thread that keeps the window thread responsive.
 #include "FormFixture.h"
-#include "app/MainForm.h"
 #include "app/Program.h"
 #include "bus/BusChoice.h"
 #include "bus/LinuxGpib.h"
 #include "bus/ThreadedDriver.h"
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QLibrary>
 #include <QTemporaryDir>
@@ -21,21 +19,10 @@ namespace {
 const QString StandIn = STANDIN_LIBRARY;
 const QString WithoutDevClear = NODEVCLEAR_LIBRARY;
 
-// The stand-in's bench replaced; false with the reader's message when the JSON is refused.
 bool UseBench(const QByteArray& json) {
-    using Use = int (*)(const char*, char*, int);
-    const auto use = reinterpret_cast<Use>(QLibrary::resolve(StandIn, "standin_use_bench"));
-    char message[512] = {};
-    if (use && use(json.constData(), message, sizeof message) == 0) return true;
-    qWarning("%s", message);
-    return false;
-}
-
-QByteArray Instruments(const QList<int>& addresses) {
-    QByteArrayList list;
-    for (int a : addresses)
-        list << "{\"address\": " + QByteArray::number(a) + "}";
-    return BenchJson(list.join(", "));
+    QString error;
+    if (!UseStandInBench(StandIn, json, &error)) qWarning("%s", qPrintable(error));
+    return error.isEmpty();
 }
 
 // The linux-gpib driver over the stand-in, behind the worker, for the life of the object.
@@ -82,7 +69,6 @@ private slots:
         row("gpib", K::LinuxGpib, 0, "");
         row("gpib:0", K::LinuxGpib, 0, "");
         row("gpib:2", K::LinuxGpib, 2, "linux-gpib board 2");
-        row("gpib:15", K::LinuxGpib, 15, "linux-gpib board 15");
         row("prologix:/dev/ttyUSB0", K::Prologix, 0, "GPIB adapter /dev/ttyUSB0");
         row("prologix:gpib-lan", K::Prologix, 0, "GPIB adapter gpib-lan:1234");
         row("prologix:10.1.2.3:4000", K::Prologix, 0, "GPIB adapter 10.1.2.3:4000");
@@ -114,8 +100,6 @@ private slots:
         QTest::addColumn<QString>("chosen");
         QTest::newRow("nothing") << QByteArray("-") << ""
                                  << "gpib";
-        QTest::newRow("store") << QByteArray("-") << "sim"
-                               << "sim";
         QTest::newRow("store, blanks") << QByteArray("-") << " gpib:1 "
                                        << "gpib:1";
         QTest::newRow("both") << QByteArray("gpib:3") << "sim"
@@ -154,34 +138,6 @@ private slots:
         QCOMPARE(driver == nullptr, !error.isEmpty());
         QVERIFY2(message.contains(error) && (error.isEmpty() || message.contains("SEQUOR_BUS=sim")),
                  qPrintable(message));
-    }
-
-    // The library reports the board itself neither first nor as an error when nobody listens;
-    // the program's list must come out as the bench's own does.
-    void listeners_data() {
-        QTest::addColumn<QList<int>>("addresses");
-        QTest::addColumn<QString>("shown"); // the list, or the search's error
-        QList<int> fourteen, fifteen;
-        for (int a = 1; a <= 15; ++a)
-            (a < 15 ? fourteen : fifteen) << a;
-        fifteen = fourteen + fifteen;
-        QTest::newRow("3 9 22") << QList<int>{22, 3, 9} << "3 9 22";
-        QTest::newRow("fourteen") << fourteen << "1 2 3 4 5 6 7 8 9 10 11 12 13 14";
-        QTest::newRow("none") << QList<int>{} << "error 14";
-        QTest::newRow("fifteen") << fifteen << "error 20";
-    }
-    void listeners() {
-        QFETCH(QList<int>, addresses);
-        OverStandIn bus;
-        QVERIFY(bus.driver && UseBench(Instruments(addresses)));
-        bus::Listeners found;
-        const bus::Error error = found.find(*bus.driver);
-        QStringList shown;
-        for (int i = 1; i <= found.count(); ++i)
-            shown << QString::number(found.at(i));
-        if (error.kind == bus::Error::Kind::Discovery)
-            shown << QString("error %1").arg(error.iberr);
-        QTEST(shown.join(' '), "shown");
     }
 
     // linux-gpib appends to the file of ibrdf; the program's file must hold this answer only.
@@ -242,39 +198,6 @@ private slots:
         QCOMPARE(nestedErr, ENOL);
         QVERIFY2(nestedAt >= 350 && readTook >= nestedAt,
                  qPrintable(QString("%1 %2").arg(nestedAt).arg(readTook)));
-    }
-
-    // The window title names the bus, except on board 0 of linux-gpib.
-    void title_data() {
-        QTest::addColumn<QByteArray>("env");
-        QTest::addColumn<QString>("suffix");
-        QTest::newRow("gpib") << QByteArray("gpib") << "";
-        QTest::newRow("gpib:1") << QByteArray("gpib:1") << " - linux-gpib board 1";
-    }
-    void title() {
-        QFETCH(QByteArray, env);
-        QFETCH(QString, suffix);
-        QVERIFY(UseBench(Instruments({3}))); // loads the stand-in first: its name is taken
-        qputenv("SEQUOR_BUS", env);
-        qputenv("SEQUOR_STANDIN_BOARDS", "2");
-        platform::ScriptedPlatform sys;
-        QString shown;
-        QObject scope;
-        QTimer poll(&scope);
-        connect(&poll, &QTimer::timeout, [&] {
-            if (QWidget* modal = QApplication::activeModalWidget()) return void(modal->close());
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (qobject_cast<MainForm*>(w) && w->isVisible()) {
-                    shown = w->windowTitle();
-                    w->close();
-                }
-        });
-        poll.start(50);
-        QCOMPARE(RunSequor({"sequor"}), 0);
-        qunsetenv("SEQUOR_STANDIN_BOARDS");
-        QVERIFY2(shown.startsWith("Sequor, v") && shown.count(" - ") == 1 + !suffix.isEmpty() &&
-                     shown.endsWith(suffix),
-                 qPrintable(shown));
     }
 
     // Only where SEQUOR_TEST_GPIB_BOARD names a real board: the scan finds its instruments.
