@@ -140,34 +140,13 @@ private slots:
                  qPrintable(message));
     }
 
-    // linux-gpib appends to the file of ibrdf; the program's file must hold this answer only.
-    void readToFile() {
-        OverStandIn bus;
-        QVERIFY(bus.driver &&
-                UseBench(BenchJson(R"({"address": 4, "replies": {"DUMP?": "A;B"}})")));
-        QTemporaryDir dir;
-        const QString path = dir.filePath("x.dat");
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier answer") > 0);
-        old.close();
-        Driver& d = *bus.driver;
-        const int ud = d.ibdev(0, 4, 0, 11, 1, 0);
-        d.ibwrt(ud, "DUMP?", 5);
-        QCOMPARE(d.ibrdf(ud, path.toLocal8Bit().constData()) & (ERR | END), END);
-        QCOMPARE(d.ibcntl(), 4L);
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("A;B\n"));
-        // A bad address is refused before the library sees it, as an argument error.
-        QCOMPARE(d.ibdev(0, 31, 0, 11, 1, 0), -1);
-        QCOMPARE(d.iberr(), EARG);
-    }
-
     // While a read blocks, the window thread handles its timers; a bus call made from one of
-    // them waits for the read, then runs, and each caller sees its own call's status.
-    void blockingRead() {
+    // them waits for the read, then runs, and each caller sees its own call's status. An
+    // answer read into a file replaces what the file held, though linux-gpib appends to it.
+    // A bad address is refused before the library sees it, as an argument error.
+    void transfers() {
         OverStandIn bus;
-        QVERIFY(bus.driver && UseBench(BenchJson(R"({"address": 4, "replies": {
+        QVERIFY(bus.driver && UseBench(BenchJson(R"({"address": 4, "replies": {"DUMP?": "A;B",
             "SLOW?": {"answer": "late", "delay_ms": 400}}}, {"address": 5})",
                                                  {}, 1.0)));
         Driver& d = *bus.driver;
@@ -198,6 +177,17 @@ private slots:
         QCOMPARE(nestedErr, ENOL);
         QVERIFY2(nestedAt >= 350 && readTook >= nestedAt,
                  qPrintable(QString("%1 %2").arg(nestedAt).arg(readTook)));
+        QTemporaryDir dir;
+        QFile file(dir.filePath("x.dat"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("an earlier answer") > 0);
+        file.close();
+        d.ibwrt(ud, "DUMP?", 5);
+        QCOMPARE(d.ibrdf(ud, file.fileName().toLocal8Bit().constData()) & (ERR | END), END);
+        QCOMPARE(d.ibcntl(), 4L);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("A;B\n"));
+        QCOMPARE(d.ibdev(0, 31, 0, 11, 1, 0), -1);
+        QCOMPARE(d.iberr(), EARG);
     }
 
     // Only where SEQUOR_TEST_GPIB_BOARD names a real board: the scan finds its instruments.

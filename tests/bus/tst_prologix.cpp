@@ -254,10 +254,12 @@ private slots:
         QTEST(int(verdict), "verdict");
     }
 
-    // The listener search: AR488 asks once, a plain Prologix polls every address with the
-    // adapter's own wait shortened, and puts it back.
-    void listeners_data() { AddKinds(); }
-    void listeners() {
+    // The bus-wide calls. The listener search: AR488 asks once, a plain Prologix polls every
+    // address with the adapter's own wait shortened, and puts it back. A command error raises
+    // a service request, seen on the SRQ line and in the poll byte; a poll where nobody is
+    // times out.
+    void busWide_data() { AddKinds(); }
+    void busWide() {
         QFETCH(QByteArray, kind);
         Rig rig(kind);
         QVERIFY2(rig.driver, qPrintable(rig.error));
@@ -271,6 +273,18 @@ private slots:
         if (kind == "prologix") // the fake takes the last command in its own time
             QTRY_VERIFY(rig.fake->commands().trimmed().endsWith("read_tmo_ms 20") &&
                         commands.contains("read_tmo_ms 50\n"));
+        Driver& d = *rig.driver;
+        const int ud = d.ibdev(0, 3, 0, 10, 1, 0);
+        for (const char* c : {"*ESE 32", "*SRE 32"})
+            d.ibwrt(ud, c, qstrlen(c));
+        QCOMPARE(d.ibwait(ud, TIMO | RQS) & (RQS | TIMO), TIMO);
+        d.ibwrt(ud, "BOGUS", 5);
+        QCOMPARE(d.ibwait(ud, TIMO | RQS) & (RQS | TIMO), RQS);
+        char poll = 0;
+        QCOMPARE(d.ibrsp(ud, &poll) & ERR, 0);
+        QCOMPARE(int(uchar(poll)), 96);
+        d.ibpad(ud, 9);
+        QCOMPARE(d.ibrsp(ud, &poll), ERR | TIMO);
     }
 
     // Data passes byte for byte, the four special bytes and NUL included, from memory and
@@ -390,27 +404,6 @@ private slots:
         QTest::qWait(700);
         QVERIFY(rig.inStep(ud));
         QCOMPARE(rig.fake->commands().count("ver\n"), 2);
-    }
-
-    // A command error raises a service request, seen on the SRQ line and in the poll byte;
-    // a poll where nobody is times out.
-    void commandError_data() { AddKinds(); }
-    void commandError() {
-        QFETCH(QByteArray, kind);
-        Rig rig(kind);
-        QVERIFY2(rig.driver, qPrintable(rig.error));
-        Driver& d = *rig.driver;
-        const int ud = d.ibdev(0, 3, 0, 10, 1, 0);
-        for (const char* c : {"*ESE 32", "*SRE 32"})
-            d.ibwrt(ud, c, qstrlen(c));
-        QCOMPARE(d.ibwait(ud, TIMO | RQS) & (RQS | TIMO), TIMO);
-        d.ibwrt(ud, "BOGUS", 5);
-        QCOMPARE(d.ibwait(ud, TIMO | RQS) & (RQS | TIMO), RQS);
-        char poll = 0;
-        QCOMPARE(d.ibrsp(ud, &poll) & ERR, 0);
-        QCOMPARE(int(uchar(poll)), 96);
-        d.ibpad(ud, 9);
-        QCOMPARE(d.ibrsp(ud, &poll), ERR | TIMO);
     }
 
     // The adapter vanishes in the middle of a run: the user gets the driver's boxes, Cancel
