@@ -13,8 +13,9 @@
 
 using namespace gpib;
 
-FakeAdapter::FakeAdapter(Driver& bench, bool ar488) : bench_(bench), ar488_(ar488) {
-    if (!ar488) {
+FakeAdapter::FakeAdapter(Driver& bench, Kind kind, Transport transport)
+    : bench_(bench), kind_(kind), transport_(transport) {
+    if (transport == Transport::Pty) {
         char folder[] = "/tmp/fakeadapter-XXXXXX";
         if (!mkdtemp(folder)) return;
         folder_ = folder;
@@ -98,17 +99,17 @@ void FakeAdapter::serve() {
                 continue;
             }
             gone_ = false;
-            if (ar488_ ? !listen() : !openPty()) return;
+            if (transport_ == Transport::Pty ? !openPty() : !listen()) return;
         }
-        if (ar488_ && fd_ < 0) {
+        if (transport_ == Transport::Tcp && fd_ < 0) {
             pollfd p{listener_, POLLIN, 0};
             if (::poll(&p, 1, 20) > 0) fd_ = ::accept(listener_, nullptr, nullptr);
             continue;
         }
         pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, 20) <= 0) continue;
-        if (!ar488_ && (p.revents & POLLHUP)) { // nobody holds the terminal open
-            ::usleep(5000);
+        if (transport_ == Transport::Pty && (p.revents & POLLHUP)) {
+            ::usleep(5000); // nobody holds the terminal open
             continue;
         }
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
@@ -116,7 +117,7 @@ void FakeAdapter::serve() {
             if (const int stall = stallMs.exchange(0); stall > 0)
                 ::usleep(useconds_t(stall) * 1000);
             received(QByteArray(buffer, n));
-        } else if (ar488_) {
+        } else if (transport_ == Transport::Tcp) {
             ::close(fd_); // the client went away; wait for the next one
             fd_ = -1;
         }
@@ -173,7 +174,7 @@ void FakeAdapter::reply(const QByteArray& bytes) {
 }
 
 void FakeAdapter::vanish() {
-    if (ar488_) {
+    if (transport_ == Transport::Tcp) {
         linger reset{1, 0}; // closing then sends a reset, as a crashed adapter's stack does
         setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
         ::close(listener_);
@@ -225,8 +226,8 @@ void FakeAdapter::command(const QByteArray& text) {
     const QByteArray name = space < 0 ? text : text.left(space);
     const QByteArray arg = space < 0 ? QByteArray() : text.mid(space + 1).trimmed();
     if (name == "ver") {
-        reply(ar488_ ? "AR488 GPIB controller, ver. 0.51.29, 18/03/2024\r\n"
-                     : "Prologix GPIB-USB Controller version 6.107\r\n");
+        reply(kind_ == Kind::Ar488 ? "AR488 GPIB controller, ver. 0.51.29, 18/03/2024\r\n"
+                                   : "Prologix GPIB-USB Controller version 6.107\r\n");
     } else if (name == "addr") {
         address_ = arg.toInt();
     } else if (name == "read_tmo_ms") {
@@ -261,7 +262,7 @@ void FakeAdapter::command(const QByteArray& text) {
             bench_.ibtmo(ud, code);
         }
         reply(asserted ? "1\r\n" : "0\r\n");
-    } else if (name == "fndl" && ar488_) {
+    } else if (name == "fndl" && kind_ == Kind::Ar488) {
         Addr4882_t pads[32], found[32] = {};
         for (int i = 0; i < 31; ++i)
             pads[i] = Addr4882_t(i);

@@ -14,8 +14,10 @@
 
 class FakeAdapter {
 public:
-    // An AR488 on a loopback TCP port, or a plain Prologix on a pseudo-terminal.
-    FakeAdapter(gpib::Driver& bench, bool ar488);
+    enum class Kind { Prologix, Ar488 };
+    enum class Transport { Pty, Tcp };
+
+    FakeAdapter(gpib::Driver& bench, Kind kind, Transport transport);
     ~FakeAdapter();
     FakeAdapter(const FakeAdapter&) = delete;
     FakeAdapter& operator=(const FakeAdapter&) = delete;
@@ -55,7 +57,8 @@ private:
     void vanish();
 
     gpib::Driver& bench_;
-    bool ar488_;        // and on TCP
+    Kind kind_;
+    Transport transport_;
     int fd_ = -1;       // the terminal's master side, or the accepted connection
     int listener_ = -1; // TCP only
     int port_ = 0;

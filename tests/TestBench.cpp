@@ -104,7 +104,10 @@ BenchGuard::BenchGuard(const QByteArray& json, bool worker) {
     } else if (backend == "prologix" || backend == "ar488") {
         bench_ = gpib::SimBus::fromJson(json, &error);
         if (bench_) {
-            adapter_ = std::make_unique<FakeAdapter>(*bench_, backend == "ar488");
+            const bool ar488 = backend == "ar488";
+            adapter_ = std::make_unique<FakeAdapter>(
+                *bench_, ar488 ? FakeAdapter::Kind::Ar488 : FakeAdapter::Kind::Prologix,
+                ar488 ? FakeAdapter::Transport::Tcp : FakeAdapter::Transport::Pty);
             own_ = OverAdapter(*adapter_, AdapterOptions(bench_->timeoutScale()), &error);
             driver_ = own_.get();
         }

@@ -1,10 +1,12 @@
 // The linux-gpib back-end over the stand-in libgpib.so.0: choosing the bus, loading the
 // library, the status mapping, and the worker thread that keeps the window thread responsive.
 #include "FormFixture.h"
+#include "app/MainForm.h"
 #include "app/Program.h"
 #include "bus/BusChoice.h"
 #include "bus/LinuxGpib.h"
 #include "bus/ThreadedDriver.h"
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLibrary>
 #include <QTemporaryDir>
@@ -188,6 +190,37 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("A;B\n"));
         QCOMPARE(d.ibdev(0, 31, 0, 11, 1, 0), -1);
         QCOMPARE(d.iberr(), EARG);
+    }
+
+    // The whole program: the window title names the bus, except on board 0 of linux-gpib.
+    void title_data() {
+        QTest::addColumn<QByteArray>("env");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("gpib") << QByteArray("gpib") << "";
+        QTest::newRow("sim") << QByteArray("sim") << " - simulated bench";
+    }
+    void title() {
+        QFETCH(QByteArray, env);
+        QFETCH(QString, suffix);
+        QVERIFY(UseBench(BenchJson(R"({"address": 3})"))); // loads the stand-in: its name is taken
+        qputenv("SEQUOR_BUS", env);
+        platform::ScriptedPlatform sys;
+        QString shown;
+        QObject scope;
+        QTimer poll(&scope);
+        connect(&poll, &QTimer::timeout, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) return void(modal->close());
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<MainForm*>(w) && w->isVisible()) {
+                    shown = w->windowTitle();
+                    w->close();
+                }
+        });
+        poll.start(50);
+        QCOMPARE(RunSequor({"sequor"}), 0);
+        QVERIFY2(shown.startsWith("Sequor, v") && shown.count(" - ") == 1 + !suffix.isEmpty() &&
+                     shown.endsWith(suffix),
+                 qPrintable(shown));
     }
 
     // Only where SEQUOR_TEST_GPIB_BOARD names a real board: the scan finds its instruments.

@@ -39,7 +39,10 @@ struct Rig {
                  const std::function<void(Prologix::Options&)>& adjust = nullptr,
                  const QString& journal = {}) {
         bench = SimBus::fromJson(BenchJson(instruments, journal), nullptr);
-        fake = std::make_unique<FakeAdapter>(*bench, kind == "ar488");
+        const bool ar488 = kind == "ar488";
+        fake = std::make_unique<FakeAdapter>(
+            *bench, ar488 ? FakeAdapter::Kind::Ar488 : FakeAdapter::Kind::Prologix,
+            ar488 ? FakeAdapter::Transport::Tcp : FakeAdapter::Transport::Pty);
         Prologix::Options options = AdapterOptions(bench->timeoutScale());
         if (adjust) adjust(options);
         driver = OverAdapter(*fake, options, &error);
