@@ -65,8 +65,6 @@ bool FakeAdapter::openPty() {
         if (::symlink(ptsname(fd_), fresh.c_str()) != 0 || ::rename(fresh.c_str(), link.c_str()))
             return false;
     }
-    connectedAt_ = Clock::now();
-    hungUp_ = false;
     return true;
 }
 
@@ -105,22 +103,14 @@ void FakeAdapter::serve() {
         }
         if (transport_ == Transport::Tcp && fd_ < 0) {
             pollfd p{listener_, POLLIN, 0};
-            if (::poll(&p, 1, 20) > 0) {
-                fd_ = ::accept(listener_, nullptr, nullptr);
-                connectedAt_ = Clock::now();
-            }
+            if (::poll(&p, 1, 20) > 0) fd_ = ::accept(listener_, nullptr, nullptr);
             continue;
         }
         pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, 20) <= 0) continue;
         if (transport_ == Transport::Pty && (p.revents & POLLHUP)) {
-            hungUp_ = true; // nobody holds the terminal open
-            ::usleep(5000);
+            ::usleep(5000); // nobody holds the terminal open
             continue;
-        }
-        if (hungUp_) { // opened again: a board that resets on opening does so now
-            hungUp_ = false;
-            connectedAt_ = Clock::now();
         }
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n > 0) {
@@ -135,7 +125,6 @@ void FakeAdapter::serve() {
 }
 
 void FakeAdapter::received(const QByteArray& bytes) {
-    if (Clock::now() < connectedAt_ + std::chrono::milliseconds(int(resetDelayMs))) return;
     for (char c : bytes) {
         if (fd_ < 0) return;
         if (escaped_) {

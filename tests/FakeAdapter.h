@@ -22,13 +22,10 @@ public:
     FakeAdapter(const FakeAdapter&) = delete;
     FakeAdapter& operator=(const FakeAdapter&) = delete;
 
-    bool ok() const { return !target_.isEmpty(); }
     // What SEQUOR_BUS names after "prologix:": a link to the terminal's device, which follows
     // the terminal when it comes back, or 127.0.0.1:<port>.
     QString target() const { return target_; }
 
-    // A board that resets whenever it is opened hears nothing for this long after.
-    std::atomic<int> resetDelayMs{0};
     // An answer of more than one line pauses this long after its first line. Past the
     // adapter's ++read_tmo_ms the adapter gives up waiting, and the next ++read goes on.
     std::atomic<int> answerPauseMs{0};
@@ -71,10 +68,8 @@ private:
     std::thread thread_;
 
     // Adapter state, used by its thread only.
-    Clock::time_point connectedAt_ = Clock::now();
     Clock::time_point goneAt_;
     bool gone_ = false;
-    bool hungUp_ = false;
     int address_ = 0;
     int readTimeoutMs_ = 500;
     bool eotEnable_ = false;

@@ -19,43 +19,6 @@ gpib::Driver* LinuxGpibOverStandIn(QString* error) {
     return driver.get();
 }
 
-bool UseStandInBench(const QByteArray& json, QString* error) {
-    using Use = int (*)(const char*, char*, int);
-    const auto use =
-        reinterpret_cast<Use>(QLibrary::resolve(gpib::LinuxGpibLibrary, "standin_use_bench"));
-    if (!use) {
-        *error = "the stand-in libgpib.so.0 is not on the library path";
-        return false;
-    }
-    char message[512] = {};
-    if (use(json.constData(), message, sizeof message) == 0) return true;
-    *error = QString::fromUtf8(message);
-    return false;
-}
-
-// The adapter back-end as CreateDriver makes it, but with the bench's time scale.
-std::unique_ptr<gpib::Driver> OverAdapter(const FakeAdapter& fake, double timeScale,
-                                          QString* error) {
-    gpib::Prologix::Options options;
-    options.timeoutScale = timeScale;
-    // The bench may answer within a millisecond, but a loaded test machine may not hand the
-    // answer through the fake adapter's thread that fast.
-    options.minDeadlineMs = 1500;
-    options.scanPollMs = std::max(100, int(300 * timeScale));
-    options.adapterReadMs = std::max(20, int(500 * timeScale));
-    const QString target = fake.target();
-    auto adapter = std::make_unique<gpib::Prologix>(
-        [target]() -> std::unique_ptr<gpib::ByteStream> {
-            if (target.startsWith('/')) return gpib::SerialStream(target);
-            return gpib::TcpStream(target.section(':', 0, 0), target.section(':', 1).toUShort());
-        },
-        target, options);
-    gpib::Prologix* raw = adapter.get();
-    auto driver = std::make_unique<gpib::ThreadedDriver>(std::move(adapter));
-    if (!driver->call([&](gpib::Driver&) { return raw->start(error) ? 1 : 0; })) return nullptr;
-    return driver;
-}
-
 // Every address the bench has an instrument at.
 QList<int> BenchAddresses(gpib::Driver& bench) {
     gpib::Addr4882_t all[31], found[32] = {};
@@ -70,6 +33,45 @@ QList<int> BenchAddresses(gpib::Driver& bench) {
 }
 
 } // namespace
+
+bool UseStandInBench(const QString& library, const QByteArray& json, QString* error) {
+    using Use = int (*)(const char*, char*, int);
+    const auto use = reinterpret_cast<Use>(QLibrary::resolve(library, "standin_use_bench"));
+    if (!use) {
+        *error = "the stand-in libgpib.so.0 is not on the library path";
+        return false;
+    }
+    char message[512] = {};
+    if (use(json.constData(), message, sizeof message) == 0) return true;
+    *error = QString::fromUtf8(message);
+    return false;
+}
+
+gpib::Prologix::Options AdapterOptions(double timeScale) {
+    gpib::Prologix::Options options;
+    options.timeoutScale = timeScale;
+    // The bench may answer within a millisecond, but a loaded test machine may not hand the
+    // answer through the fake adapter's thread that fast.
+    options.minDeadlineMs = 1500;
+    options.scanPollMs = std::max(100, int(300 * timeScale));
+    options.adapterReadMs = std::max(20, int(500 * timeScale));
+    return options;
+}
+
+std::unique_ptr<gpib::Driver> OverAdapter(const FakeAdapter& fake,
+                                          const gpib::Prologix::Options& options, QString* error) {
+    const QString target = fake.target();
+    auto adapter = std::make_unique<gpib::Prologix>(
+        [target]() -> std::unique_ptr<gpib::ByteStream> {
+            if (target.startsWith('/')) return gpib::SerialStream(target);
+            return gpib::TcpStream(target.section(':', 0, 0), target.section(':', 1).toUShort());
+        },
+        target, options);
+    gpib::Prologix* raw = adapter.get();
+    auto driver = std::make_unique<gpib::ThreadedDriver>(std::move(adapter));
+    if (!driver->call([&](gpib::Driver&) { return raw->start(error) ? 1 : 0; })) return nullptr;
+    return driver;
+}
 
 std::unique_ptr<gpib::Driver> OverLan(const FakeLan& fake, bool raw, const QList<int>& rawAddresses,
                                       double timeScale, QString* error) {
@@ -98,7 +100,7 @@ BenchGuard::BenchGuard(const QByteArray& json, bool worker) {
     const QString backend = qEnvironmentVariable("SEQUOR_TEST_BACKEND");
     if (backend == "linuxgpib") {
         gpib::Driver* driver = LinuxGpibOverStandIn(&error);
-        if (driver && UseStandInBench(json, &error)) driver_ = driver;
+        if (driver && UseStandInBench(gpib::LinuxGpibLibrary, json, &error)) driver_ = driver;
     } else if (backend == "prologix" || backend == "ar488") {
         bench_ = gpib::SimBus::fromJson(json, &error);
         if (bench_) {
@@ -106,7 +108,7 @@ BenchGuard::BenchGuard(const QByteArray& json, bool worker) {
             adapter_ = std::make_unique<FakeAdapter>(
                 *bench_, ar488 ? FakeAdapter::Kind::Ar488 : FakeAdapter::Kind::Prologix,
                 ar488 ? FakeAdapter::Transport::Tcp : FakeAdapter::Transport::Pty);
-            own_ = OverAdapter(*adapter_, bench_->timeoutScale(), &error);
+            own_ = OverAdapter(*adapter_, AdapterOptions(bench_->timeoutScale()), &error);
             driver_ = own_.get();
         }
     } else if (backend == "vxi11" || backend == "raw") {

@@ -11,6 +11,7 @@
 #include "FakeLan.h"
 #include "bus/Instrument.h"
 #include "bus/Listeners.h"
+#include "bus/Prologix.h"
 #include "bus/Session.h"
 #include "bus/SimBench.h"
 #include <QByteArray>
@@ -54,6 +55,16 @@ private:
 bool BusReportsWriteErrors();
 // False where instruments cannot be serial-polled (raw sockets).
 bool BusPolls();
+
+// The bench behind the stand-in libgpib.so.0 at that path replaced; false with the reader's
+// message when the JSON is refused.
+bool UseStandInBench(const QString& library, const QByteArray& json, QString* error);
+
+// The options of the adapter back-end for a bench with this time scale.
+gpib::Prologix::Options AdapterOptions(double timeScale);
+// The adapter back-end as the program makes it, over a fake adapter, started.
+std::unique_ptr<gpib::Driver> OverAdapter(const FakeAdapter& fake,
+                                          const gpib::Prologix::Options& options, QString* error);
 
 // The LAN back-end as the program makes it, over a fake LAN host, with the bench's time
 // scale: behind its gateway, or with every listed address on a raw socket.

@@ -59,7 +59,6 @@ private slots:
         const QByteArray big = QByteArray(700, 'A') + '\0' + QByteArray(599, 'B');
         const QString err = "|0|GPIB ERROR # %1 (warning, OK Cancel): %2\nSelect OK to continue "
                             "or Cancel to terminate program.";
-        row("LF", R"("\n")", "|1");
         row("CR LF", R"("12\r\n")", "12|1");
         row("three LF, spaces", R"("  12\n\n\n ")", "12|1");
         row("four LF keep one, tabs", R"("\t12\n\n\n\n")", "\t12\n|1");

@@ -21,21 +21,10 @@ namespace {
 const QString StandIn = STANDIN_LIBRARY;
 const QString WithoutDevClear = NODEVCLEAR_LIBRARY;
 
-// The stand-in's bench replaced; false with the reader's message when the JSON is refused.
 bool UseBench(const QByteArray& json) {
-    using Use = int (*)(const char*, char*, int);
-    const auto use = reinterpret_cast<Use>(QLibrary::resolve(StandIn, "standin_use_bench"));
-    char message[512] = {};
-    if (use && use(json.constData(), message, sizeof message) == 0) return true;
-    qWarning("%s", message);
-    return false;
-}
-
-QByteArray Instruments(const QList<int>& addresses) {
-    QByteArrayList list;
-    for (int a : addresses)
-        list << "{\"address\": " + QByteArray::number(a) + "}";
-    return BenchJson(list.join(", "));
+    QString error;
+    if (!UseStandInBench(StandIn, json, &error)) qWarning("%s", qPrintable(error));
+    return error.isEmpty();
 }
 
 // The linux-gpib driver over the stand-in, behind the worker, for the life of the object.
@@ -82,7 +71,6 @@ private slots:
         row("gpib", K::LinuxGpib, 0, "");
         row("gpib:0", K::LinuxGpib, 0, "");
         row("gpib:2", K::LinuxGpib, 2, "linux-gpib board 2");
-        row("gpib:15", K::LinuxGpib, 15, "linux-gpib board 15");
         row("prologix:/dev/ttyUSB0", K::Prologix, 0, "GPIB adapter /dev/ttyUSB0");
         row("prologix:gpib-lan", K::Prologix, 0, "GPIB adapter gpib-lan:1234");
         row("prologix:10.1.2.3:4000", K::Prologix, 0, "GPIB adapter 10.1.2.3:4000");
@@ -114,8 +102,6 @@ private slots:
         QTest::addColumn<QString>("chosen");
         QTest::newRow("nothing") << QByteArray("-") << ""
                                  << "gpib";
-        QTest::newRow("store") << QByteArray("-") << "sim"
-                               << "sim";
         QTest::newRow("store, blanks") << QByteArray("-") << " gpib:1 "
                                        << "gpib:1";
         QTest::newRow("both") << QByteArray("gpib:3") << "sim"
@@ -156,62 +142,13 @@ private slots:
                  qPrintable(message));
     }
 
-    // The library reports the board itself neither first nor as an error when nobody listens;
-    // the program's list must come out as the bench's own does.
-    void listeners_data() {
-        QTest::addColumn<QList<int>>("addresses");
-        QTest::addColumn<QString>("shown"); // the list, or the search's error
-        QList<int> fourteen, fifteen;
-        for (int a = 1; a <= 15; ++a)
-            (a < 15 ? fourteen : fifteen) << a;
-        fifteen = fourteen + fifteen;
-        QTest::newRow("3 9 22") << QList<int>{22, 3, 9} << "3 9 22";
-        QTest::newRow("fourteen") << fourteen << "1 2 3 4 5 6 7 8 9 10 11 12 13 14";
-        QTest::newRow("none") << QList<int>{} << "error 14";
-        QTest::newRow("fifteen") << fifteen << "error 20";
-    }
-    void listeners() {
-        QFETCH(QList<int>, addresses);
-        OverStandIn bus;
-        QVERIFY(bus.driver && UseBench(Instruments(addresses)));
-        bus::Listeners found;
-        const bus::Error error = found.find(*bus.driver);
-        QStringList shown;
-        for (int i = 1; i <= found.count(); ++i)
-            shown << QString::number(found.at(i));
-        if (error.kind == bus::Error::Kind::Discovery)
-            shown << QString("error %1").arg(error.iberr);
-        QTEST(shown.join(' '), "shown");
-    }
-
-    // linux-gpib appends to the file of ibrdf; the program's file must hold this answer only.
-    void readToFile() {
-        OverStandIn bus;
-        QVERIFY(bus.driver &&
-                UseBench(BenchJson(R"({"address": 4, "replies": {"DUMP?": "A;B"}})")));
-        QTemporaryDir dir;
-        const QString path = dir.filePath("x.dat");
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier answer") > 0);
-        old.close();
-        Driver& d = *bus.driver;
-        const int ud = d.ibdev(0, 4, 0, 11, 1, 0);
-        d.ibwrt(ud, "DUMP?", 5);
-        QCOMPARE(d.ibrdf(ud, path.toLocal8Bit().constData()) & (ERR | END), END);
-        QCOMPARE(d.ibcntl(), 4L);
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("A;B\n"));
-        // A bad address is refused before the library sees it, as an argument error.
-        QCOMPARE(d.ibdev(0, 31, 0, 11, 1, 0), -1);
-        QCOMPARE(d.iberr(), EARG);
-    }
-
     // While a read blocks, the window thread handles its timers; a bus call made from one of
-    // them waits for the read, then runs, and each caller sees its own call's status.
-    void blockingRead() {
+    // them waits for the read, then runs, and each caller sees its own call's status. An
+    // answer read into a file replaces what the file held, though linux-gpib appends to it.
+    // A bad address is refused before the library sees it, as an argument error.
+    void transfers() {
         OverStandIn bus;
-        QVERIFY(bus.driver && UseBench(BenchJson(R"({"address": 4, "replies": {
+        QVERIFY(bus.driver && UseBench(BenchJson(R"({"address": 4, "replies": {"DUMP?": "A;B",
             "SLOW?": {"answer": "late", "delay_ms": 400}}}, {"address": 5})",
                                                  {}, 1.0)));
         Driver& d = *bus.driver;
@@ -242,21 +179,31 @@ private slots:
         QCOMPARE(nestedErr, ENOL);
         QVERIFY2(nestedAt >= 350 && readTook >= nestedAt,
                  qPrintable(QString("%1 %2").arg(nestedAt).arg(readTook)));
+        QTemporaryDir dir;
+        QFile file(dir.filePath("x.dat"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("an earlier answer") > 0);
+        file.close();
+        d.ibwrt(ud, "DUMP?", 5);
+        QCOMPARE(d.ibrdf(ud, file.fileName().toLocal8Bit().constData()) & (ERR | END), END);
+        QCOMPARE(d.ibcntl(), 4L);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("A;B\n"));
+        QCOMPARE(d.ibdev(0, 31, 0, 11, 1, 0), -1);
+        QCOMPARE(d.iberr(), EARG);
     }
 
-    // The window title names the bus, except on board 0 of linux-gpib.
+    // The whole program: the window title names the bus, except on board 0 of linux-gpib.
     void title_data() {
         QTest::addColumn<QByteArray>("env");
         QTest::addColumn<QString>("suffix");
         QTest::newRow("gpib") << QByteArray("gpib") << "";
-        QTest::newRow("gpib:1") << QByteArray("gpib:1") << " - linux-gpib board 1";
+        QTest::newRow("sim") << QByteArray("sim") << " - simulated bench";
     }
     void title() {
         QFETCH(QByteArray, env);
         QFETCH(QString, suffix);
-        QVERIFY(UseBench(Instruments({3}))); // loads the stand-in first: its name is taken
+        QVERIFY(UseBench(BenchJson(R"({"address": 3})"))); // loads the stand-in: its name is taken
         qputenv("SEQUOR_BUS", env);
-        qputenv("SEQUOR_STANDIN_BOARDS", "2");
         platform::ScriptedPlatform sys;
         QString shown;
         QObject scope;
@@ -271,7 +218,6 @@ private slots:
         });
         poll.start(50);
         QCOMPARE(RunSequor({"sequor"}), 0);
-        qunsetenv("SEQUOR_STANDIN_BOARDS");
         QVERIFY2(shown.startsWith("Sequor, v") && shown.count(" - ") == 1 + !suffix.isEmpty() &&
                      shown.endsWith(suffix),
                  qPrintable(shown));

@@ -5,39 +5,20 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <thread>
 
 using namespace gpib;
 
 namespace {
 
-// Holds a call until the test lets it go; shared, since a worker left behind may outlive it.
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable opened;
-    bool open = false;
-    void wait() {
-        std::unique_lock lock(mutex);
-        opened.wait(lock, [this] { return open; });
-    }
-    void release() {
-        {
-            std::lock_guard lock(mutex);
-            open = true;
-        }
-        opened.notify_all();
-    }
-};
-
 // ibrd hangs until the gate opens (a stuck kernel driver); ibwrtf takes 400 ms in steps,
-// reporting headway after each.
+// reporting headway after each. The gate is shared: a worker left behind may outlive the test.
 class Stuck : public StubDriver {
 public:
-    explicit Stuck(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
+    explicit Stuck(std::shared_future<void> gate) : gate_(std::move(gate)) {}
     int ibrd(int, void*, long) override {
-        gate_->wait();
+        gate_.wait();
         return ok();
     }
     int ibwrtf(int, const char*) override {
@@ -49,7 +30,7 @@ public:
     }
 
 private:
-    std::shared_ptr<Gate> gate_;
+    std::shared_future<void> gate_;
 };
 
 constexpr int MarginMs = 200;
@@ -64,8 +45,8 @@ private slots:
     // A read that never returns fails as a timeout past its 30 ms and the margin, while the
     // window thread goes on; later calls fail at once until the driver returns, then work.
     void stuckCall() {
-        auto gate = std::make_shared<Gate>();
-        ThreadedDriver d(std::make_unique<Stuck>(gate), MarginMs);
+        std::promise<void> gate;
+        ThreadedDriver d(std::make_unique<Stuck>(gate.get_future().share()), MarginMs);
         const int ud = d.ibdev(0, 3, 0, Timeout30ms, 1, 0);
         int ticks = 0;
         QTimer tick;
@@ -84,13 +65,13 @@ private slots:
         QCOMPARE(d.ibwrt(ud, "X", 1), ERR);
         QCOMPARE(d.iberr(), EDVR);
         QVERIFY(clock.elapsed() < MarginMs);
-        gate->release();
+        gate.set_value();
         QTRY_COMPARE(d.ibwrt(ud, "X", 1), CMPL);
     }
 
     // Headway keeps a long transfer going past its timeout and the margin.
     void headway() {
-        ThreadedDriver d(std::make_unique<Stuck>(std::make_shared<Gate>()), MarginMs);
+        ThreadedDriver d(std::make_unique<Stuck>(std::shared_future<void>()), MarginMs);
         const int ud = d.ibdev(0, 3, 0, Timeout30ms, 1, 0);
         QCOMPARE(d.ibwrtf(ud, "/dev/null"), CMPL);
         QCOMPARE(d.ibcntl(), 1234L);
@@ -98,16 +79,16 @@ private slots:
 
     // The program quits although the driver never returns from a call.
     void quitPastStuckWorker() {
-        auto gate = std::make_shared<Gate>();
+        std::promise<void> gate;
         QElapsedTimer clock;
         {
-            ThreadedDriver d(std::make_unique<Stuck>(gate), MarginMs);
+            ThreadedDriver d(std::make_unique<Stuck>(gate.get_future().share()), MarginMs);
             char buffer[4];
             d.ibrd(d.ibdev(0, 3, 0, Timeout30ms, 1, 0), buffer, sizeof buffer);
             clock.start();
         }
         QVERIFY(clock.elapsed() < 5000);
-        gate->release(); // the worker left behind ends now
+        gate.set_value(); // the worker left behind ends now
     }
 };
 

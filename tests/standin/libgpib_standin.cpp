@@ -4,8 +4,8 @@
 // driver calls: board descriptors are the board indices and device descriptors come after
 // them, FindLstn reports the count in ibcntl and no error when nobody listens, ibrdf appends
 // to its file, and the status is kept per thread.
+// It has board 0 only.
 //   SEQUOR_STANDIN_BENCH  a bench file; the built-in bench without it
-//   SEQUOR_STANDIN_BOARDS the number of boards present (1 without it)
 #include "bus/SimBench.h"
 #include <QFile>
 #include <mutex>
@@ -47,14 +47,7 @@ int Set(int s, int e, long c) {
     return sta;
 }
 
-bool BoardPresent(int board) {
-    const int boards = qEnvironmentVariableIsSet("SEQUOR_STANDIN_BOARDS")
-                           ? qEnvironmentVariableIntValue("SEQUOR_STANDIN_BOARDS")
-                           : 1;
-    return board >= 0 && board < boards;
-}
-
-// The bench has one board; every present board of the stand-in drives it.
+// The bench's descriptors start at 1.
 int SimUd(int ud) {
     return ud - FirstDevice + 1;
 }
@@ -87,11 +80,7 @@ EXPORT long ThreadIbcntl() {
     return cntl;
 }
 
-EXPORT int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
-    if (!BoardPresent(board)) {
-        Set(gpib::ERR, gpib::ENEB, 0);
-        return -1;
-    }
+EXPORT int ibdev(int, int pad, int sad, int tmo, int eot, int eos) {
     // linux-gpib has no argument error here: a bad address is a table error.
     if (pad < 0 || pad > 30) {
         Set(gpib::ERR, gpib::ETAB, 0);
@@ -124,7 +113,6 @@ EXPORT int ibwait(int ud, int mask) {
 
 EXPORT int ibask(int ud, int option, int* value) {
     if (ud < FirstDevice) {
-        if (!BoardPresent(ud)) return Set(gpib::ERR, gpib::ENEB, 0);
         if (option != 0x1 || !value) return Set(gpib::ERR, gpib::EARG, 0);
         *value = 0; // the board's own primary address
         return Set(gpib::CMPL, 0, 0);
@@ -149,7 +137,6 @@ EXPORT int ibclr(int ud) {
 }
 
 EXPORT int ibsre(int ud, int v) {
-    if (!BoardPresent(ud)) return Set(gpib::ERR, gpib::ENEB, 0);
     Bench().ibsre(0, v);
     return Take();
 }
@@ -172,7 +159,7 @@ EXPORT int ibwrtf(int ud, const char* path) {
 }
 
 EXPORT void SendIFC(int board) {
-    if (!BoardPresent(board)) {
+    if (board != 0) { // the one board present
         Set(gpib::ERR, gpib::ENEB, 0);
         return;
     }
@@ -180,11 +167,7 @@ EXPORT void SendIFC(int board) {
     Take();
 }
 
-EXPORT void FindLstn(int board, const Addr4882_t* pads, Addr4882_t* results, int limit) {
-    if (!BoardPresent(board)) {
-        Set(gpib::ERR, gpib::ENEB, 0);
-        return;
-    }
+EXPORT void FindLstn(int, const Addr4882_t* pads, Addr4882_t* results, int limit) {
     std::vector<Addr4882_t> found(32, 0);
     Bench().FindLstn(0, pads, found.data(), 32);
     if ((Bench().ibsta() & gpib::ERR) && Bench().iberr() == gpib::EBUS) {
@@ -198,11 +181,7 @@ EXPORT void FindLstn(int board, const Addr4882_t* pads, Addr4882_t* results, int
 }
 
 #ifndef STANDIN_WITHOUT_DEVCLEAR
-EXPORT void DevClear(int board, Addr4882_t address) {
-    if (!BoardPresent(board)) {
-        Set(gpib::ERR, gpib::ENEB, 0);
-        return;
-    }
+EXPORT void DevClear(int, Addr4882_t address) {
     Bench().DevClear(0, address);
     Take();
 }
