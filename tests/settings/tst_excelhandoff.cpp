@@ -44,9 +44,6 @@ private slots:
             << "/opt/lo/libreoffice7.4" << 2 << true << "."
             << QStringList{"/opt/lo/libreoffice7.4|" + book,
                            "/opt/lo/libreoffice7.4|" + DotOption + "|" + csv};
-        QTest::newRow("soffice.exe 1")
-            << "C:\\LO\\program\\soffice.exe" << 1 << false << ","
-            << QStringList{"C:\\LO\\program\\soffice.exe|" + CommaOption + "|" + csv};
         QTest::newRow("not office") << "/usr/bin/office-tool" << 1 << true << "."
                                     << QStringList{"/usr/bin/office-tool|" + csv};
     }
