@@ -42,6 +42,11 @@ void TestCommandLine::parse_data() {
         << QStringList{"--help=1"} << Action::Usage << "option '--help' doesn't allow an argument";
     QTest::newRow("operand") << QStringList{"log.csv"} << Action::Usage
                              << "extra operand 'log.csv'";
+    QTest::newRow("unknown short") << QStringList{"-x"} << Action::Usage << "invalid option -- 'x'";
+    QTest::newRow("empty value") << QStringList{"--bus="} << Action::Usage
+                                 << "option '--bus' needs a value";
+    QTest::newRow("after --") << QStringList{"--", "--help"} << Action::Usage
+                              << "extra operand '--help'";
 }
 
 void TestCommandLine::parse() {

@@ -41,6 +41,7 @@ private slots:
         const QString huge(100000, 'x');
         row("name missing", "LogFileName", missing, "Test.csv");
         row("name with backslash", "LogFileName", "logs\\run.csv", "Test.csv");
+        row("name with drive", "LogFileName", "c:run.csv", "Test.csv");
         row("name with slash", "LogFileName", "../../etc/run.csv", "Test.csv");
         row("name too long", "LogFileName", huge, "Test.csv");
         row("interval as typed", "Interval", "1:30", "1:30");
@@ -50,10 +51,13 @@ private slots:
         row("id out of range", "ID", "7", "0");
         row("id rounds half to even", "ID", "1.5", "2");
         row("status word old form", "ConditionStatusWord", "3A0C", "3000A0A0AC1");
+        row("status word 5 chars", "ConditionStatusWord", "3A0C1", "3A0C1");
         row("exclusion bytes", "Exclude1", QString::fromLatin1("VDC\xb5"),
             QString::fromLatin1("VDC\xb5"));
         row("exclusion beyond bytes", "Exclude2", QString::fromUtf8("Ω"), "");
         row("query too long", "Query", huge, "");
+        row("query at the limit", "Query", QString(MaxTextLength, 'Q'),
+            QString(MaxTextLength, 'Q'));
     }
     void recall() {
         QFETCH(QString, key);
@@ -93,6 +97,7 @@ private slots:
         // A key holding the empty text is kept empty, not taken as missing.
         QTest::newRow("empty values")
             << QByteArray("[Settings]\nInterval=\nDevice=\n") << QStringList({"Interval="});
+        QTest::newRow("binary") << QByteArray("\x00\x01\x02[\xff]\n=\n\x00", 11) << QStringList();
     }
     void damagedStoreFile() {
         QFETCH(QByteArray, file);
@@ -121,6 +126,7 @@ private slots:
         QTest::newRow("number") << "3" << 3;
         QTest::newRow("name") << "Warm up" << 4;
         QTest::newRow("name is exact") << "warm up" << -1;
+        QTest::newRow("out of range") << "6" << -1;
         QTest::newRow("Not Saved is no name") << "Not Saved" << -1;
     }
     void setNamed() {

@@ -41,6 +41,8 @@ private slots:
         row("0=:5 2=1 Apply", ":5||1|  Timing  |AM|0|600");
         // The key filter of each box; count and total empty each other.
         row("0= 0+1a:2,3.B", "123|21||  Timing  |AM|30|600");
+        row("Min 0+2.3,0:", "2:30|21||  Timing  |AMF|30|600");
+        row("Min 0=5 2+1 1+1:2,3.4x", "5|1234||  Timing  |AMF|30|600");
         // ":" alone becomes "0:"; a zero interval keeps Apply off.
         row("0=0 2+:<1,3.0:", "0||01:30|  Timing  |M|30|600");
         // Enter applies, but not while neither a count nor a total is entered.

@@ -16,6 +16,7 @@ private slots:
         row("40||:1", "40|80|3|  Every 40 seconds during 1 minute 20 seconds   |"
                       "Total Minutes and Time Interval don't match exactly.\n"
                       "Number of Sequences will be rounded up to 1 minute 20 seconds .");
+        row("30|1|", "30|0|1|  Every 30 seconds during   |");
         row("1||1:30", "1|5400|5401|  Every 1 second during 1 hour 30 minutes   |");
         row("2:30|3| min", "150|300|3|  Every 2:30 minutes during 5 minutes   |");
         // A count typed beside a total: the total decides.
@@ -56,6 +57,7 @@ private slots:
         QTest::addColumn<QString>("keys");
         QTest::newRow("seconds") << "0||1a:,.\b-|1\b";
         QTest::newRow("minutes") << "0m||,.:|:::";
+        QTest::newRow("count") << "1m||7:.x|7";
         QTest::newRow("total") << "2||1.3|1:3";
         QTest::newRow("total, has ':'") << "2|0:1|:,2|2";
     }
@@ -79,6 +81,7 @@ private slots:
         QTest::newRow("150") << 150.0f << qint64(2) << 30000;
         QTest::newRow("60.5: no empty rest") << 60.5f << qint64(1) << 0;
         QTest::newRow("3.5") << 3.5f << qint64(0) << 4000;
+        QTest::newRow("2.5") << 2.5f << qint64(0) << 2000;
         QTest::newRow("NaN") << std::numeric_limits<float>::quiet_NaN() << qint64(0) << 0;
     }
     void planWait() {
