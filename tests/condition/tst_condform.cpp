@@ -135,32 +135,21 @@ private slots:
     }
 
     // Both target boxes: what each typed text leaves, and Backspace after it.
-    void targetKeys_data() {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("after");
-        QTest::newRow("comma into empty gives 0.") << ""
-                                                   << ","
-                                                   << "0.";
-        QTest::newRow("second point and minus refused") << "-1.5"
-                                                        << ".,-2"
-                                                        << "-1.52";
-        QTest::newRow("minus first; letters and signs refused") << ""
-                                                                << "-a1e+ 2%"
-                                                                << "-12";
-    }
     void targetKeys() {
-        QFETCH(QString, before);
-        QFETCH(QString, typed);
-        QFETCH(QString, after);
         Shown d(SetValues(DefaultConditionStatusWord));
-        for (QLineEdit* box : d.form.Text_Target) {
-            box->setText(before);
-            QTest::keyClicks(box, typed);
-            QCOMPARE(box->text(), after);
-            QTest::keyClick(box, Qt::Key_Backspace);
-            QCOMPARE(box->text(), after.chopped(1));
-        }
+        const std::array<std::array<QString, 3>, 3> cases = {{
+            {"", ",", "0."},           // a comma into empty
+            {"-1.5", ".,-2", "-1.52"}, // no second point or minus
+            {"", "-a1e+ 2%", "-12"},   // minus first; letters and signs refused
+        }};
+        for (QLineEdit* box : d.form.Text_Target)
+            for (const auto& [before, typed, after] : cases) {
+                box->setText(before);
+                QTest::keyClicks(box, typed);
+                QCOMPARE(box->text(), after);
+                QTest::keyClick(box, Qt::Key_Backspace);
+                QCOMPARE(box->text(), after.chopped(1));
+            }
     }
 
     void clearingATargetUnticksItsCondition() {
