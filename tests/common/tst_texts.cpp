@@ -45,6 +45,7 @@ private slots:
         QCOMPARE(TrimSpaces("  a b  ") + TrimSpaces("   "), QByteArray("a b"));
         QCOMPARE(NumericValue(QByteArray("-2.5E-2")), -0.025);
         QCOMPARE(NumericValue(QByteArray("0.000000000000000123456789")), 1.23456789e-16);
+        QCOMPARE(NumericValue(QByteArray("1000.05")), 1000.05);
         QCOMPARE(NumberText(1e14) + '|' + NumberText(1e15), " 100000000000000| 1E+15");
     }
 };

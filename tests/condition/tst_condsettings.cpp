@@ -60,7 +60,9 @@ private slots:
         if (inRange) fields.remove(0, 1);
         QCOMPARE(Text(FieldsByChar(word)), fields);
         QCOMPARE(InRange(word), inRange);
-        if (inRange) QCOMPARE(Text(FieldsByBit(word)), fields);
+        // Eleven hex digits read the same by bit, in range or not.
+        if (QRegularExpression("^[0-9A-Fa-f]{11}$").match(word).hasMatch())
+            QCOMPARE(Text(FieldsByBit(word)), fields);
         QCOMPARE(RoundTrip(word), written);
         // The run's reading pads a short word on the left, so its fields differ.
         QCOMPARE(Text(FieldsByBit("A1")), "000|0|0|0,0|2|1|1|0|10");
