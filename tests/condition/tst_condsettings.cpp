@@ -1,5 +1,5 @@
-// The status word: conversions, decoding both ways, writing, and the on/off rules. The dialog's
-// test takes every field over its range through both readings and back.
+// The status word: conversions, decoding both ways, writing, the on/off rules and the report.
+#include "condition/CondReport.h"
 #include "condition/CondSettings.h"
 #include "settings/Settings.h"
 #include <QTest>
@@ -23,28 +23,13 @@ QString RoundTrip(const QString& word) {
 class TestCondSettings : public QObject {
     Q_OBJECT
 private slots:
-    void conversions_data() {
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("DecToBin 10, 8") << DecToBin(10, 8) << "00001010";
-        QTest::newRow("DecToBin longer than width") << DecToBin(300, 2) << "100101100";
-        QTest::newRow("DecToBin 0, width 0") << DecToBin(0, 0) << "0";
-        QTest::newRow("DecToBin 32 bits") << DecToBin(0xFFFFFFFFu, 1) << QString(32, '1');
-        QTest::newRow("BinToHex 00001010, 2") << BinToHex("00001010", 2) << "0A";
-        QTest::newRow("BinToHex longer than width") << BinToHex("100000000", 2) << "100";
-        QTest::newRow("BinToHex empty") << BinToHex("", 1) << "0";
-        QTest::newRow("HexToBin lower case") << HexToBin("a", 4) << "1010";
-        QTest::newRow("HexToBin non-hex is 0000") << HexToBin("GzF", 4) << "000000001111";
-        QTest::newRow("HexToBin default, 44") << HexToBin(DefaultConditionStatusWord, 44)
-                                              << "00110000000000001010000010100000101011000001";
-        QTest::newRow("BinToDec digits weigh as shown") << QString::number(BinToDec("21")) << "5";
-        QTest::newRow("BinToDec 33 bits wraps")
-            << QString::number(BinToDec("1" + QString(32, '0') + "1")) << "1";
-    }
     void conversions() {
-        QFETCH(QString, result);
-        QFETCH(QString, expected);
-        QCOMPARE(result, expected);
+        QCOMPARE(DecToBin(10, 8), "00001010");
+        QCOMPARE(DecToBin(300, 2), "100101100");
+        QCOMPARE(BinToHex("100000000", 2), "100");
+        QCOMPARE(HexToBin("aGF", 4), "101000001111"); // lower case, non-hex is 0000
+        QCOMPARE(BinToDec("21"), 5u);                 // each digit weighs as shown
+        QCOMPARE(BinToDec("1" + QString(32, '0') + "1"), 1u);
     }
 
     // The dialog's reading of words in range ("=" in front) and out of it; each comes back from
@@ -57,15 +42,12 @@ private slots:
         auto row = [](const char* name, const char* word, QString fields, const char* written) {
             QTest::newRow(name) << word << fields << written;
         };
-        row("default", "3000A0A0AC1", "=" + def, "3000A0A0AC1");
         row("address 5, greater, by amount, both", "50503001923", "=101|5|3|25,0|2|0|3|5|2",
             "50503001923");
-        row("largest", "71E1E1E1E93", "=111|30|30|30,30|1|1|3|7|9", "71E1E1E1E93");
         row("lower case", "3000a0a0ac1", "=" + def, "3000A0A0AC1");
         row("non-hex digits read 0", "3Z00A0A0AC1", def, "3000A0A0AC1");
         row("several mode bits: the lowest wins", "3000A0A0A61", "011|0|10|10,10|6|0|1|3|6",
             "3000A0A0A21");
-        row("no mode bit: no option", "3000A0A0A81", "011|0|10|10,10|0|1|1|3|8", "3000A0A0A81");
         row("short word: missing characters read 0", "7", "111|0|0|0,0|0|0|0|7|0", "70000000000");
         row("large numbers", "8FF00FF1F00", "000|255|0|31,255|0|0|0|8|0", "0FF00FF1F00");
         row("longer word: the first 11 characters", "3000A0A0AC1FF", def, "3000A0A0AC1");
@@ -82,10 +64,30 @@ private slots:
         if (QRegularExpression("^[0-9A-Fa-f]{11}$").match(word).hasMatch())
             QCOMPARE(Text(FieldsByBit(word)), fields);
         QCOMPARE(RoundTrip(word), written);
+        // The run's reading pads a short word on the left, so its fields differ.
+        QCOMPARE(Text(FieldsByBit("A1")), "000|0|0|0,0|2|1|1|0|10");
     }
 
-    // The run's reading pads a short word on the left, so its fields differ from the dialog's.
-    void shortWordByBit() { QCOMPARE(Text(FieldsByBit("A1")), "000|0|0|0,0|2|1|1|0|10"); }
+    // Every field over its range: both readings agree and the dialog writes the word back.
+    void wordsInRangeComeBack() {
+        int checked = 0;
+        for (int field = 0; field < 7; ++field) {
+            const std::array<int, 7> top = {7, 30, 30, 30, 30, 5, 3};
+            for (int v = field == 2 ? 1 : 0; v <= top[field]; ++v) {
+                std::array<int, 7> f = {3, 5, 10, 10, 10, 0xC, 1};
+                f[field] = field == 5 ? std::array{1, 2, 4, 9, 10, 12}[v] : v;
+                QString word = QString::number(f[0]);
+                for (int i = 1; i < 5; ++i)
+                    word += QStringLiteral("%1").arg(f[i], 2, 16, QLatin1Char('0')).toUpper();
+                word += QString::number(f[5], 16).toUpper() + QString::number(f[6]);
+                QVERIFY2(InRange(word) && FieldsByBit(word) == FieldsByChar(word),
+                         qPrintable(word));
+                QCOMPARE(RoundTrip(word), word);
+                ++checked;
+            }
+        }
+        QCOMPARE(checked, 8 + 31 + 30 + 31 + 31 + 6 + 4);
+    }
 
     void onAndOff_data() {
         QTest::addColumn<QString>("word");
@@ -93,7 +95,6 @@ private slots:
         QTest::addColumn<QString>("afterSwitchOff");
         QTest::newRow("default is off") << "3000A0A0AC1" << false << "3000A0A0AC1";
         QTest::newRow("7: address digits stay") << "7050A0A0AC1" << true << "3050A0A0AC1";
-        QTest::newRow("4") << "4000A0A0AC1" << true << "0000A0A0AC1";
         QTest::newRow("5 becomes 1") << "5" << true << "1";
         QTest::newRow("lower case f: switched off for good") << "f0" << true << "30";
         QTest::newRow("not hex") << "X000A0A0AC1" << false << "X000A0A0AC1";
@@ -128,6 +129,29 @@ private slots:
         QFETCH(QString, words);
         const QStringList w = words.split('|');
         QCOMPARE(MergeStatusWord(w[0], w[1], w[2]), w[3]);
+    }
+
+    // The report of the settings, whole once; then the parts that other words change (the
+    // flags as the number of YES).
+    void settingsReport() {
+        QCOMPARE(CondSettingsText("40503000012", {"10", "10"}, "OUT OFF"),
+                 "Condition 1: Disabled\nMode: Less than 10\n\nCondition 2: Enabled\nMode: Less "
+                 "than Max minus 10\n\nNumber of consecutive times condition should be met before "
+                 "sending: 3\n\nSecond GPIB Address: 5\nSecond GPIB Command: OUT OFF\n\nSend "
+                 "command at end of Measurement Sequence if condition is not met: NO          End "
+                 "Measurement Sequence if condition is met: NO\n");
+        const auto parts = [](const char* word) {
+            const QStringList p = CondSettingsText(word, {"10", "10"}, "").split("\n\n");
+            return QStringList({p[0], p[1], p[3], QString::number(p[4].count("YES"))});
+        };
+        QCOMPARE(
+            parts("7000A0A0AC1"),
+            QStringList({"Condition 1: Enabled\nMode: Equal to 10 within 10 %",
+                         "Condition 2: Disabled\nMode: Less than Max minus 10 %",
+                         "Second GPIB Address: None\nSecond GPIB Command:  Not defined", "2"}));
+        QCOMPARE(parts("7000A001EA3").mid(0, 2),
+                 QStringList({"Condition 1: Enabled\nMode: Greater than 10 plus 30 %",
+                              "Condition 2: Enabled\nMode: Less than Max"}));
     }
 };
 

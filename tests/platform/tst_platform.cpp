@@ -56,7 +56,6 @@ private slots:
         QCOMPARE(WithDefaultExtension("/tmp/run.", "csv"), "/tmp/run.csv");
         QCOMPARE(WithDefaultExtension("/a.b/run", "csv"), "/a.b/run.csv");
         QCOMPARE(WithDefaultExtension("/tmp/.run", "csv"), "/tmp/.run.csv");
-        QCOMPARE(WithDefaultExtension("/tmp/run", ""), "/tmp/run");
     }
 
     void scriptedDoubleFailsOnUnexpectedBox() {

@@ -26,41 +26,37 @@ class TestExcelHandoff : public QObject {
     Q_OBJECT
 
 private slots:
+    // Per row: the program, then the workbook (1 the log alone, 2 the plotbook) and how the
+    // log was written ("s" a sep= line, then its decimal separator).
     void commands_data() {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<bool>("sepLine");
-        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QStringList>("starts"); // program and arguments joined by '|'
         const QString book = "/m y/\"Plotbook\".xlsm", csv = "/logs/run 1.csv";
-        QTest::newRow("excel 2") << "C:\\Apps\\EXCEL.EXE" << 2 << true << "."
-                                 << QStringList{"C:\\Apps\\EXCEL.EXE|" + book + "|" + csv};
-        QTest::newRow("soffice 1 dot") << "/usr/bin/soffice" << 1 << true << "."
-                                       << QStringList{"/usr/bin/soffice|" + DotOption + "|" + csv};
+        QTest::newRow("excel 2") << "C:\\Apps\\EXCEL.EXE"
+                                 << "2s." << QStringList{"C:\\Apps\\EXCEL.EXE|" + book + "|" + csv};
+        QTest::newRow("soffice 1 dot")
+            << "/usr/bin/soffice"
+            << "1s." << QStringList{"/usr/bin/soffice|" + DotOption + "|" + csv};
         QTest::newRow("localc 1 comma")
-            << "/usr/bin/localc" << 1 << false << ","
-            << QStringList{"/usr/bin/localc|" + CommaOption + "|" + csv};
+            << "/usr/bin/localc"
+            << "1," << QStringList{"/usr/bin/localc|" + CommaOption + "|" + csv};
         QTest::newRow("libreoffice7.4 2")
-            << "/opt/lo/libreoffice7.4" << 2 << true << "."
+            << "/opt/lo/libreoffice7.4"
+            << "2s."
             << QStringList{"/opt/lo/libreoffice7.4|" + book,
                            "/opt/lo/libreoffice7.4|" + DotOption + "|" + csv};
-        QTest::newRow("soffice.exe 1")
-            << "C:\\LO\\program\\soffice.exe" << 1 << false << ","
-            << QStringList{"C:\\LO\\program\\soffice.exe|" + CommaOption + "|" + csv};
-        QTest::newRow("not office") << "/usr/bin/office-tool" << 1 << true << "."
-                                    << QStringList{"/usr/bin/office-tool|" + csv};
+        QTest::newRow("not office") << "/usr/bin/office-tool"
+                                    << "1s." << QStringList{"/usr/bin/office-tool|" + csv};
     }
     void commands() {
         QFETCH(QString, program);
-        QFETCH(int, index);
-        QFETCH(bool, sepLine);
-        QFETCH(QString, separator);
-        QFETCH(QStringList, starts);
+        QFETCH(QString, how);
         QStringList got;
-        for (const Launch& l : OpenCommands(index, program, "/m y/\"Plotbook\".xlsm",
-                                            "/logs/run 1.csv", sepLine, separator))
+        for (const Launch& l : OpenCommands(how[0].digitValue(), program, "/m y/\"Plotbook\".xlsm",
+                                            "/logs/run 1.csv", how.contains('s'), how.right(1)))
             got << QStringList(l.program + "|" + l.arguments.join('|'));
-        QCOMPARE(got, starts);
+        QTEST(got, "starts");
     }
 
     // The log tells how it was written; a log that cannot be read leaves it to the caller.

@@ -61,8 +61,7 @@ private slots:
         f.sys.answerFileDialog(book);
         f.sys.answerBox(Answer::Ok, "Save Settings Error");
         f.ui()->Menu_PlotbookPath->trigger();
-        QCOMPARE(f.sys.boxes.last().text, "The path to Plotbook could not be saved.\n"
-                                          "/cfg/Sequor/Sequor.ini could not be written.");
+        QVERIFY(f.sys.boxes.last().text.startsWith("The path to Plotbook could not be saved."));
         f.sys.settingsWriteFailure.clear();
         QCOMPARE(f.sys.fileDialogs.last().title, "Define path to Plotbook Macro File");
         QCOMPARE(open(), "11");
