@@ -89,21 +89,14 @@ private slots:
         QTest::addColumn<QString>("own");
         QTest::addColumn<QString>("other");
         QTest::addColumn<QString>("result");
-        QTest::newRow("a") << int('a') << ""
-                           << ""
-                           << "A|0";
-        QTest::newRow("*") << int('*') << ""
-                           << ""
-                           << "*|0";
-        QTest::newRow("Enter, empty") << 13 << ""
-                                      << "X"
-                                      << "|0";
-        QTest::newRow("Enter, other empty") << 13 << "X"
-                                            << ""
-                                            << "|1";
-        QTest::newRow("Enter, both") << 13 << "X"
-                                     << "Y"
-                                     << "|2";
+        auto row = [](const char* name, int key, const char* own, const char* other,
+                      const char* result) {
+            QTest::newRow(name) << key << QString(own) << QString(other) << QString(result);
+        };
+        row("a", 'a', "", "", "A|0");
+        row("Enter, empty", 13, "", "X", "|0");
+        row("Enter, other empty", 13, "X", "", "|1");
+        row("Enter, both", 13, "X", "Y", "|2");
     }
     void identificationKey() {
         QFETCH(int, key);
