@@ -40,7 +40,8 @@ bool HeldOpen(const QString& path) {
 }
 
 // columns: P for PC time, T for time from start, S for sequence number. replies: instrument 3's
-// answers. box: the title of every box expected; answers: one per box. name: else Test.csv. end:
+// answers. box: the title of every box expected; answers: one per box. folder: a plain file
+// made in the temporary folder and used as the folder; name: else Test.csv. end:
 // Completed, Stopped, NoRun or Ended (the program). Stop is clicked, or the window closed with
 // byClosing, as wait stopAtWait begins. existing: Test.csv and Test_1.csv hold Old before the run.
 // limitFile: the system refuses to make the log larger than expected. pads: the instrument
@@ -49,7 +50,7 @@ bool HeldOpen(const QString& path) {
 struct Case {
     QByteArray columns = "S", exclude1 = {}, exclude2 = {};
     QByteArray replies = R"(["+1.000E+01VDC", "+1.050E+01VDC"])";
-    QString sep = ".", box = {}, name = {}, end = "Completed";
+    QString sep = ".", box = {}, folder = {}, name = {}, end = "Completed";
     int sequences = 2, interval = 1, stopAtWait = 0;
     bool decimal = false, existing = false, byClosing = false, limitFile = false;
     QList<int> pads = {}, armed = {-1};
@@ -137,6 +138,9 @@ private slots:
             << Case{.columns = "", .box = "X-data Error", .end = NoRun, .files = {}};
         QTest::newRow("a name that climbs out of the folder")
             << Case{.box = "File Error", .name = "../escape.csv", .end = NoRun, .files = {}};
+        // The folder is a file, so no log can be made in it, whoever runs the test.
+        QTest::newRow("a folder that is a file") << Case{
+            .box = "File Error", .folder = "plain file", .end = NoRun, .files = {"plain file"}};
     }
 
     void run() {
@@ -151,7 +155,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid() && QDir(dir.path()).mkdir("log") && f.start());
         Ui::MainForm* ui = f.ui();
-        const QDir folder(dir.filePath("log"));
+        const QDir folder(dir.filePath(c.folder.isEmpty() ? "log" : c.folder));
+        if (!c.folder.isEmpty()) QVERIFY(QFile(folder.path()).open(QIODevice::WriteOnly));
         ui->Text_Path->setText(folder.path());
         if (!c.name.isEmpty()) ui->Text_FileName->setText(c.name);
         const auto log = [&] { return folder.filePath(ui->Text_FileName->text()); };
