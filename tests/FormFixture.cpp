@@ -27,13 +27,7 @@ qint64 FormFixture::RunUntilBusLost(const QString& folder, const QString& file,
                                     const std::function<void()>& loseBus) {
     ui()->Text_Path->setText(folder);
     ui()->Text_FileName->setText(file);
-    p.Option_ID[2]->click();
-    ui()->Combo_Addr->setCurrentText("3");
-    p.Button_Connect_Click();
-    ui()->Text_MeasQuery->setText("MEAS?");
-    p.Text_Time[0]->setText("1");
-    p.Text_Time[1]->setText("6");
-    p.Button_ApplyTime_Click();
+    p.ConnectAndApplyTiming("3", "MEAS?", 1, 6);
     p.timing.IntervalSeconds = p.timing.TotalSeconds = 0;
     loseBus();
     sys.answerBox(platform::Answer::Ok, "I/O Error");

@@ -48,7 +48,6 @@ struct MainFormProbe {
     void Button_Start_Click() { form.runPart->Button_Start_Click(); }
     void Button_Stop_Click() { form.runPart->Button_Stop_Click(); }
     void Timer1_Timer() { controller.timerFired(); }
-    void Menu_GPIB_Click() { form.Menu_GPIB_Click(); }
     void Combo_Addr_Click() { form.connectionPart->Combo_Addr_Click(); }
     void Menu_File_Click() { form.logFilePart->Menu_File_Click(); }
     void Menu_Exit_Click() { form.Menu_Exit_Click(); }

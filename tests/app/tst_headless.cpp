@@ -68,14 +68,12 @@ struct Headless {
         QFile bench(dir.filePath("bench.json"));
         if (bench.open(QIODevice::WriteOnly)) bench.write(Bench);
     }
-    void store(const QMap<QString, Set>& sections) {
+    void store(const QString& section, const Set& set) {
         QFile ini(dir.filePath("config/Sequor/Sequor.ini"));
-        if (ini.open(QIODevice::WriteOnly))
-            for (auto s = sections.begin(); s != sections.end(); ++s) {
-                ini.write("[" + s.key().toUtf8() + "]\n");
-                for (auto k = s->begin(); k != s->end(); ++k)
-                    ini.write(k.key().toUtf8() + "=" + k.value().toUtf8() + "\n");
-            }
+        if (!ini.open(QIODevice::WriteOnly)) return;
+        ini.write("[" + section.toUtf8() + "]\n");
+        for (auto k = set.begin(); k != set.end(); ++k)
+            ini.write(k.key().toUtf8() + "=" + k.value().toUtf8() + "\n");
     }
     void start(const QStringList& args) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -116,7 +114,7 @@ private slots:
         QCOMPARE(f.ui()->Label_CurrentSequence->text(), QString("Completed"));
 
         Headless h;
-        h.store({{"Settings", StartupSet(h.logs())}});
+        h.store("Settings", StartupSet(h.logs()));
         h.start({"--run", "startup"});
         QCOMPARE(h.finish(), 0);
         const QByteArray window = ReadAll(windowLogs.filePath("first.csv"));
@@ -176,7 +174,7 @@ private slots:
         Headless h;
         Set set = StartupSet(h.logs());
         set.insert(changes);
-        h.store({{changes.contains("SetName") ? "Settings2" : "Settings", set}});
+        h.store(changes.contains("SetName") ? "Settings2" : "Settings", set);
         QFile old(h.logs() + "/old.csv");
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("kept") == 4);
         old.close();
@@ -206,7 +204,7 @@ private slots:
         Headless h;
         Set set = StartupSet(h.logs());
         set.insert({{"Query", query}, {"Interval", "30"}});
-        h.store({{"Settings", set}});
+        h.store("Settings", set);
         h.start({"--run", "startup"});
         // The first row is out when the wait begins; the query is out once the log is open.
         QByteArray seen;

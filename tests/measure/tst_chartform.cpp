@@ -120,10 +120,6 @@ private slots:
         f.p.Button_Start_Click();
         QCOMPARE(pointsAfterRow, (QList<qsizetype>{1, 2, 3, 4, 5}));
 
-        QFile log(dir.filePath(u"Test.csv"_s));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll(), "Time From Start;Measured\r\n0:00:00;+1,5\r\n0:00:01;OVLD\r\n"
-                                "0:00:02;2,25\r\n0:00:03;-3E-1\r\n0:00:04;7\r\n"_ba);
         const double h = 1 / 3600.0; // the time axis counts hours
         using Segments = QList<QList<QPointF>>;
         QCOMPARE(chart->DrawnSegments(),

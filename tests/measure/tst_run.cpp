@@ -41,12 +41,12 @@ bool HeldOpen(const QString& path) {
 
 // columns: P for PC time, T for time from start, S for sequence number. replies: instrument 3's
 // answers. box: the title of every box expected; answers: one per box. folder: a plain file
-// made in the temporary folder and used as the folder; name: else Test.csv. end: Completed,
-// Stopped, NoRun or Ended (the program). Stop is clicked, or the window closed with byClosing, as
-// wait stopAtWait begins. existing: Test.csv and Test_1.csv hold Old before the run. limitFile: the
-// system refuses to make the log larger than expected. pads: the instrument addressed after each
-// row. armed: the waits in ms; {-1}: not checked. files: the folder afterwards. file: the log named
-// in the box, PC times shown as T.
+// made in the temporary folder and used as the folder; name: else Test.csv. end:
+// Completed, Stopped, NoRun or Ended (the program). Stop is clicked, or the window closed with
+// byClosing, as wait stopAtWait begins. existing: Test.csv and Test_1.csv hold Old before the run.
+// limitFile: the system refuses to make the log larger than expected. pads: the instrument
+// addressed after each row. armed: the waits in ms; {-1}: not checked. files: the folder
+// afterwards. file: the log named in the box, PC times shown as T.
 struct Case {
     QByteArray columns = "S", exclude1 = {}, exclude2 = {};
     QByteArray replies = R"(["+1.000E+01VDC", "+1.050E+01VDC"])";
@@ -79,11 +79,6 @@ private slots:
                     .armed = {60000, 30000},
                     .file = "sep=;|Time;Time From Start;Sequence;Measured|"
                             "T;0:00:00;1;+1.000E+01VDC|T;0:01:30;2;+1.050E+01VDC"};
-        QTest::newRow("PT, ','") << Case{
-            .columns = "PT",
-            .sep = ",",
-            .file =
-                "Time;Time From Start;Measured|T;0:00:00;+1,000E+01VDC|T;0:00:01;+1,050E+01VDC"};
         QTest::newRow("PS, exclusions: the second on the first's result")
             << Case{.columns = "PS",
                     .exclude1 = "*,",
@@ -125,13 +120,6 @@ private slots:
                     .limitFile = true,
                     .armed = {},
                     .file = twoRows};
-        QTest::newRow("existing file, Yes, Yes: a third name")
-            << Case{.box = "File Error",
-                    .sequences = 1,
-                    .existing = true,
-                    .answers = {Answer::Yes, Answer::Yes},
-                    .files = {"Test.csv", "Test_1.csv", "Test_2.csv"},
-                    .file = oneRow};
         QTest::newRow("existing file, No: replaced; one sequence: no wait")
             << Case{.box = "File Error",
                     .sequences = 1,

@@ -119,24 +119,6 @@ private slots:
         QCOMPARE(calls, trace);
         QVERIFY(!run.running());
     }
-
-    // A log that cannot be opened: told, and nothing measured.
-    void unopenedLog() {
-        BenchGuard bench(BenchJson(R"({ "address": 3 })"));
-        Continue policy;
-        RunController run(bench.instrument(), bench.listeners, policy);
-        QString text;
-        bool measured = false;
-        connect(&run, &RunController::failed, this,
-                [&](const QString&, const QString& t) { text = t; });
-        connect(&run, &RunController::measuring, this, [&] { measured = true; });
-        RunSettings s;
-        s.logPath = "/nonexistent folder/Test.csv";
-        s.logName = "Test.csv";
-        s.sequenceCount = 1;
-        QVERIFY(!run.run(s));
-        QVERIFY(text.contains("Test.csv") && !measured && !run.running());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRunController)

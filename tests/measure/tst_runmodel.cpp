@@ -20,7 +20,6 @@ private slots:
         };
         row("as read", "+1.050E+01VDC", false, ".", "+1.050E+01VDC|+1.050E+01VDC|10.5|1");
         row("',': first '.' only", " 1.5.2 ", false, ",", " 1,5.2 |1,5.2|1.5|1");
-        row("'.' from ','", "2,5", false, ".", "2.5|2.5|2|1");
         row("decimal", "1.2345E-03", true, ",", " ,0012345|,0012345|0.0012345|1");
         row("decimal, no number", "+1.0E+00", true, ",", "+1,0E+00|+1,0E+00|1|0");
         row("NUL kept", QByteArray("7\0x", 3), false, ".",
@@ -89,21 +88,14 @@ private slots:
         QTest::addColumn<QString>("own");
         QTest::addColumn<QString>("other");
         QTest::addColumn<QString>("result");
-        QTest::newRow("a") << int('a') << ""
-                           << ""
-                           << "A|0";
-        QTest::newRow("*") << int('*') << ""
-                           << ""
-                           << "*|0";
-        QTest::newRow("Enter, empty") << 13 << ""
-                                      << "X"
-                                      << "|0";
-        QTest::newRow("Enter, other empty") << 13 << "X"
-                                            << ""
-                                            << "|1";
-        QTest::newRow("Enter, both") << 13 << "X"
-                                     << "Y"
-                                     << "|2";
+        auto row = [](const char* name, int key, const char* own, const char* other,
+                      const char* result) {
+            QTest::newRow(name) << key << QString(own) << QString(other) << QString(result);
+        };
+        row("a", 'a', "", "", "A|0");
+        row("Enter, empty", 13, "", "X", "|0");
+        row("Enter, other empty", 13, "X", "", "|1");
+        row("Enter, both", 13, "X", "Y", "|2");
     }
     void identificationKey() {
         QFETCH(int, key);
