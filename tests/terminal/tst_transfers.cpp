@@ -106,8 +106,10 @@ private slots:
 
     // Once: the answer goes to the chosen file, without CR or LF on the query, and the mark
     // goes; the next answer is shown again. The warning is asked once per window. A No to it,
-    // or a cancelled dialog, abandons the send: nothing recorded, the mark kept.
-    void receiveOnce() {
+    // or a cancelled dialog, abandons the send: nothing recorded, the mark kept. All the time:
+    // every query asks for its file. A transfer that times out is reported, and the chosen file
+    // holds what arrived (here nothing), as the box says, not its old contents.
+    void receiveToFile() {
         Terminal t(Bench);
         QVERIFY(t.start());
         t.form->AddressButton[0]->click();
@@ -140,10 +142,29 @@ private slots:
                 t.ui()->AutoClear->isEnabled() && t.ui()->ClearIncoming->isEnabled());
         t.send("WAVE?");
         QCOMPARE(t.form->Incoming, QString("03: 1,2,3,4\r\n"));
+        QVERIFY(t.write("mute.dat", "an earlier run\n"));
+        t.ui()->SendToFile->trigger();
+        t.sys.answerFileDialog(t.path("a.dat"));
+        t.send("WAVE?");
+        QCOMPARE(FileBytes(t.path("a.dat")), QByteArray("1,2,3,4\n"));
+        t.sys.answerFileDialog(t.path("mute.dat"));
+        t.sys.answerBox(Answer::Ok, "Timeout Has Occured");
+        t.send("MUTE?");
+        QVERIFY(t.sys.boxes.last().text.endsWith("To clear, uncheck \"Send Received Data to File\" "
+                                                 "and send a single questionmark (?)."));
+        QCOMPARE(FileBytes(t.path("mute.dat")), QByteArray());
+        QVERIFY(!QFile::exists(t.path("mute.dat.part")));
+        QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 0 "));
+        QCOMPARE(t.form->Incoming, QString("03: 1,2,3,4\r\n"));
+        QVERIFY(t.ui()->SendToFile->isChecked());
+        QCOMPARE(t.timeout(), 12);
     }
 
     // "Bus Trace…" starts a trace into the chosen file and stops it; its mark shows which.
-    void busTrace() {
+    // Sending a file: after the warning and a question, its bytes go as they are. Showing data
+    // files on top of what was there: markers, lines in file order; an unreadable file shows
+    // nothing, a huge one is shown in part.
+    void dataFiles() {
         Terminal t(Bench);
         QVERIFY(t.start());
         t.form->AddressButton[0]->click();
@@ -156,44 +177,6 @@ private slots:
         t.send("WAVE?");
         t.ui()->BusTrace->trigger();
         QVERIFY(!t.ui()->BusTrace->isChecked());
-        t.send("*IDN?");
-        const QByteArray trace = FileBytes(t.path("trace.txt"));
-        QVERIFY2(trace.contains(" pad=3 count=5 \"WAVE?\" ibsta=0x0100 ") && !trace.contains("IDN"),
-                 trace.constData());
-    }
-
-    // All the time: every query asks for its file, the warning only the first time. A transfer
-    // that times out is reported, and the chosen file holds what arrived (here nothing), as the
-    // box says, not its old contents.
-    void receiveTimeout() {
-        Terminal t(Bench);
-        QVERIFY(t.start());
-        QVERIFY(t.write("mute.dat", "an earlier run\n"));
-        t.form->AddressButton[0]->click();
-        t.ui()->SendToFile->trigger();
-        t.sys.answerBox(Answer::Yes, "Warning");
-        t.sys.answerFileDialog(t.path("a.dat"));
-        t.send("WAVE?");
-        QCOMPARE(FileBytes(t.path("a.dat")), QByteArray("1,2,3,4\n"));
-        t.sys.answerFileDialog(t.path("mute.dat"));
-        t.sys.answerBox(Answer::Ok, "Timeout Has Occured");
-        t.send("MUTE?");
-        QVERIFY(t.sys.boxes.last().text.endsWith("To clear, uncheck \"Send Received Data to File\" "
-                                                 "and send a single questionmark (?)."));
-        QCOMPARE(FileBytes(t.path("mute.dat")), QByteArray());
-        QVERIFY(!QFile::exists(t.path("mute.dat.part")));
-        QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 0 "));
-        QVERIFY(t.form->Incoming.isEmpty() && t.ui()->SendToFile->isChecked());
-        QCOMPARE(t.timeout(), 12);
-    }
-
-    // Sending a file: after the warning and a question, its bytes go as they are. Showing data
-    // files on top of what was there: markers, lines in file order; an unreadable file shows
-    // nothing, a huge one is shown in part.
-    void dataFiles() {
-        Terminal t(Bench);
-        QVERIFY(t.start());
-        t.form->AddressButton[0]->click();
         QVERIFY(t.write("curve.dat", "CURVE 1,2\r\n"));
         t.journal();
         t.sys.answerBox(Answer::Yes, "Warning");
@@ -212,7 +195,7 @@ private slots:
         t.form->DisplayFile_Click();
         QCOMPARE(t.sys.fileDialogs.last().title, QString("Show Data File"));
         const QString three = "\r\n*** Begin Data File three.dat ***\r\none\r\ntwo\r\nthree"
-                              "\r\n*** End Data File ***\r\n03: X\r\n";
+                              "\r\n*** End Data File ***\r\n03: X\r\n03: 1,2,3,4\r\n";
         QCOMPARE(t.form->Incoming, three);
         QVERIFY(QDir(t.dir.path()).mkdir("dir.dat"));
         t.sys.answerFileDialog(t.path("dir.dat"));
@@ -231,6 +214,9 @@ private slots:
         QVERIFY(t.form->Incoming.size() < (1 << 20) + 20000);
         QVERIFY(t.form->Incoming.startsWith("\r\n*** Begin Data File huge.dat ***\r\n" + line +
                                             "\r\n"));
+        const QByteArray trace = FileBytes(t.path("trace.txt"));
+        QVERIFY2(trace.contains(" pad=3 count=5 \"WAVE?\" ibsta=0x0100 ") && !trace.contains("IDN"),
+                 trace.constData());
     }
 };
 
