@@ -357,21 +357,17 @@ private slots:
         QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults);
     }
 
-    // A start-up file that exists but cannot be read is reported, never replaced.
-    void unreadableStartupFile() {
-        Terminal t(One);
+    // Start-up and shut-down. A start-up file that exists but cannot be read is reported, never
+    // replaced. Options are written at unload only when changed; what was read is not written
+    // back.
+    void optionsWritten() {
+        Terminal t(One, {{"Add CR", "1"}, {"Send To File", "1"}, {"Auto Clear", "1"}});
         QVERIFY(QDir(t.dir.path()).mkdir("StartUp.gmg"));
         t.sys.answerBox(Answer::Ok, "File Read error");
-        t.form->Form_Load();
+        QVERIFY(t.start());
         QVERIFY(QFileInfo(t.path("StartUp.gmg")).isDir());
         QCOMPARE(t.form->Entries(), QStringList());
         QCOMPARE(t.sys.pendingAnswers(), 0);
-    }
-    // Options are written at unload only when changed; what was read is not written back.
-    void optionsWritten() {
-        Terminal t(R"({ "address": 3, "replies": {} })",
-                   {{"Add CR", "1"}, {"Send To File", "1"}, {"Auto Clear", "1"}});
-        QVERIFY(t.start());
         QVERIFY(t.ui()->bmAddCR->isChecked() && t.ui()->SendToFile->isChecked() &&
                 t.ui()->AutoClear->isChecked() && !t.ui()->AutoClear->isEnabled());
         const auto before = t.sys.settings;
