@@ -141,22 +141,19 @@ private slots:
     }
 
     // Missing keys give the defaults; stored text reads by its leading number.
-    void readOptions_data() {
-        QTest::addColumn<QStringList>("stored"); // key=value
-        QTest::addColumn<QString>("values");     // 10 digits in stored order
-        QTest::newRow("fresh") << QStringList{} << "1101000000";
-        QTest::newRow("not numbers")
-            << QStringList{"IDN=yes", "Caps Only=", "Auto Clear=0.6"} << "1000000010";
-    }
     void readOptions() {
-        QFETCH(QStringList, stored);
-        ScriptedPlatform sys;
-        for (const QString& kv : stored)
-            sys.settings["Busmate/Settings/" + kv.section('=', 0, 0)] = kv.section('=', 1);
-        QString got;
-        for (bool v : ReadOptions())
-            got += v ? '1' : '0';
-        QTEST(got, "values");
+        const auto read = [](const QMap<QString, QString>& stored) {
+            ScriptedPlatform sys;
+            for (auto it = stored.begin(); it != stored.end(); ++it)
+                sys.settings["Busmate/Settings/" + it.key()] = it.value();
+            QString got; // in stored order
+            for (bool v : ReadOptions())
+                got += v ? '1' : '0';
+            return got;
+        };
+        QCOMPARE(read({}), QString("1101000000"));
+        QCOMPARE(read({{"IDN", "yes"}, {"Caps Only", ""}, {"Auto Clear", "0.6"}}),
+                 QString("1000000010"));
     }
 
     // A command error: bit 5 of the status byte under the registers method (1), bit 0 under
@@ -360,21 +357,17 @@ private slots:
         QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults);
     }
 
-    // A start-up file that exists but cannot be read is reported, never replaced.
-    void unreadableStartupFile() {
-        Terminal t(One);
+    // Start-up and shut-down. A start-up file that exists but cannot be read is reported, never
+    // replaced. Options are written at unload only when changed; what was read is not written
+    // back.
+    void optionsWritten() {
+        Terminal t(One, {{"Add CR", "1"}, {"Send To File", "1"}, {"Auto Clear", "1"}});
         QVERIFY(QDir(t.dir.path()).mkdir("StartUp.gmg"));
         t.sys.answerBox(Answer::Ok, "File Read error");
-        t.form->Form_Load();
+        QVERIFY(t.start());
         QVERIFY(QFileInfo(t.path("StartUp.gmg")).isDir());
         QCOMPARE(t.form->Entries(), QStringList());
         QCOMPARE(t.sys.pendingAnswers(), 0);
-    }
-    // Options are written at unload only when changed; what was read is not written back.
-    void optionsWritten() {
-        Terminal t(R"({ "address": 3, "replies": {} })",
-                   {{"Add CR", "1"}, {"Send To File", "1"}, {"Auto Clear", "1"}});
-        QVERIFY(t.start());
         QVERIFY(t.ui()->bmAddCR->isChecked() && t.ui()->SendToFile->isChecked() &&
                 t.ui()->AutoClear->isChecked() && !t.ui()->AutoClear->isEnabled());
         const auto before = t.sys.settings;
