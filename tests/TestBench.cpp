@@ -151,10 +151,6 @@ bool BusReportsWriteErrors() {
     return backend != "prologix" && backend != "ar488" && backend != "raw";
 }
 
-bool BusPolls() {
-    return qEnvironmentVariable("SEQUOR_TEST_BACKEND") != "raw";
-}
-
 QString JournalText(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
