@@ -76,18 +76,18 @@ void AddKinds() {
     QTest::newRow("AR488 on TCP") << QByteArray("ar488");
 }
 
-// The client over a scripted adapter, started, with a descriptor at 3 of 10 s timeout. The
-// script, when given, is what a new stream's adapter says without being asked.
+// The client over a scripted adapter that says its version at that time (0: when asked,
+// -1: never),
+// started, with a descriptor at 3 of 10 s timeout.
 struct Scripted {
-    explicit Scripted(bool answersVersion = true,
-                      std::function<void(ScriptedStream&)> script = nullptr) {
+    explicit Scripted(qint64 versionAt = 0) {
         Prologix::Options options;
         options.clock = &clock;
         adapter = std::make_unique<Prologix>(
-            [this, answersVersion, script] {
+            [this, versionAt] {
                 auto s = std::make_unique<ScriptedStream>(clock);
-                if (answersVersion) s->version = Version;
-                if (script) script(*s);
+                if (versionAt == 0) s->version = Version; // answers every ++ver
+                if (versionAt > 0) s->say(versionAt, Version + "\r\n");
                 stream = s.get();
                 return s;
             },
@@ -204,9 +204,7 @@ private slots:
     }
     void versionDeadline() {
         QFETCH(qint64, answersAt);
-        Scripted s(false, [answersAt](ScriptedStream& stream) {
-            if (answersAt >= 0) stream.say(answersAt, Version + "\r\n");
-        });
+        Scripted s(answersAt);
         QTEST(s.started, "starts");
         QTEST(int(s.stream->written.count("++ver\n")), "requests");
         const QByteArray setup = "++ver\n++mode 1\n++auto 0\n++eoi 1\n++eos 3\n++eot_enable 1\n"
@@ -243,46 +241,13 @@ private slots:
         QTEST(int(verdict), "verdict");
     }
 
-    // The bus-wide calls. The listener search: AR488 asks once, a plain Prologix polls every
-    // address with the adapter's own wait shortened, and puts it back. A command error raises
-    // a service request, seen on the SRQ line and in the poll byte; a poll where nobody is
-    // times out.
-    void busWide_data() { AddKinds(); }
-    void busWide() {
-        QFETCH(QByteArray, kind);
-        Rig rig(kind);
-        QVERIFY2(rig.driver, qPrintable(rig.error));
-        bus::Listeners found;
-        QVERIFY(!found.find(*rig.driver));
-        QCOMPARE(QList<int>(found.list().begin(), found.list().begin() + 5),
-                 (QList<int>{4, 3, 5, 7, 22}));
-        const QByteArray commands = rig.fake->commands();
-        QCOMPARE(commands.contains("fndl all"), kind == "ar488");
-        QCOMPARE(commands.count("spoll"), kind == "ar488" ? 0 : 30);
-        if (kind == "prologix") // the fake takes the last command in its own time
-            QTRY_VERIFY(rig.fake->commands().trimmed().endsWith("read_tmo_ms 20") &&
-                        commands.contains("read_tmo_ms 50\n"));
-        Driver& d = *rig.driver;
-        const int ud = d.ibdev(0, 3, 0, 10, 1, 0);
-        for (const char* c : {"*ESE 32", "*SRE 32"})
-            d.ibwrt(ud, c, qstrlen(c));
-        QCOMPARE(d.ibwait(ud, TIMO | RQS) & (RQS | TIMO), TIMO);
-        d.ibwrt(ud, "BOGUS", 5);
-        QCOMPARE(d.ibwait(ud, TIMO | RQS) & (RQS | TIMO), RQS);
-        char poll = 0;
-        QCOMPARE(d.ibrsp(ud, &poll) & ERR, 0);
-        QCOMPARE(int(uchar(poll)), 96);
-        d.ibpad(ud, 9);
-        QCOMPARE(d.ibrsp(ud, &poll), ERR | TIMO);
-    }
-
     // A session over a fake adapter. Data passes byte for byte, the four special bytes and NUL
     // included, from memory and from a file. An answer over the read's limit is an error, never
     // a cut answer passed as whole; into a file it goes whole and replaces what the file held.
     // Answers arrive whole whatever they hold, even when the instrument pauses past the
     // adapter's own wait. A 4 MB file goes whole through a stall within the timeout; past it
     // the write fails as a timeout. A port that disappears fails every call while it is away;
-    // once it is back, the next call opens it again and works.
+    // once it is back, the next call opens it again and works. Then the bus-wide calls.
     void session_data() { AddKinds(); }
     void session() {
         QFETCH(QByteArray, kind);
@@ -346,6 +311,31 @@ private slots:
         QTest::qWait(700);
         QVERIFY(rig.inStep(ud));
         QCOMPARE(rig.fake->commands().count("ver\n"), opened + 1);
+
+        // The listener search: AR488 asks once, a plain Prologix polls every address with the
+        // adapter's own wait shortened, and puts it back. A command error raises a service
+        // request, seen on the SRQ line and in the poll byte; a poll where nobody is times out.
+        const qsizetype before = rig.fake->commands().size();
+        bus::Listeners found;
+        QVERIFY(!found.find(d));
+        QCOMPARE(QList<int>(found.list().begin(), found.list().begin() + 5),
+                 (QList<int>{4, 3, 5, 7, 22}));
+        const QByteArray commands = rig.fake->commands().mid(before);
+        QCOMPARE(commands.contains("fndl all"), kind == "ar488");
+        QCOMPARE(commands.count("spoll"), kind == "ar488" ? 0 : 30);
+        if (kind == "prologix") // the fake takes the last command in its own time
+            QTRY_VERIFY(rig.fake->commands().trimmed().endsWith("read_tmo_ms 20") &&
+                        commands.contains("read_tmo_ms 50\n"));
+        d.ibtmo(ud, 10);
+        for (const char* c : {"*ESE 32", "*SRE 32"})
+            d.ibwrt(ud, c, qstrlen(c));
+        QCOMPARE(d.ibwait(ud, TIMO | RQS) & (RQS | TIMO), TIMO);
+        d.ibwrt(ud, "BOGUS", 5);
+        QCOMPARE(d.ibwait(ud, TIMO | RQS) & (RQS | TIMO), RQS);
+        char poll = 0;
+        QCOMPARE(d.ibrsp(ud, &poll) & ERR, 0);
+        QCOMPARE(int(uchar(poll)), 96);
+        QCOMPARE(d.ibrsp(d.ibdev(0, 9, 0, 10, 1, 0), &poll), ERR | TIMO);
     }
 
     // Only where SEQUOR_TEST_ADAPTER names a real adapter (e.g. prologix:/dev/ttyUSB0).
