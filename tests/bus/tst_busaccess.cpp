@@ -66,6 +66,7 @@ private slots:
             QString::fromLatin1(big) + "|3");
         row("timeout", "null", "|0|I/O Error (warning, OK): Read cycle failed\nOperation aborted.");
         row("write, OK", R"({"write_error": 6})", err.arg("6", "I/O operation aborted - timeout."));
+        row("write, no board", R"({"write_error": 7})", err.arg("7", "Non-existent GPIB board."));
         row("write, Cancel", R"({"write_error": 14})", "ended" + err.arg("14", "GPIB bus eror."),
             Answer::Cancel);
     }
