@@ -1,5 +1,4 @@
 #include "FakeAdapter.h"
-#include <QList>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
@@ -12,6 +11,18 @@
 #include <utility>
 
 using namespace gpib;
+
+QList<int> BenchAddresses(Driver& bench) {
+    Addr4882_t all[31], found[32] = {};
+    for (int a = 1; a <= 30; ++a)
+        all[a - 1] = Addr4882_t(a);
+    all[30] = NOADDR;
+    bench.FindLstn(0, all, found, 32);
+    QList<int> pads;
+    for (long i = 1; !(bench.ibsta() & ERR) && i < bench.ibcntl(); ++i)
+        pads << found[i];
+    return pads;
+}
 
 FakeAdapter::FakeAdapter(Driver& bench, Kind kind, Transport transport)
     : bench_(bench), kind_(kind), transport_(transport) {
@@ -263,14 +274,9 @@ void FakeAdapter::command(const QByteArray& text) {
         }
         reply(asserted ? "1\r\n" : "0\r\n");
     } else if (name == "fndl" && kind_ == Kind::Ar488) {
-        Addr4882_t pads[32], found[32] = {};
-        for (int i = 0; i < 31; ++i)
-            pads[i] = Addr4882_t(i);
-        pads[31] = NOADDR;
-        bench_.FindLstn(0, pads, found, 32);
         QByteArrayList list;
-        for (long i = 1; !(bench_.ibsta() & ERR) && i < bench_.ibcntl(); ++i)
-            list << QByteArray::number(found[i]);
+        for (int pad : BenchAddresses(bench_))
+            list << QByteArray::number(pad);
         reply(list.join(',') + "\r\n");
     }
     // mode, auto, eoi, eos and the rest need nothing from a fake.

@@ -5,6 +5,7 @@
 // and it can misbehave the way real adapters do.
 #include "bus/GpibDriver.h"
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -81,3 +82,6 @@ private:
     mutable std::mutex mutex_;
     QByteArray commands_;
 };
+
+// Every address the bench has an instrument at.
+QList<int> BenchAddresses(gpib::Driver& bench);

@@ -19,19 +19,6 @@ gpib::Driver* LinuxGpibOverStandIn(QString* error) {
     return driver.get();
 }
 
-// Every address the bench has an instrument at.
-QList<int> BenchAddresses(gpib::Driver& bench) {
-    gpib::Addr4882_t all[31], found[32] = {};
-    for (int a = 1; a <= 30; ++a)
-        all[a - 1] = gpib::Addr4882_t(a);
-    all[30] = gpib::NOADDR;
-    bench.FindLstn(0, all, found, 32);
-    QList<int> pads;
-    for (long i = 1; i < bench.ibcntl(); ++i)
-        pads << found[i];
-    return pads;
-}
-
 } // namespace
 
 bool UseStandInBench(const QString& library, const QByteArray& json, QString* error) {
@@ -149,10 +136,6 @@ bus::Error BenchGuard::open() {
 bool BusReportsWriteErrors() {
     const QString backend = qEnvironmentVariable("SEQUOR_TEST_BACKEND");
     return backend != "prologix" && backend != "ar488" && backend != "raw";
-}
-
-bool BusPolls() {
-    return qEnvironmentVariable("SEQUOR_TEST_BACKEND") != "raw";
 }
 
 QString JournalText(const QString& path) {

@@ -35,8 +35,6 @@ public:
     bus::Listeners listeners;
     bus::Instrument& instrument() { return *instrument_; }
     bus::Error open();
-    // The fake adapter in the adapter modes, else null.
-    FakeAdapter* adapter() const { return adapter_.get(); }
     // The fake LAN host in the LAN modes, else null.
     FakeLan* lan() const { return lan_.get(); }
 
@@ -53,8 +51,6 @@ private:
 // False where the bus in use cannot report a failed write (an adapter learns nothing of it,
 // nor a raw socket), so scenarios that need one are skipped there.
 bool BusReportsWriteErrors();
-// False where instruments cannot be serial-polled (raw sockets).
-bool BusPolls();
 
 // The bench behind the stand-in libgpib.so.0 at that path replaced; false with the reader's
 // message when the JSON is refused.

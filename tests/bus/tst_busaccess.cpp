@@ -60,13 +60,13 @@ private slots:
         const QString err = "|0|GPIB ERROR # %1 (warning, OK Cancel): %2\nSelect OK to continue "
                             "or Cancel to terminate program.";
         row("CR LF", R"("12\r\n")", "12|1");
-        row("three LF, spaces", R"("  12\n\n\n ")", "12|1");
-        row("four LF keep one, tabs", R"("\t12\n\n\n\n")", "\t12\n|1");
+        row("spaces, tabs, four LF keep one", R"("  \t12\n\n\n\n ")", "\t12\n|1");
         row("LF and one byte", R"(" \nA ")", "|1"); // the byte after a line end goes too
         row("chunks of 512, NUL kept", '"' + QByteArray(big).replace('\0', "\\u0000") + '"',
             QString::fromLatin1(big) + "|3");
         row("timeout", "null", "|0|I/O Error (warning, OK): Read cycle failed\nOperation aborted.");
         row("write, OK", R"({"write_error": 6})", err.arg("6", "I/O operation aborted - timeout."));
+        row("write, no board", R"({"write_error": 7})", err.arg("7", "Non-existent GPIB board."));
         row("write, Cancel", R"({"write_error": 14})", "ended" + err.arg("14", "GPIB bus eror."),
             Answer::Cancel);
     }
@@ -86,12 +86,11 @@ private slots:
     void discovery_data() {
         QTest::addColumn<QList<int>>("present");
         QTest::addColumn<QString>("shown");
-        const QList<int> fourteen{17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30};
+        const QList<int> fourteen{30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17};
         const QString box = "ended|0|Initialization Error %1 (critical, OK): %2\n\n"
                             "Correct problem and restart.";
         QTest::newRow("none") << QList<int>{} << box.arg("14", "No listeners found.");
-        QTest::newRow("22, 3, 9") << QList<int>{22, 3, 9} << "1|1"; // the first one is asked
-        QTest::newRow("14") << fourteen << "1|1";
+        QTest::newRow("14, out of order") << fourteen << "1|1";
         const QString tooMany =
             box.arg("20", "Too many listeners found.\nMax 14 listeners allowed.");
         QTest::newRow("15") << fourteen + QList<int>{1} << tooMany;

@@ -72,7 +72,6 @@ private slots:
         row("ESB", "w*ESE 32;w*SRE 32;wOUT ON;wVSET 1.5;p;wVSET;q;p;p;w*STB?;r", "0|Q|96|32|96\n");
         row("*ESR?", "wX;w*STB?;r;w*ESE 32;q;p;w*ESR?;r;w*ESR?;r", "0\n|-|32|32\n|0\n");
         row("MAV", "w*SRE 16;w*IDN?;q;p;p", "Q|80|16");
-        row("both", "wDESE 32;w*ESE 32;w*SRE 48;w*idn?;wX;p;p", "112|48");
         row("*CLS", "w*ESE 32;w*SRE 48;w*IDN?;wX;w*CLS;q;p;r", "-|0|T6");
         row("serial poll", "a5;w*ESE 32;p;p;wID?;wBAD;p;p;r", "97|0|113|16|OLD\r\n");
         row("device clear", "a5;wID?;wBAD;d5;p;r;d4;a4;wX", "0|T6|E2|E2");
@@ -85,7 +84,6 @@ private slots:
         row("journal", "wMEAS?\n;r;wA\\B\0\xff\t\r;wbad?;p;r;d3;i;a4;wX;j"_ba,
             "+1\n|E6|0|T6|E2|3 W MEAS?\\n\n3 R +1\\n\n"
             "3 W A\\\\B\\x00\\xFF\\x09\\r\n3 P 0\n3 C\n0 I\n");
-        row("other", "", "Unknown bus \"ni\".", {}, "ni");
         row("built in", "a5;wID?", "E2", {}, "sim"); // it has no instrument at 5
         row("unreadable", "", "cannot be read", {});
         row("malformed", "", "line 2: ", "\n{\"address\": \"3}");
@@ -115,22 +113,16 @@ private slots:
                  QList<double>({-1, 10, 1000, -1}));
     }
 
+    // The demonstration's bench: a meter, an old meter, a relay and a thermometer.
     void builtInBench() {
         auto bus = SimBus::builtIn();
         QList<int> listeners; // a device clear fails where no instrument is
         for (int a = 1; a <= 30; ++a)
             if (Run(*bus, "d" + QByteArray::number(a)).isEmpty()) listeners << a;
         QCOMPARE(listeners, (QList<int>{3, 7, 9, 12}));
-        QList<double> v, t;
-        for (int i = 0; i < 120; ++i) { // both queries read one slowly drifting input
-            const QByteArray volt = Run(*bus, i % 2 ? "wMEAS?\n;r" : "wMEAS:VOLT:DC?\n;r");
-            QVERIFY2(volt.size() == 16 && volt.endsWith("VDC\n") && volt[2] == '.', volt.data());
-            v << volt.chopped(4).toDouble();
-            QVERIFY(i == 0 || qAbs(v[i] - v[i - 1]) < 0.01);
-            t << Run(*bus, "a12;wTEMP?;r").toDouble();
-        }
-        const auto peak = std::max_element(t.begin(), t.end()) - t.begin();
-        QVERIFY(t.first() == 21.5 && peak > 5 && peak < 100 && t.last() < t[peak] - 3);
+        const QByteArray volt = Run(*bus, "wMEAS?\n;r");
+        QVERIFY2(volt.size() == 16 && volt.endsWith("VDC\n") && volt[2] == '.', volt.data());
+        QCOMPARE(Run(*bus, "a12;wTEMP?;r").toDouble(), 21.5);
         // The old meter knows no IEEE 488.2 and sends a long dump; the relay never answers.
         const QRegularExpression expected(R"(^SIMLAB,[^|]*\|[^|]*\r\n\|97\|[^|]{513,}\|0\|T6$)");
         const QByteArray out =
