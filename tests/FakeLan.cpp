@@ -1,5 +1,4 @@
 #include "FakeLan.h"
-#include "bus/Vxi11.h"
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -10,21 +9,6 @@ using namespace gpib;
 using namespace gpib::vxi11;
 
 namespace {
-
-int Listen(quint16* port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(fd, 8) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-        if (fd >= 0) ::close(fd);
-        return -1;
-    }
-    *port = ntohs(a.sin_port);
-    return fd;
-}
 
 void SendAll(int fd, const QByteArray& bytes) {
     for (qsizetype at = 0; at < bytes.size();) {
@@ -42,64 +26,55 @@ std::int32_t BenchError(int sta) {
 
 } // namespace
 
+// A listening socket on a free loopback port; fd -1 when there is none, which poll skips.
+FakeLan::Listener FakeLan::Listen() {
+    Listener l;
+    l.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (l.fd >= 0 && ::bind(l.fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::listen(l.fd, 8) == 0 && ::getsockname(l.fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        l.port = ntohs(a.sin_port);
+    return l;
+}
+
 FakeLan::FakeLan(Driver& bench, double timeScale, const QList<int>& rawAddresses)
     : bench_(bench), timeScale_(timeScale) {
-    listeners_ = {{Listen(&portmapper_), 0}, {Listen(&corePort_), 1}};
-    if (listeners_[0].first < 0 || listeners_[1].first < 0) {
-        vanish();
-        portmapper_ = 0;
-        return;
-    }
-    for (int pad : rawAddresses)
-        if (const int fd = Listen(&rawPorts_[pad]); fd >= 0) listeners_.push_back({fd, pad + 100});
+    for (int kind : QList<int>{Portmapper, Core} + rawAddresses)
+        listeners_[kind] = Listen();
     thread_ = std::thread([this] { serve(); });
 }
 
 FakeLan::~FakeLan() {
     stopping_ = true;
-    if (thread_.joinable()) thread_.join();
-    vanish();
-}
-
-quint16 FakeLan::rawPort(int pad) const {
-    const auto it = rawPorts_.find(pad);
-    return it == rawPorts_.end() ? 0 : it->second;
-}
-
-void FakeLan::vanish() {
-    for (Connection& c : connections_)
+    thread_.join();
+    for (const Connection& c : connections_)
         ::close(c.fd);
-    connections_.clear();
-    for (auto [fd, kind] : listeners_)
-        if (fd >= 0) ::close(fd);
-    listeners_.clear();
-    gone_ = true;
-}
-
-bool FakeLan::readAllowed() {
-    if (readsLeft < 0) return true;
-    if (readsLeft-- > 0) return true;
-    vanish();
-    return false;
+    for (const auto& [kind, l] : listeners_)
+        if (l.fd >= 0) ::close(l.fd);
 }
 
 void FakeLan::serve() {
     while (!stopping_) {
         std::vector<pollfd> fds;
-        for (auto [fd, kind] : listeners_)
-            fds.push_back({fd, POLLIN, 0});
-        const size_t listening = fds.size();
-        for (Connection& c : connections_)
+        std::vector<int> kinds;
+        for (const auto& [kind, l] : listeners_) {
+            fds.push_back({l.fd, POLLIN, 0});
+            kinds.push_back(kind);
+        }
+        for (const Connection& c : connections_)
             fds.push_back({c.fd, POLLIN, 0});
         if (::poll(fds.data(), nfds_t(fds.size()), 20) <= 0) continue;
-        for (size_t i = 0; i < listening; ++i)
+        const size_t open = connections_.size();
+        for (size_t i = 0; i < kinds.size(); ++i)
             if (fds[i].revents & POLLIN)
                 if (const int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC); fd >= 0)
-                    connections_.push_back({fd, listeners_[i].second, {}});
-        const size_t open = connections_.size();
-        for (size_t i = listening; i < fds.size() && i - listening < open && !gone_; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            Connection& c = connections_[i - listening];
+                    connections_.push_back({fd, kinds[i], {}});
+        for (size_t i = 0; i < open; ++i) {
+            Connection& c = connections_[i];
+            if (!(fds[kinds.size() + i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             char buf[65536];
             const ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
             if (n <= 0) {
@@ -115,137 +90,107 @@ void FakeLan::serve() {
 }
 
 void FakeLan::receive(Connection& c) {
-    if (c.kind >= 100) {
-        for (qsizetype lf; !gone_ && (lf = c.in.indexOf('\n')) >= 0;) {
+    if (c.kind > Core) {
+        for (qsizetype lf; (lf = c.in.indexOf('\n')) >= 0;) {
             const QByteArray line = c.in.left(lf + 1);
             c.in.remove(0, lf + 1);
-            const QByteArray answer = rawQuery(c.kind - 100, line);
-            if (!gone_) SendAll(c.fd, answer);
+            SendAll(c.fd, rawQuery(c.kind, line));
         }
         return;
     }
-    while (!gone_ && c.in.size() >= 4) {
-        const quint32 mark = XdrReader(c.in).u32();
-        const qsizetype size = qsizetype(mark & 0x7FFFFFFF);
+    while (c.in.size() >= 4) {
+        const qsizetype size = qsizetype(XdrReader(c.in).u32() & 0x7FFFFFFF);
         if (c.in.size() < 4 + size) return;
         const QByteArray call = c.in.mid(4, size); // every call of ours is one fragment
         c.in.remove(0, 4 + size);
-        const QByteArray reply = rpc(call);
-        if (!gone_ && !reply.isEmpty()) SendAll(c.fd, RecordMarked(reply));
+        SendAll(c.fd, RecordMarked(rpc(call)));
     }
 }
 
 QByteArray FakeLan::rpc(const QByteArray& call) {
+    // xid, CALL, RPC version, program, version, procedure, then our client's empty
+    // credentials and verifier.
     XdrReader r(call);
-    const quint32 xid = r.u32();
-    r.u32(); // CALL
-    r.u32(); // RPC version
-    const quint32 program = r.u32();
-    r.u32(); // version
-    const quint32 procedure = r.u32();
-    r.u32();
-    r.opaque(400); // credentials
-    r.u32();
-    r.opaque(400); // verifier
-    XdrWriter head;
-    head.u32(xid).u32(1).u32(0).u32(0).u32(0).u32(0); // accepted, no verifier, success
-    if (program == PortmapProgram) {
-        const quint32 wanted = r.u32();
-        return head.bytes() + XdrWriter().u32(wanted == CoreProgram ? corePort_ : 0).bytes();
-    }
-    const QByteArray results = core(procedure, call, r.at());
-    return results.isEmpty() ? QByteArray() : head.bytes() + results;
+    quint32 word[10];
+    for (quint32& w : word)
+        w = r.u32();
+    QByteArray results;
+    if (word[3] == PortmapProgram)
+        results = XdrWriter().u32(r.u32() == CoreProgram ? listeners_.at(Core).port : 0).bytes();
+    else
+        results = core(word[5], r);
+    // Accepted, no verifier, success.
+    return XdrWriter().u32(word[0]).u32(1).u32(0).u32(0).u32(0).u32(0).bytes() + results;
 }
 
-int FakeLan::descriptor(int pad, int ioMs) {
-    auto it = descriptors_.find(pad);
-    if (it == descriptors_.end())
-        it = descriptors_.emplace(pad, bench_.ibdev(0, pad, 0, 13, 1, 0)).first;
-    if (ioMs >= 0) {
-        // The longest of the bench's timeouts that the caller waits for.
-        int code = 1;
-        for (int c = 1; c <= 17; ++c)
-            if (TimeoutSeconds(c) * timeScale_ * 1000 <= ioMs) code = c;
-        bench_.ibtmo(it->second, code);
-    }
+// The longest of the bench's timeouts that a caller waiting ioMs sees end.
+int FakeLan::timeoutCode(quint32 ioMs) const {
+    int code = 1;
+    for (int c = 1; c <= 17; ++c)
+        if (TimeoutSeconds(c) * timeScale_ * 1000 <= ioMs) code = c;
+    return code;
+}
+
+int FakeLan::descriptor(int pad, int code) {
+    auto [it, made] = descriptors_.try_emplace(pad, 0);
+    if (made) it->second = bench_.ibdev(0, pad, 0, 13, 1, 0);
+    if (code > 0) bench_.ibtmo(it->second, code);
     return it->second;
 }
 
-QByteArray FakeLan::core(quint32 procedure, const QByteArray& call, qsizetype at) {
-    XdrReader r(call, at);
+// A link's id is the address it reaches: links live as long as the host.
+QByteArray FakeLan::core(quint32 procedure, XdrReader& r) {
     XdrWriter out;
     if (procedure == CreateLink) {
-        r.u32();
-        r.u32();
-        r.u32();
+        r.u32(); // client id
+        r.u32(); // lock
+        r.u32(); // lock timeout
         const QByteArray device = r.opaque(256);
-        bool ok = device.startsWith("gpib0,");
-        const int pad = device.mid(6).toInt(&ok);
-        if (refuseLinks || !ok || pad < 1 || pad > 30)
+        const int pad = device.startsWith("gpib0,") ? device.mid(6).toInt() : 0;
+        if (refuseLinks || pad < 1 || pad > 30)
             return out.u32(NotAccessible).u32(0).u32(0).u32(0).bytes();
-        links_[nextLid_] = pad;
-        return out.u32(NoError).u32(nextLid_++).u32(0).u32(4096).bytes();
+        return out.u32(NoError).u32(quint32(pad)).u32(0).u32(4096).bytes();
     }
-    const quint32 lid = r.u32();
-    const auto link = links_.find(lid);
-    if (link == links_.end()) return out.u32(InvalidLink).u32(0).u32(0).bytes();
-    const int pad = link->second;
+    const int pad = int(r.u32());
     switch (procedure) {
     case DeviceWrite: {
-        const int io = int(r.u32());
-        r.u32();
-        const quint32 flags = r.u32();
+        const int ud = descriptor(pad, timeoutCode(r.u32()));
+        r.u32(); // lock timeout
+        r.u32(); // flags: no message of the tests needs more than one call
         const QByteArray data = r.opaque(1 << 20);
-        QByteArray& message = partial_[lid];
-        message += data;
-        if (flags & FlagEnd) {
-            const int ud = descriptor(pad, io);
-            const int sta = bench_.ibwrt(ud, message.constData(), long(message.size()));
-            message.clear();
-            if (sta & ERR) return out.u32(BenchError(sta)).u32(0).bytes();
-        }
+        const int sta = bench_.ibwrt(ud, data.constData(), long(data.size()));
+        if (sta & ERR) return out.u32(BenchError(sta)).u32(0).bytes();
         return out.u32(NoError).u32(quint32(data.size())).bytes();
     }
     case DeviceRead: {
         const quint32 size = std::min<quint32>(r.u32(), 1 << 24);
-        const int io = int(r.u32());
-        if (!readAllowed()) return {};
         QByteArray data(qsizetype(size), '\0');
-        const int sta = bench_.ibrd(descriptor(pad, io), data.data(), long(size));
+        const int sta = bench_.ibrd(descriptor(pad, timeoutCode(r.u32())), data.data(), long(size));
         if (sta & ERR) return out.u32(BenchError(sta)).u32(0).u32(0).bytes();
         data.truncate(bench_.ibcntl());
-        const quint32 reason = (sta & END)                    ? ReasonEnd
-                               : quint32(data.size()) == size ? ReasonRequestCount
-                                                              : 0;
-        return out.u32(NoError).u32(reason).opaque(data).bytes();
+        return out.u32(NoError)
+            .u32((sta & END) ? ReasonEnd : ReasonRequestCount)
+            .opaque(data)
+            .bytes();
     }
     case DeviceReadStb: {
-        r.u32();
-        r.u32();
-        const int io = int(r.u32());
         char stb = 0;
-        const int sta = bench_.ibrsp(descriptor(pad, io), &stb);
+        const int sta = bench_.ibrsp(descriptor(pad), &stb);
         if (sta & ERR) return out.u32(BenchError(sta)).u32(0).bytes();
         return out.u32(NoError).u32(quint8(stb)).bytes();
     }
-    case DeviceClear: {
-        const int sta = bench_.ibclr(descriptor(pad));
-        return out.u32((sta & ERR) ? BenchError(sta) : NoError).bytes();
-    }
-    case DestroyLink:
-        links_.erase(lid);
-        partial_.erase(lid);
+    case DeviceClear:
+        return out.u32((bench_.ibclr(descriptor(pad)) & ERR) ? IoError : NoError).bytes();
+    default: // destroy_link
         return out.u32(NoError).bytes();
-    default:
-        return out.u32(NotSupported).bytes();
     }
 }
 
+// A raw instrument has no io timeout of the caller's: the bench waits its 10 s.
 QByteArray FakeLan::rawQuery(int pad, const QByteArray& line) {
-    const int ud = descriptor(pad);
-    bench_.ibtmo(ud, 13);
+    const int ud = descriptor(pad, 13);
     bench_.ibwrt(ud, line.constData(), long(line.size()));
-    if (!line.trimmed().endsWith('?') || !readAllowed()) return {};
+    if (!line.trimmed().endsWith('?')) return {};
     QByteArray answer;
     char buf[65536];
     for (;;) {

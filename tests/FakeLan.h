@@ -1,9 +1,10 @@
 #pragma once
 // LAN instruments in front of a simulated bench, on 127.0.0.1 only: a VXI-11 host (its
 // portmapper and core channel; device "gpib0,N" is the bench's address N) and raw sockets
-// (one port per address, a line that ends in "?" is a query). It serves on its own thread
-// and can fail the way hosts and gateways do.
+// (one port per address, a line that ends in "?" is a query). It serves on its own thread;
+// destroyed, it closes every connection as a host that went away does.
 #include "bus/GpibDriver.h"
+#include "bus/Vxi11.h"
 #include <QByteArray>
 #include <QList>
 #include <atomic>
@@ -20,43 +21,41 @@ public:
     FakeLan(const FakeLan&) = delete;
     FakeLan& operator=(const FakeLan&) = delete;
 
-    quint16 portmapperPort() const { return portmapper_; }
-    quint16 rawPort(int pad) const;
+    quint16 portmapperPort() const { return listeners_.at(Portmapper).port; }
+    quint16 rawPort(int pad) const { return listeners_.count(pad) ? listeners_.at(pad).port : 0; }
 
     // create_link answers "device not accessible".
     std::atomic<bool> refuseLinks{false};
     // Connections are taken, and nothing is ever answered.
     std::atomic<bool> mute{false};
-    // After this many more reads (device_read or raw queries; -1: never) every connection
-    // closes and the host is gone for good.
-    std::atomic<int> readsLeft{-1};
 
 private:
+    // What a socket serves: the portmapper, the core channel, or the raw address (1 to 30).
+    enum Kind { Portmapper = -1, Core = 0 };
+    struct Listener {
+        int fd = -1;
+        quint16 port = 0;
+    };
     struct Connection {
         int fd;
-        int kind; // 0 portmapper, 1 core, else 100 + the raw address
+        int kind;
         QByteArray in;
     };
+    static Listener Listen();
     void serve();
     void receive(Connection& c);
     QByteArray rpc(const QByteArray& call);
-    QByteArray core(quint32 procedure, const QByteArray& call, qsizetype at);
+    QByteArray core(quint32 procedure, gpib::vxi11::XdrReader& r);
     QByteArray rawQuery(int pad, const QByteArray& line);
-    int descriptor(int pad, int ioMs = -1);
-    bool readAllowed();
-    void vanish();
+    // The bench's descriptor for the address; a code above 0 sets its timeout.
+    int descriptor(int pad, int code = 0);
+    int timeoutCode(quint32 ioMs) const;
 
     gpib::Driver& bench_;
     double timeScale_;
-    quint16 portmapper_ = 0, corePort_ = 0;
-    std::vector<std::pair<int, int>> listeners_; // a listening socket, the kind it serves
-    std::map<int, quint16> rawPorts_;            // address -> port
+    std::map<int, Listener> listeners_; // by kind
     std::vector<Connection> connections_;
-    std::map<int, int> descriptors_;        // address -> bench descriptor
-    std::map<quint32, int> links_;          // lid -> address
-    std::map<quint32, QByteArray> partial_; // lid -> a message without END yet
-    quint32 nextLid_ = 1;
-    bool gone_ = false;
+    std::map<int, int> descriptors_; // address -> bench descriptor
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

@@ -14,15 +14,14 @@ FakeUsbtmc::FakeUsbtmc(Driver& bench) : bench_(bench) {}
 FakeUsbtmc::~FakeUsbtmc() {
     stopping_ = true;
     for (auto& [pad, n] : nodes_) {
-        if (n->thread.joinable()) n->thread.join();
-        if (n->host >= 0) ::close(n->host);
-        if (n->fake >= 0) ::close(n->fake);
+        n->thread.join();
+        ::close(n->host);
+        ::close(n->fake);
     }
 }
 
 QString FakeUsbtmc::plugIn(int pad) {
     auto n = std::make_unique<Node>();
-    n->pad = pad;
     n->path = QString("/fake/usbtmc%1").arg(pad - 1);
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return {};
@@ -32,77 +31,42 @@ QString FakeUsbtmc::plugIn(int pad) {
         std::lock_guard lock(benchMutex_);
         n->ud = bench_.ibdev(0, pad, 0, 13, 1, 0); // the instrument takes its time to answer
     }
-    Node* raw = n.get();
-    n->thread = std::thread([this, raw] { serve(*raw); });
-    const QString path = n->path;
-    std::lock_guard lock(mutex_);
-    nodes_[pad] = std::move(n);
-    return path;
+    n->thread = std::thread([this, raw = n.get()] { serve(*raw); });
+    return (nodes_[pad] = std::move(n))->path;
 }
 
 void FakeUsbtmc::unplug(int pad) {
-    std::lock_guard lock(mutex_);
-    const auto it = nodes_.find(pad);
-    if (it == nodes_.end()) return;
-    // The instrument's end closes: the back-end's reads see the end, its writes fail.
-    ::shutdown(it->second->fake, SHUT_RDWR);
-    it->second->path += ".gone";
-    it->second->gone = true;
-}
-
-void FakeUsbtmc::deny(int pad) {
-    std::lock_guard lock(mutex_);
-    if (const auto it = nodes_.find(pad); it != nodes_.end()) it->second->denied = true;
-}
-
-QStringList FakeUsbtmc::requests() const {
-    std::lock_guard lock(mutex_);
-    return requests_;
-}
-
-void FakeUsbtmc::note(const QString& request) {
-    std::lock_guard lock(mutex_);
-    requests_ << request;
+    Node& n = *nodes_.at(pad);
+    // The instrument's end closes: the back-end's reads see the end, its writes fail, and
+    // the node cannot be opened again.
+    ::shutdown(n.fake, SHUT_RDWR);
+    n.path += ".gone";
+    n.gone = true;
 }
 
 int FakeUsbtmc::open(const QString& path) {
-    std::lock_guard lock(mutex_);
     for (auto& [pad, n] : nodes_) {
         if (n->path != path) continue;
-        if (n->denied) {
-            errno = EACCES;
-            return -1;
-        }
         const int fd = ::dup(n->host);
-        opened_[fd] = pad;
+        opened_[fd] = n.get();
         return fd;
     }
     errno = ENOENT;
     return -1;
 }
 
-FakeUsbtmc::Node* FakeUsbtmc::byFd(int fd) {
-    std::lock_guard lock(mutex_);
-    const auto it = opened_.find(fd);
-    return it == opened_.end() ? nullptr : nodes_.at(it->second).get();
-}
-
 int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
-    Node* n = byFd(fd);
-    if (!n) {
-        errno = EBADF;
-        return -1;
-    }
-    if (n->gone) {
+    Node& n = *opened_.at(fd);
+    if (n.gone) {
         errno = ENODEV; // as the kernel answers once the instrument is unplugged
         return -1;
     }
-    settle(*n);
+    settle(n);
     const auto byte = static_cast<unsigned char*>(arg);
     switch (request) {
     case USBTMC_IOCTL_SET_TIMEOUT: {
         const auto ms = *static_cast<__u32*>(arg);
-        note(QString("SET_TIMEOUT %1").arg(ms));
+        requests << QString("SET_TIMEOUT %1").arg(ms);
         // The kernel's own wait for an answer, as the socket's.
         timeval limit{time_t(ms / 1000), suseconds_t(ms % 1000) * 1000};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
@@ -119,7 +83,7 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
     case USBTMC488_IOCTL_READ_STB: {
         std::lock_guard lock(benchMutex_);
         char spr = 0;
-        if (bench_.ibrsp(n->ud, &spr) & ERR) {
+        if (bench_.ibrsp(n.ud, &spr) & ERR) {
             errno = ETIMEDOUT;
             return -1;
         }
@@ -127,9 +91,9 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         return 0;
     }
     case USBTMC_IOCTL_CLEAR: {
-        note("CLEAR");
+        requests << "CLEAR";
         std::lock_guard lock(benchMutex_);
-        bench_.ibclr(n->ud);
+        bench_.ibclr(n.ud);
         char drop[4096];
         while (::recv(fd, drop, sizeof drop, MSG_DONTWAIT) > 0) {
         }
@@ -165,19 +129,13 @@ void FakeUsbtmc::serve(Node& n) {
         {
             std::lock_guard lock(benchMutex_);
             bench_.ibwrt(n.ud, buffer, got);
-            char chunk[512];
-            for (;;) {
-                const int sta = bench_.ibrd(n.ud, chunk, sizeof chunk);
-                if (sta & ERR) break;
-                answer.append(chunk, bench_.ibcntl());
-                if (sta & END) break;
+            for (int sta = 0; !(sta & (ERR | END));) {
+                sta = bench_.ibrd(n.ud, buffer, sizeof buffer);
+                if (!(sta & ERR)) answer.append(buffer, bench_.ibcntl());
             }
         }
-        for (qsizetype done = 0; done < answer.size();) {
-            const ssize_t sent = ::write(n.fake, answer.constData() + done, answer.size() - done);
-            if (sent <= 0) return;
-            done += sent;
-        }
+        // A blocking stream socket takes it whole.
+        if (::write(n.fake, answer.constData(), size_t(answer.size())) < answer.size()) return;
         n.handling = false;
     }
 }

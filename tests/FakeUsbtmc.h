@@ -25,36 +25,29 @@ public:
     QString plugIn(int pad);
     // The instrument is unplugged: its node is gone, and reads and writes on it fail.
     void unplug(int pad);
-    // Opening the node fails for lack of permission.
-    void deny(int pad);
     // The timeouts set and the clears asked, in order ("SET_TIMEOUT 100", "CLEAR").
-    QStringList requests() const;
+    QStringList requests;
 
     int open(const QString& path) override;
     int control(int fd, unsigned long request, void* arg) override;
 
 private:
     struct Node {
-        int pad = 0;
         QString path;
         int host = -1; // the back-end's end: each open gets a copy of it
         int fake = -1; // the instrument's end
         int ud = 0;    // on the bench
-        bool denied = false;
         std::atomic<bool> gone{false};
         std::atomic<bool> handling{false}; // a message is being passed on
         std::thread thread;
     };
     void serve(Node& n);
     void settle(Node& n);
-    Node* byFd(int fd);
-    void note(const QString& request);
 
     gpib::Driver& bench_;
-    std::mutex benchMutex_; // the bench is used by the nodes' threads and the ioctls
-    mutable std::mutex mutex_;
+    // The nodes' threads and the ioctls use the bench; the rest runs on the back-end's thread.
+    std::mutex benchMutex_;
     std::map<int, std::unique_ptr<Node>> nodes_; // by address
-    std::map<int, int> opened_;                  // the address of each descriptor handed out
-    QStringList requests_;
+    std::map<int, Node*> opened_;                // the node of each descriptor handed out
     std::atomic<bool> stopping_{false};
 };
