@@ -35,8 +35,8 @@ public:
     bus::Listeners listeners;
     bus::Instrument& instrument() { return *instrument_; }
     bus::Error open();
-    // The fake LAN host in the LAN modes, else null.
-    FakeLan* lan() const { return lan_.get(); }
+    // The fake adapter in the adapter modes, else null.
+    FakeAdapter* adapter() const { return adapter_.get(); }
 
 private:
     std::unique_ptr<gpib::SimBus> bench_;

@@ -1,6 +1,7 @@
 // The Prologix/AR488 back-end: the protocol's pieces by table, its deadlines over a scripted
 // adapter at processor speed, and whole transfers through a fake adapter over the simulated
 // bench, on a pseudo-terminal (plain Prologix) and on a loopback TCP port (AR488).
+#include "FormFixture.h"
 #include "ScriptedStream.h"
 #include "TestBench.h"
 #include "bus/BusChoice.h"
@@ -336,6 +337,22 @@ private slots:
         QCOMPARE(d.ibrsp(ud, &poll) & ERR, 0);
         QCOMPARE(int(uchar(poll)), 96);
         QCOMPARE(d.ibrsp(d.ibdev(0, 9, 0, 10, 1, 0), &poll), ERR | TIMO);
+    }
+
+    // The whole program when the adapter goes in the middle of a run: the error boxes come,
+    // Cancel ends the program, and every row measured so far is in the log.
+    void vanishes() {
+        qputenv("SEQUOR_TEST_BACKEND", "prologix");
+        FormFixture f(BenchJson(R"({"address": 3, "replies": {"MEAS?": ["+1", "+2", "+3"]}})"));
+        qunsetenv("SEQUOR_TEST_BACKEND");
+        QVERIFY(f.start());
+        const qint64 ms = f.RunUntilBusLost(dir.path(), "lost.csv", [&] {
+            f.bench.adapter()->readsLeft = 3; // the third read of the run finds no adapter
+        });
+        QVERIFY(ms >= 0 && ms < 20000);
+        QFile log(dir.filePath("lost.csv"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArray("sep=;\r\nSequence;Measured\r\n1;+1\r\n2;+2\r\n3;\r\n"));
     }
 
     // Only where SEQUOR_TEST_ADAPTER names a real adapter (e.g. prologix:/dev/ttyUSB0).
