@@ -95,14 +95,11 @@ private slots:
             QCOMPARE(f.ui()->Menu_Save1->text(), "Save Setting1 (Warm-up && soak)");
             f.sys.answerInput("Other");
             f.ui()->Menu_Save3->trigger();
-            QCOMPARE(f.ui()->Menu_Save3->text(), "Save Setting3: (Other)");
+            QCOMPARE(f.ui()->Menu_Save3->text(), "Save Setting3: (Other)"); // a colon after 2..5
             store = f.sys.settings;
         }
         QCOMPARE(store.value("Sequor/Settings1/SetName"), "Warm-up & soak");
         QCOMPARE(store.value("Sequor/Settings1/Exclude2"), QString::fromLatin1("E\xb5"));
-        QCOMPARE(store.value("Sequor/Settings1/IntervalTime") +
-                     store.value("Sequor/Settings1/PCTime") + store.value("Sequor/Settings1/ID"),
-                 "111");
         QVERIFY(!store.contains("Sequor/Settings/Query")); // the start-up set is not touched
 
         // Damaged start-up values come up as their defaults, applied (each value's own rule is
