@@ -59,7 +59,7 @@ private slots:
     void fillTestAndStore() {
         QTemporaryDir dir;
         const QString journal = dir.filePath("journal");
-        Shown d(SetValues("3090A0A0AC3"), journal);
+        Shown d(SetValues("3091E0514C3"), journal); // count 30, 5 % and 20 %
         d.bench.instrument().setAddress(3);
         QVERIFY(ShowActive(&d.form));
         QCOMPARE(d.form.windowTitle(), "Conditional Command");
@@ -118,7 +118,7 @@ private slots:
         SetBox(d.ui.Check_CondOn, true);
         QTest::mouseClick(d.ui.Button_OK, Qt::LeftButton);
         QVERIFY(!d.form.isVisible());
-        QCOMPARE(d.stored.ConditionStatusWord, "7050A0A0A21");
+        QCOMPARE(d.stored.ConditionStatusWord, "7051E051421");
         QCOMPARE(d.stored.ConditionTargetValue[1], "2");
         QCOMPARE(d.stored.ConditionGPIBCommand, "OUT ON");
     }
