@@ -35,9 +35,6 @@ private slots:
         const QString book = "/m y/\"Plotbook\".xlsm", csv = "/logs/run 1.csv";
         QTest::newRow("excel 2") << "C:\\Apps\\EXCEL.EXE"
                                  << "2s." << QStringList{"C:\\Apps\\EXCEL.EXE|" + book + "|" + csv};
-        QTest::newRow("soffice 1 dot")
-            << "/usr/bin/soffice"
-            << "1s." << QStringList{"/usr/bin/soffice|" + DotOption + "|" + csv};
         QTest::newRow("localc 1 comma")
             << "/usr/bin/localc"
             << "1," << QStringList{"/usr/bin/localc|" + CommaOption + "|" + csv};

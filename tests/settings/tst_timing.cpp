@@ -39,9 +39,7 @@ private slots:
             "40|3||  Every 40 seconds during 1 minute 20 seconds   |TM|40|80|Time mismatch");
         // Pasted text skips the key filter: ":5" is a positive check value but a zero interval.
         row("0=:5 2=1 Apply", ":5||1|  Timing  |AM|0|600");
-        // The key filter of each box; count and total empty each other.
-        row("0= 0+1a:2,3.B", "123|21||  Timing  |AM|30|600");
-        row("Min 0+2.3,0:", "2:30|21||  Timing  |AMF|30|600");
+        // The boxes filter their keys; count and total empty each other.
         row("Min 0=5 2+1 1+1:2,3.4x", "5|1234||  Timing  |AMF|30|600");
         // ":" alone becomes "0:"; a zero interval keeps Apply off.
         row("0=0 2+:<1,3.0:", "0||01:30|  Timing  |M|30|600");
