@@ -74,129 +74,54 @@ private slots:
                  answer == int(Answer::Yes) ? "MEAS?" : "-");
     }
 
-    // However showing and activating arrive, and even when an activation comes while the
-    // splash is up, the first activation (and its splash) runs exactly once.
-    void firstActivationRunsOnce() {
+    // A user's walk through the window's keys, boxes and menus. However showing and activating
+    // arrive, even while the splash is up, the first activation and its splash run once. Tab
+    // and Shift+Tab leave and re-enter one box of each filter, the box's lost-focus handling
+    // runs (a name without ".csv" is questioned), and Escape changes nothing. AltGr's character
+    // meets the box's filter; Alt+L opens Too&ls, not C&lear; a second About click brings the
+    // open about box forward; the address mode hides the ID answer row and moves nothing else.
+    void tabLeavesEveryBox() {
         FormFixture f(BenchJson(Instruments));
         f.form->Form_Load();
         f.form->SetSplashSeconds(1);
         QSet<QWidget*> splashes;
-        int mostAtOnce = 0;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            int open = 0;
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (qobject_cast<IntroForm*>(w) && w->isVisible()) {
                     splashes.insert(w);
-                    ++open;
+                    // The window manager activates the main window while the splash is up.
+                    QApplication::setActiveWindow(f.form.get());
                 }
-            mostAtOnce = std::max(mostAtOnce, open);
-            // The window manager activates the main window while the splash is up.
-            if (open) QApplication::setActiveWindow(f.form.get());
         });
         poll.start(20);
         f.form->show();
         QTRY_VERIFY_WITH_TIMEOUT(f.p.startup.Activated, 5000);
         QTest::qWait(300); // a second activation would queue its splash now
-        QCOMPARE(mostAtOnce, 1);
+        poll.stop();
         QCOMPARE(splashes.size(), 1);
-        QCOMPARE(f.ui()->Text_FileName->text(), QString("Test.csv"));
-    }
+        QVERIFY(ShowActive(f.form.get()));
 
-    // A second About click brings the open about box forward instead of opening another.
-    void oneAboutBox() {
-        FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start(true));
-        const auto aboutBoxes = [&] {
-            int n = 0;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                n += qobject_cast<frmAbout*>(w) && w->isVisible();
-            return n;
-        };
-        f.ui()->Menu_AboutSequor->trigger();
-        f.ui()->Menu_AboutSequor->trigger();
-        QCOMPARE(aboutBoxes(), 1);
-        // Once closed, the next click opens a new one.
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<frmAbout*>(w)) w->close();
-        QCOMPARE(aboutBoxes(), 0);
-        f.ui()->Menu_AboutSequor->trigger();
-        QCOMPARE(aboutBoxes(), 1);
-    }
-
-    // Switching to the address mode hides the ID answer row, but nothing below it moves.
-    void addressModeKeepsLayout() {
-        FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start(true));
-        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
-        const auto positions = [&] {
-            QList<QPoint> at;
-            for (QWidget* w : {static_cast<QWidget*>(f.ui()->Text_MeasQuery),
-                               static_cast<QWidget*>(f.ui()->Button_Connect),
-                               static_cast<QWidget*>(f.ui()->Frame3)})
-                at << w->mapTo(f.form.get(), QPoint(0, 0));
-            return at;
-        };
-        const QList<QPoint> before = positions();
-        f.p.Option_ID[2]->click();
-        QApplication::processEvents();
-        QVERIFY(!f.ui()->Text_IDResponse->isVisible() && f.ui()->Combo_Addr->isVisible());
-        QCOMPARE(positions(), before);
-        f.p.Option_ID[0]->click();
-        QApplication::processEvents();
-        QCOMPARE(positions(), before);
-    }
-
-    // The main window's boxes go through the shared translation: what AltGr types meets the
-    // box's filter.
-    void boxesEditAndFilter() {
-        FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start());
+        for (const char* box :
+             {"Text_Time_0", "Text_DeviceID", "Text_MeasQuery", "Text_FileName"}) {
+            auto* edit = f.form->findChild<QLineEdit*>(box);
+            const bool name = edit == f.ui()->Text_FileName;
+            edit->setFocus();
+            edit->clear();
+            QTest::keyClicks(edit, name ? "run" : "1");
+            QTest::keyClick(edit, Qt::Key_Escape);
+            QVERIFY(f.form->isVisible());
+            if (name) f.sys.answerBox(Answer::Yes, "Check File Name");
+            QVERIFY2(TabLeavesAndReturns(edit), box);
+            QCOMPARE(edit->text(), name ? "run.csv" : "1");
+            QCOMPARE(f.sys.pendingAnswers(), 0);
+        }
         QLineEdit* edit = f.ui()->Text_FileName;
         edit->setCursorPosition(0);
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Backslash, Qt::GroupSwitchModifier, "\\");
-        QApplication::sendEvent(edit, &press);
-        QCOMPARE(edit->text(), QString("Test.csv"));
-    }
+        QKeyEvent altGr(QEvent::KeyPress, Qt::Key_Backslash, Qt::GroupSwitchModifier, "\\");
+        QApplication::sendEvent(edit, &altGr);
+        QCOMPARE(edit->text(), QString("run.csv"));
 
-    // Tab and Shift+Tab leave and re-enter every filtered box, the box's lost-focus handling
-    // runs (a name without ".csv" is questioned), and Escape changes nothing in the main window.
-    void tabLeavesEveryBox_data() {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("text"); // after leaving
-        // One box of each filter.
-        for (const char* box : {"Text_Time_0", "Text_DeviceID", "Text_MeasQuery"})
-            QTest::newRow(box) << box << "1"
-                               << "1";
-        QTest::newRow("Text_FileName") << "Text_FileName"
-                                       << "run"
-                                       << "run.csv";
-    }
-    void tabLeavesEveryBox() {
-        QFETCH(QString, box);
-        QFETCH(QString, typed);
-        FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start());
-        QVERIFY(ShowActive(f.form.get()));
-        auto* edit = f.form->findChild<QLineEdit*>(box);
-        edit->setFocus();
-        edit->clear();
-        QTest::keyClicks(edit, typed);
-        QTest::keyClick(edit, Qt::Key_Escape);
-        QVERIFY(f.form->isVisible());
-        if (box == "Text_FileName") f.sys.answerBox(Answer::Yes, "Check File Name");
-        QVERIFY(TabLeavesAndReturns(edit));
-        QTEST(edit->text(), "text");
-        QCOMPARE(f.sys.pendingAnswers(), 0);
-    }
-
-    // A menu's access key opens its menu, even where a button's caption has the same key:
-    // Alt+L opens Too&ls, not C&lear.
-    void menuAccessKeys() {
-        FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start());
-        QVERIFY(ShowActive(f.form.get()));
         f.p.Text_Time[0]->setFocus();
         QMenu* opened = nullptr;
         QTimer::singleShot(0, [&] {
@@ -207,6 +132,30 @@ private slots:
         QTRY_VERIFY(opened != nullptr);
         QCOMPARE(opened->objectName(), QString("Menu_Tools"));
         QVERIFY(QApplication::focusWidget() != f.ui()->Button_Clear);
+
+        const auto aboutBoxes = [&] {
+            QList<QWidget*> open;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<frmAbout*>(w) && w->isVisible()) open << w;
+            return open;
+        };
+        for (int click = 0; click < 2; ++click)
+            f.ui()->Menu_AboutSequor->trigger();
+        QCOMPARE(aboutBoxes().size(), 1);
+        aboutBoxes()[0]->close();
+        f.ui()->Menu_AboutSequor->trigger();
+        QCOMPARE(aboutBoxes().size(), 1);
+        aboutBoxes()[0]->close();
+
+        const auto positions = [&] {
+            return QList<QPoint>{f.ui()->Text_MeasQuery->mapTo(f.form.get(), QPoint()),
+                                 f.ui()->Frame3->mapTo(f.form.get(), QPoint())};
+        };
+        const QList<QPoint> before = positions();
+        f.p.Option_ID[2]->click();
+        QApplication::processEvents();
+        QVERIFY(!f.ui()->Text_IDResponse->isVisible() && f.ui()->Combo_Addr->isVisible());
+        QCOMPARE(positions(), before);
     }
 
     // "?" anywhere after the program name shows only the about box; otherwise the driver is

@@ -46,16 +46,15 @@ QString Points(const std::vector<LogPoint>& points) {
 class TestLogReader : public QObject {
     Q_OBJECT
 private slots:
-    // Every choice of x columns, both decimal separators, with and without decimal notation.
+    // Each column the x values come from, both decimal separators, with and without decimal
+    // notation.
     void readsWrittenLogs_data() {
-        QTest::addColumn<int>("mask");
+        QTest::addColumn<int>("mask"); // PC time 4, time from start 2, sequence 1
         QTest::addColumn<QString>("sep");
         QTest::addColumn<bool>("decimal");
-        for (int mask = 1; mask < 8; ++mask)
-            for (const QString& sep : {u"."_s, u","_s})
-                QTest::addRow("%c%c%c %s", mask & 4 ? 'P' : '-', mask & 2 ? 'T' : '-',
-                              mask & 1 ? 'S' : '-', qPrintable(sep))
-                    << mask << sep << (mask % 2 == 0);
+        QTest::newRow("PTS .") << 7 << u"."_s << false;
+        QTest::newRow("P-S , decimal") << 5 << u","_s << true;
+        QTest::newRow("--S .") << 1 << u"."_s << false;
     }
     void readsWrittenLogs() {
         QFETCH(int, mask);
@@ -136,7 +135,7 @@ private slots:
 
     // The PC time as locales write it, with the format the log writer makes of theirs.
     void timeOfDay() {
-        for (const char* name : {"en_US", "de_DE", "fi_FI", "fr_FR", "en_AU", "C"}) {
+        for (const char* name : {"en_US", "fi_FI", "en_AU", "C"}) {
             const QLocale l(QString::fromLatin1(name));
             const QString format = TimeOfDayFormat(l.timeFormat(QLocale::LongFormat));
             for (const QTime& t : {QTime(13, 5, 9), QTime(0, 0, 1), QTime(12, 30, 0)}) {

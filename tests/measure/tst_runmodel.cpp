@@ -64,6 +64,13 @@ private slots:
               "result");
     }
 
+    // Start waits for a connection, a query and applied timing, and is refused while a run goes.
+    void startEnabled() {
+        QVERIFY(StartEnabled(true, true, true, false));
+        QVERIFY(!StartEnabled(true, true, true, true));
+        QVERIFY(!StartEnabled(false, true, true, false));
+    }
+
     void identification_data() {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("typed");

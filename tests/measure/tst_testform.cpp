@@ -91,18 +91,22 @@ private slots:
               "out");
     }
 
-    // The user builds the first exclusion from a selection, meets both Info boxes, converts,
-    // and hands it all back with OK.
+    // Exclusions made for another instrument: asked once after the first answer, Yes clears
+    // them. The user builds the first exclusion from a selection, meets both Info boxes,
+    // converts, types an exclusion no bus answer can carry (refused on OK, not turned into a
+    // "?" wildcard), mends it, and hands it all back with OK.
     void buildAndAccept() {
-        Bench3 b("MEAS?", {}, {}, false);
+        Bench3 b("MEAS?", {}, "E+00", false, "K2000");
         for (QWidget* w : b.form->findChildren<QWidget*>()) { // no caption is cut
             const QSize need = twips::CaptionNeed(w);
             QVERIFY2(need.width() <= w->width() && need.height() <= w->height(),
                      qPrintable(w->objectName()));
         }
+        b.sys.answerBox(Answer::Yes, "Measurement Query and Exclusions mismatch");
         b.open();
-        QCOMPARE(b.state(), "+1.2345E+00VDC|||raw|-|Text_Exclude_0");
-        QVERIFY(!b.ui()->Button_Clear_0->isEnabled() && !b.ui()->Button_Clear_1->isEnabled());
+        QCOMPARE(b.sys.boxes.last().text, "Device and/or Measurement Query has changed.\n\n"
+                                          "Do you want to clear the Exclusions ?");
+        QCOMPARE(b.state(), "+1.2345VDC|||raw|OK|Text_Exclude_0");
 
         b.sys.answerBox(Answer::Ok, "Info");
         b.form->Button_Add_Click(0);
@@ -112,7 +116,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), b.ui()->Text_Response);
 
         // Selected with the mouse, then the focus moves to the button before the click.
-        b.ui()->Text_Response->setSelection(11, 3);
+        b.ui()->Text_Response->setSelection(7, 3);
         b.ui()->Button_Add_0->setFocus(Qt::MouseFocusReason);
         QVERIFY(!b.ui()->Text_Response->hasSelectedText());
         QTest::mouseClick(b.ui()->Button_Add_0, Qt::LeftButton);
@@ -143,20 +147,39 @@ private slots:
         QTest::keyClick(b.ui()->Text_MeasQuery, Qt::Key_Return);
         QCOMPARE(b.state(), "1.2345|VDC||dec|OK|Text_Exclude_1");
         QCOMPARE(b.ui()->Text_MeasQuery->text(), "MEAS?");
-        QVERIFY(b.form->isVisible());
+
+        b.ui()->Text_Exclude_1->setText("5€");
+        b.sys.answerBox(Answer::Ok, "Invalid Character");
+        QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
+        QCOMPARE(b.sys.boxes.last().text,
+                 "Exclude 2 holds the character €, which no answer on the bus can "
+                 "hold.\nOnly characters of the 8-bit code page (Latin-1) can be used.");
+        QVERIFY(b.form->isVisible() && !b.settings.changed());
+        QCOMPARE(QApplication::focusWidget(), b.ui()->Text_Exclude_1);
+        b.ui()->Text_Exclude_1->setText("5µ");
 
         QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
         QVERIFY(!b.form->isVisible() && b.form->result() == QDialog::Accepted);
+        QCOMPARE(b.sys.pendingAnswers(), 0);
         const MeasurementSettings& m = b.settings.measurement();
-        QCOMPARE(QVariantList({m.Exclude1, m.Exclude2, m.DecNotation, b.settings.changed(),
-                               b.query->text(), m.MeasQuery}),
-                 QVariantList({QByteArray("VDC"), QByteArray(), true, true, "MEAS?", "MEAS?"}));
+        QCOMPARE(
+            QVariantList({m.Exclude1, m.Exclude2, m.DecNotation, b.settings.changed(),
+                          b.query->text(), m.MeasQuery}),
+            QVariantList({QByteArray("VDC"), QByteArray("5\xb5"), true, true, "MEAS?", "MEAS?"}));
     }
 
-    // Clear and a double click empty an exclusion and ask again; with both filled the focus
-    // goes back to the query.
-    void clearAndFocus() {
-        Bench3 b("MEAS?", "E+00", "VDC", false);
+    // With both exclusions kept (No to the question) the focus starts at the query; a double
+    // click and Clear empty an exclusion and ask again. Cancel, or Escape from a box after Tab
+    // and Shift+Tab left and re-entered it, then hands nothing back, not even the query.
+    void okAndCancel_data() {
+        QTest::addColumn<QString>("how"); // "Cancel" or the box Escape is pressed in
+        for (const char* how : {"Cancel", "Text_Exclude_1"})
+            QTest::newRow(how) << how;
+    }
+    void okAndCancel() {
+        QFETCH(QString, how);
+        Bench3 b("MEAS?", "E+00", "VDC", false, "M401A", "READ?");
+        b.sys.answerBox(Answer::No, "Measurement Query and Exclusions mismatch");
         b.open();
         QCOMPARE(b.state(), "+1.2345|E+00|VDC|raw|-|Text_MeasQuery");
         QTest::mouseDClick(b.ui()->Text_Exclude_1, Qt::LeftButton);
@@ -164,106 +187,32 @@ private slots:
         QTest::mouseClick(b.ui()->Button_Clear_0, Qt::LeftButton);
         QCOMPARE(b.state(), "+1.2345E+00VDC|||raw|OK|Text_Exclude_0");
         QVERIFY(!b.ui()->Button_Clear_0->isEnabled());
-    }
+        b.ui()->Text_MeasQuery->setText("WORD?");
+        b.ui()->Check_SciToDec->setChecked(true);
 
-    // Opening with the conversion on where the answer begins with a letter shows the raw
-    // answer; the same at a later refresh is a change OK can hand back.
-    void automaticUntick() {
-        Bench3 b("WORD?", {}, {}, true);
-        b.open();
-        QCOMPARE(b.state(), "OVLD|||raw|-|Text_Exclude_0");
-        QTest::mouseClick(b.ui()->Check_SciToDec, Qt::LeftButton);
-        QCOMPARE(b.state(), "OVLD|||raw|OK|Text_Exclude_0");
-    }
-
-    // Exclusions made for another instrument or query: asked once, after the first answer.
-    void mismatch_data() {
-        QTest::addColumn<QString>("storedDevice");
-        QTest::addColumn<QString>("storedQuery");
-        QTest::addColumn<QByteArray>("ex2");
-        QTest::addColumn<int>("answer"); // -1: no question
-        QTest::addColumn<QString>("opened");
-        auto row = [](const char* name, const char* device, const char* query, const char* ex2,
-                      int answer, const char* opened) {
-            QTest::newRow(name) << QString(device) << QString(query) << QByteArray(ex2) << answer
-                                << QString(opened);
-        };
-        row("device, yes", "K2000", "MEAS?", "E+00", int(Answer::Yes),
-            "+1.2345VDC|||raw|OK|Text_Exclude_0");
-        row("query, no", "M401A", "READ?", "E+00", int(Answer::No),
-            "+1.2345VDC||E+00|raw|-|Text_Exclude_0");
-        row("no exclusions", "K2000", "READ?", "", -1, "+1.2345E+00VDC|||raw|-|Text_Exclude_0");
-    }
-    void mismatch() {
-        QFETCH(QString, storedDevice);
-        QFETCH(QString, storedQuery);
-        QFETCH(QByteArray, ex2);
-        QFETCH(int, answer);
-        QFETCH(QString, opened);
-        Bench3 b("MEAS?", {}, ex2, false, storedDevice, storedQuery);
-        if (answer >= 0)
-            b.sys.answerBox(Answer(answer), "Measurement Query and Exclusions mismatch");
-        b.open();
-        QCOMPARE(b.state(), opened);
-        QCOMPARE(b.sys.boxes.size(), answer >= 0 ? 1 : 0);
-        if (answer >= 0)
-            QCOMPARE(b.sys.boxes[0].text, "Device and/or Measurement Query has changed.\n\n"
-                                          "Do you want to clear the Exclusions ?");
-    }
-
-    // Cancel, or Escape from whichever box has the focus, hands nothing back, not even the
-    // query; Tab and Shift+Tab leave and re-enter each box first. OK marks the settings changed
-    // even when nothing was edited.
-    void okAndCancel_data() {
-        QTest::addColumn<QString>("how"); // "OK", "Cancel" or the box Escape is pressed in
-        for (const char* how : {"OK", "Cancel", "Text_Exclude_1"})
-            QTest::newRow(how) << how;
-    }
-    void okAndCancel() {
-        QFETCH(QString, how);
-        Bench3 b("MEAS?", "VDC", {}, false);
-        b.open();
-        if (how == "OK") {
-            b.ui()->Button_OK->setEnabled(true);
-            QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
-        } else {
-            b.ui()->Text_MeasQuery->setText("WORD?");
-            b.ui()->Text_Exclude_1->setText("E+00");
-            b.ui()->Check_SciToDec->setChecked(true);
-        }
         if (how == "Cancel") QTest::mouseClick(b.ui()->Button_Cancel, Qt::LeftButton);
         if (auto* box = b.form->findChild<QLineEdit*>(how)) {
             box->setFocus();
             QVERIFY(TabLeavesAndReturns(box));
             QTest::keyClick(box, Qt::Key_Escape);
         }
-        QVERIFY(!b.form->isVisible());
-        const bool ok = how == "OK";
-        QCOMPARE(b.form->result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
+        QVERIFY(!b.form->isVisible() && b.form->result() == QDialog::Rejected);
         const MeasurementSettings& m = b.settings.measurement();
         QCOMPARE(QVariantList({m.Exclude1, m.Exclude2, m.DecNotation, b.settings.changed(),
                                b.query->text()}),
-                 QVariantList({QByteArray("VDC"), QByteArray(), false, ok, "MEAS?"}));
+                 QVariantList({QByteArray("E+00"), QByteArray("VDC"), false, false, "MEAS?"}));
     }
 
-    // An exclusion holding a character no bus answer can carry is refused on OK, not turned
-    // into a "?" wildcard.
-    void exclusionBeyondLatin1() {
-        Bench3 b("MEAS?", "VDC", {}, false);
+    // Opening with the conversion on where the answer begins with a letter shows the raw
+    // answer; the same at a later refresh is a change OK can hand back. Nothing to clear, so
+    // another instrument's settings ask nothing.
+    void automaticUntick() {
+        Bench3 b("WORD?", {}, {}, true, "K2000", "READ?");
         b.open();
-        b.ui()->Text_Exclude_1->setText("5€");
-        b.sys.answerBox(Answer::Ok, "Invalid Character");
-        QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
-        QCOMPARE(b.sys.pendingAnswers(), 0);
-        QCOMPARE(b.sys.boxes.last().text,
-                 "Exclude 2 holds the character €, which no answer on the bus can "
-                 "hold.\nOnly characters of the 8-bit code page (Latin-1) can be used.");
-        QVERIFY(b.form->isVisible() && b.settings.measurement().Exclude2.isEmpty());
-        QCOMPARE(QApplication::focusWidget(), b.ui()->Text_Exclude_1);
-        b.ui()->Text_Exclude_1->setText("5µ");
-        QTest::mouseClick(b.ui()->Button_OK, Qt::LeftButton);
-        QVERIFY(!b.form->isVisible());
-        QCOMPARE(b.settings.measurement().Exclude2, QByteArray("5\xb5"));
+        QCOMPARE(b.state(), "OVLD|||raw|-|Text_Exclude_0");
+        QVERIFY(!b.ui()->Button_Clear_0->isEnabled() && !b.ui()->Button_Clear_1->isEnabled());
+        QTest::mouseClick(b.ui()->Check_SciToDec, Qt::LeftButton);
+        QCOMPARE(b.state(), "OVLD|||raw|OK|Text_Exclude_0");
     }
 };
 
