@@ -136,7 +136,7 @@ EXPORT int ibclr(int ud) {
     return Take();
 }
 
-EXPORT int ibsre(int ud, int v) {
+EXPORT int ibsre(int /*board: the stand-in has only board 0*/, int v) {
     Bench().ibsre(0, v);
     return Take();
 }
