@@ -39,6 +39,19 @@ constexpr int ETAB = 20;
 
 constexpr int IbaTMO = 3; // ibask option: timeout code
 
+// The arguments every bus accepts: a primary address 0 to 30, no secondary address or 0x60 to
+// 0x7E, a timeout code 0 to 17.
+inline bool ValidPad(int pad) {
+    return pad >= 0 && pad <= 30;
+}
+inline bool ValidDevice(int pad, int sad, int tmo) {
+    return ValidPad(pad) && (sad == 0 || (sad >= 0x60 && sad <= 0x7E)) && tmo >= 0 && tmo <= 17;
+}
+// A back-end's own descriptors are numbered from 1; null for a number it never gave.
+template <class D> D* FindDescriptor(std::vector<D>& table, int ud) {
+    return ud < 1 || ud > static_cast<int>(table.size()) ? nullptr : &table[std::size_t(ud - 1)];
+}
+
 class Driver {
 public:
     virtual ~Driver() = default;
@@ -93,6 +106,21 @@ protected:
         if (v < 0 || v > 17) return setStatus(ERR, EARG, 0);
         *tmo = v;
         return setStatus(CMPL, 0, 0);
+    }
+    // ibdev on a back-end that keeps its own descriptors, numbered from 1: a board other than 0
+    // is ENEB, arguments out of range EARG (-1 for both), else the new descriptor's number.
+    template <class D>
+    int addDescriptor(std::vector<D>& table, int board, int pad, int sad, int tmo) {
+        if (board != 0 || !ValidDevice(pad, sad, tmo)) {
+            setStatus(ERR, board != 0 ? ENEB : EARG, 0);
+            return -1;
+        }
+        D added{};
+        added.pad = pad;
+        added.tmo = tmo;
+        table.push_back(std::move(added));
+        setStatus(CMPL, 0, 0);
+        return static_cast<int>(table.size());
     }
     int setStatus(int sta, int err, long cntl) {
         sta_ = sta;

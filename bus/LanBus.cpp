@@ -111,8 +111,7 @@ bool LanBus::start(const QString& host, quint16 pmPort, QString* error) {
 }
 
 LanBus::Descriptor* LanBus::descriptor(int ud) {
-    if (ud < 1 || ud > int(descriptors_.size())) return nullptr;
-    return &descriptors_[ud - 1];
+    return FindDescriptor(descriptors_, ud);
 }
 
 int LanBus::deadlineMs(int tmo) const {
@@ -304,23 +303,13 @@ int LanBus::clear(int pad, int tmo) {
 int LanBus::ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
     Q_UNUSED(eot);
     Q_UNUSED(eos);
-    if (board != 0) {
-        setStatus(ERR, ENEB, 0);
-        return -1;
-    }
-    if (pad < 0 || pad > 30 || (sad != 0 && (sad < 0x60 || sad > 0x7E)) || tmo < 0 || tmo > 17) {
-        setStatus(ERR, EARG, 0);
-        return -1;
-    }
-    descriptors_.push_back({pad, tmo});
-    setStatus(CMPL, 0, 0);
-    return int(descriptors_.size());
+    return addDescriptor(descriptors_, board, pad, sad, tmo);
 }
 
 int LanBus::ibpad(int ud, int pad) {
     Descriptor* u = descriptor(ud);
     if (!u) return setStatus(ERR, EDVR, 0);
-    if (pad < 0 || pad > 30) return setStatus(ERR, EARG, 0);
+    if (!ValidPad(pad)) return setStatus(ERR, EARG, 0);
     u->pad = pad;
     return setStatus(CMPL, 0, 0);
 }

@@ -111,7 +111,7 @@ int LinuxGpib::status() {
 
 int LinuxGpib::ibdev(int b, int pad, int sad, int tmo, int eot, int eos) {
     // The library reports a bad address only as a table error; say what is wrong instead.
-    if (pad < 0 || pad > 30 || (sad != 0 && (sad < 0x60 || sad > 0x7E)) || tmo < 0 || tmo > 17) {
+    if (!ValidDevice(pad, sad, tmo)) {
         fail(EARG);
         return -1;
     }
@@ -121,7 +121,7 @@ int LinuxGpib::ibdev(int b, int pad, int sad, int tmo, int eot, int eos) {
 }
 
 int LinuxGpib::ibpad(int ud, int pad) {
-    if (pad < 0 || pad > 30) return fail(EARG);
+    if (!ValidPad(pad)) return fail(EARG);
     api_->ibpad(ud, pad);
     return status();
 }

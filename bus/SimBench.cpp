@@ -16,23 +16,13 @@ double SimBus::timeoutScale() const {
 int SimBus::ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
     Q_UNUSED(eot);
     Q_UNUSED(eos);
-    if (board != 0) {
-        setStatus(ERR, ENEB, 0);
-        return -1;
-    }
-    if (pad < 0 || pad > 30 || (sad != 0 && (sad < 0x60 || sad > 0x7E)) || tmo < 0 || tmo > 17) {
-        setStatus(ERR, EARG, 0);
-        return -1;
-    }
-    d->descriptors.push_back({pad, tmo});
-    setStatus(CMPL, 0, 0);
-    return static_cast<int>(d->descriptors.size());
+    return addDescriptor(d->descriptors, board, pad, sad, tmo);
 }
 
 int SimBus::ibpad(int ud, int pad) {
     auto* u = d->descriptor(ud);
     if (!u) return setStatus(ERR, EDVR, 0);
-    if (pad < 0 || pad > 30) return setStatus(ERR, EARG, 0);
+    if (!ValidPad(pad)) return setStatus(ERR, EARG, 0);
     u->pad = pad;
     return setStatus(CMPL, 0, 0);
 }

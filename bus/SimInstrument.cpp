@@ -169,8 +169,7 @@ bool commonCommand(Instrument& in, const QByteArray& command, Clock::time_point 
 } // namespace
 
 SimBus::Impl::Descriptor* SimBus::Impl::descriptor(int ud) {
-    if (ud < 1 || ud > static_cast<int>(descriptors.size())) return nullptr;
-    return &descriptors[ud - 1];
+    return FindDescriptor(descriptors, ud);
 }
 
 SimBus::Impl::Instrument* SimBus::Impl::at(int pad) {
