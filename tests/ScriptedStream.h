@@ -22,21 +22,15 @@ public:
         if (!said_.empty()) atMs = std::max(atMs, said_.back().at);
         said_.push_back({atMs, bytes});
     }
-    bool quiet() const { return said_.empty(); }
     // The adapter says the bytes that long after the next ++read, as an instrument answers.
     void answer(qint64 afterMs, const QByteArray& bytes) { answer_.push_back({afterMs, bytes}); }
 
     // When set, the adapter answers every ++ver with it, once it has said what came before.
     // The question for its eot byte it always answers: 4.
     QByteArray version;
-    // Everything the client sent, up to a limit; and how much it was.
-    QByteArray written;
-    qint64 writtenCount = 0;
 
     bool open(QString*) override { return true; }
     Sent write(const QByteArray& bytes, int) override {
-        writtenCount += bytes.size();
-        if (written.size() < (64 << 10)) written += bytes;
         if (bytes.startsWith("++read")) {
             for (const Piece& p : answer_)
                 say(clock_.now + p.at, p.bytes);

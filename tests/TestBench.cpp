@@ -2,34 +2,23 @@
 #include "bus/BusChoice.h"
 #include "bus/LanBus.h"
 #include "bus/LinuxGpib.h"
-#include "bus/Prologix.h"
 #include "bus/ThreadedDriver.h"
 #include <QFile>
 #include <QLibrary>
 
-namespace {
-
 // The linux-gpib back-end over the stand-in library, opened once for the whole test run.
-gpib::Driver* LinuxGpibOverStandIn(QString* error) {
-    static std::unique_ptr<gpib::Driver> driver;
+static gpib::Driver* LinuxGpibOverStandIn(QString* error) {
     static QString failure;
-    if (!driver && failure.isEmpty())
-        driver = gpib::CreateDriver(gpib::ParseBusChoice("gpib"), &failure);
-    if (error) *error = failure;
+    static const auto driver = gpib::CreateDriver(gpib::ParseBusChoice("gpib"), &failure);
+    *error = failure;
     return driver.get();
 }
-
-} // namespace
 
 bool UseStandInBench(const QString& library, const QByteArray& json, QString* error) {
     using Use = int (*)(const char*, char*, int);
     const auto use = reinterpret_cast<Use>(QLibrary::resolve(library, "standin_use_bench"));
-    if (!use) {
-        *error = "the stand-in libgpib.so.0 is not on the library path";
-        return false;
-    }
-    char message[512] = {};
-    if (use(json.constData(), message, sizeof message) == 0) return true;
+    char message[512] = "the stand-in libgpib.so.0 is not on the library path";
+    if (use && use(json.constData(), message, sizeof message) == 0) return true;
     *error = QString::fromUtf8(message);
     return false;
 }
@@ -88,44 +77,25 @@ BenchGuard::BenchGuard(const QByteArray& json, bool worker) {
     if (backend == "linuxgpib") {
         gpib::Driver* driver = LinuxGpibOverStandIn(&error);
         if (driver && UseStandInBench(gpib::LinuxGpibLibrary, json, &error)) driver_ = driver;
+    } else if (!(bench_ = gpib::SimBus::fromJson(json, &error))) {
     } else if (backend == "prologix" || backend == "ar488") {
-        bench_ = gpib::SimBus::fromJson(json, &error);
-        if (bench_) {
-            const bool ar488 = backend == "ar488";
-            adapter_ = std::make_unique<FakeAdapter>(
-                *bench_, ar488 ? FakeAdapter::Kind::Ar488 : FakeAdapter::Kind::Prologix,
-                ar488 ? FakeAdapter::Transport::Tcp : FakeAdapter::Transport::Pty);
-            own_ = OverAdapter(*adapter_, AdapterOptions(bench_->timeoutScale()), &error);
-            driver_ = own_.get();
-        }
+        const bool ar488 = backend == "ar488";
+        adapter_ = std::make_unique<FakeAdapter>(
+            *bench_, ar488 ? FakeAdapter::Kind::Ar488 : FakeAdapter::Kind::Prologix,
+            ar488 ? FakeAdapter::Transport::Tcp : FakeAdapter::Transport::Pty);
+        own_ = OverAdapter(*adapter_, AdapterOptions(bench_->timeoutScale()), &error);
     } else if (backend == "vxi11" || backend == "raw") {
-        bench_ = gpib::SimBus::fromJson(json, &error);
-        if (bench_) {
-            const bool raw = backend == "raw";
-            const QList<int> pads = raw ? BenchAddresses(*bench_) : QList<int>{};
-            lan_ = std::make_unique<FakeLan>(*bench_, bench_->timeoutScale(), pads);
-            own_ = OverLan(*lan_, raw, pads, bench_->timeoutScale(), &error);
-            driver_ = own_.get();
-        }
+        const bool raw = backend == "raw";
+        const QList<int> pads = raw ? BenchAddresses(*bench_) : QList<int>{};
+        lan_ = std::make_unique<FakeLan>(*bench_, bench_->timeoutScale(), pads);
+        own_ = OverLan(*lan_, raw, pads, bench_->timeoutScale(), &error);
     } else if (worker) {
-        if (auto bench = gpib::SimBus::fromJson(json, &error))
-            own_ = std::make_unique<gpib::ThreadedDriver>(std::move(bench));
-        driver_ = own_.get();
-    } else {
-        bench_ = gpib::SimBus::fromJson(json, &error);
-        driver_ = bench_.get();
+        own_ = std::make_unique<gpib::ThreadedDriver>(std::move(bench_));
     }
+    if (!driver_) driver_ = own_ ? own_.get() : bench_.get();
     if (!driver_) qFatal("bench: %s", qPrintable(error));
     session_ = std::make_unique<bus::Session>(*driver_);
     instrument_ = std::make_unique<bus::Instrument>(*session_);
-}
-
-BenchGuard::~BenchGuard() {
-    instrument_.reset();
-    session_.reset();
-    own_.reset(); // the back-end goes before the adapter it talks to
-    adapter_.reset();
-    lan_.reset();
 }
 
 bus::Error BenchGuard::open() {

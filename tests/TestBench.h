@@ -1,12 +1,8 @@
 #pragma once
-// Shared set-up for tests: a simulated bench from JSON text, with a fresh bus session on it and
-// the main window's bus objects, for the life of the object.
-//
-// With SEQUOR_TEST_BACKEND=linuxgpib the same bench sits behind the stand-in libgpib.so.0
-// instead, reached through the real linux-gpib back-end and its worker thread, so that every
-// scenario of a test also proves that path. With "prologix" it sits behind a fake Prologix
-// adapter on a pseudo-terminal, with "ar488" behind a fake AR488 on a loopback TCP port, with
-// "vxi11" behind a fake VXI-11 gateway and with "raw" behind fake raw-socket instruments.
+// Shared set-up for tests: a simulated bench from JSON text, with a fresh bus session and the
+// main window's bus objects on it. SEQUOR_TEST_BACKEND puts the bench behind a real back-end
+// instead, so a test's scenarios also prove that path: "linuxgpib" (the stand-in libgpib.so.0),
+// "prologix", "ar488", "vxi11" or "raw" (over the fakes of FakeAdapter.h and FakeLan.h).
 #include "FakeAdapter.h"
 #include "FakeLan.h"
 #include "bus/Instrument.h"
@@ -14,8 +10,6 @@
 #include "bus/Prologix.h"
 #include "bus/Session.h"
 #include "bus/SimBench.h"
-#include <QByteArray>
-#include <QString>
 #include <memory>
 
 class BenchGuard {
@@ -24,9 +18,6 @@ public:
     // that the window thread handles events while an instrument is slow to answer. A bench
     // that cannot be made ends the test at once, saying why.
     explicit BenchGuard(const QByteArray& json, bool worker = false);
-    ~BenchGuard();
-    BenchGuard(const BenchGuard&) = delete;
-    BenchGuard& operator=(const BenchGuard&) = delete;
 
     // The driver the program talks through, and the session on it.
     gpib::Driver* bus() const { return driver_; }
@@ -35,14 +26,13 @@ public:
     bus::Listeners listeners;
     bus::Instrument& instrument() { return *instrument_; }
     bus::Error open();
-    // The fake adapter in the adapter modes, else null.
-    FakeAdapter* adapter() const { return adapter_.get(); }
 
 private:
+    // Destroyed in reverse: the back-end goes before the fake it talks to.
     std::unique_ptr<gpib::SimBus> bench_;
     std::unique_ptr<FakeAdapter> adapter_;
     std::unique_ptr<FakeLan> lan_;
-    std::unique_ptr<gpib::Driver> own_; // the adapter back-end
+    std::unique_ptr<gpib::Driver> own_; // the back-end over a fake, or the bench's worker
     gpib::Driver* driver_ = nullptr;
     std::unique_ptr<bus::Session> session_;
     std::unique_ptr<bus::Instrument> instrument_;
