@@ -1,11 +1,9 @@
-// A stand-in for linux-gpib's libgpib.so.0 over the simulated bench, so that loading the
-// library, resolving its functions, the worker thread and the status mapping all run in tests
-// without a card. It behaves as linux-gpib does where that differs from the program's own
-// driver calls: board descriptors are the board indices and device descriptors come after
-// them, FindLstn reports the count in ibcntl and no error when nobody listens, ibrdf appends
-// to its file, and the status is kept per thread.
-// It has board 0 only.
-//   SEQUOR_STANDIN_BENCH  a bench file; the built-in bench without it
+// A stand-in for linux-gpib's libgpib.so.0 over the simulated bench (SEQUOR_STANDIN_BENCH
+// names a bench file, else the built-in one), so the library's loading, the worker thread and
+// the status mapping run without a card. Where linux-gpib differs from the program's driver
+// calls, it does too: board descriptors are board indices, device descriptors come after them,
+// FindLstn reports no error when nobody listens, ibrdf appends to its file, and the status is
+// kept per thread. It has board 0 only.
 #include "bus/SimBench.h"
 #include <QFile>
 #include <mutex>
@@ -32,19 +30,16 @@ gpib::SimBus& Bench() {
     return *bench;
 }
 
-int Take() {
-    gpib::SimBus& b = Bench();
-    sta = b.ibsta();
-    err = b.iberr();
-    cntl = b.ibcntl();
-    return sta;
-}
-
 int Set(int s, int e, long c) {
     sta = s;
     err = e;
     cntl = c;
     return sta;
+}
+
+// The bench's status after its call, kept for this thread as linux-gpib keeps it.
+int Take(int /*the call's status*/ = 0) {
+    return Set(Bench().ibsta(), Bench().iberr(), Bench().ibcntl());
 }
 
 // The bench's descriptors start at 1.
@@ -81,64 +76,49 @@ EXPORT long ThreadIbcntl() {
 }
 
 EXPORT int ibdev(int, int pad, int sad, int tmo, int eot, int eos) {
-    // linux-gpib has no argument error here: a bad address is a table error.
-    if (pad < 0 || pad > 30) {
-        Set(gpib::ERR, gpib::ETAB, 0);
-        return -1;
-    }
     const int ud = Bench().ibdev(0, pad, sad, tmo, eot, eos);
     Take();
     return ud < 0 ? ud : ud - 1 + FirstDevice;
 }
 
 EXPORT int ibpad(int ud, int pad) {
-    Bench().ibpad(SimUd(ud), pad);
-    return Take();
+    return Take(Bench().ibpad(SimUd(ud), pad));
 }
 
 EXPORT int ibwrt(int ud, const void* buf, long count) {
-    Bench().ibwrt(SimUd(ud), buf, count);
-    return Take();
+    return Take(Bench().ibwrt(SimUd(ud), buf, count));
 }
 
 EXPORT int ibrd(int ud, void* buf, long count) {
-    Bench().ibrd(SimUd(ud), buf, count);
-    return Take();
+    return Take(Bench().ibrd(SimUd(ud), buf, count));
 }
 
 EXPORT int ibwait(int ud, int mask) {
-    Bench().ibwait(SimUd(ud), mask);
-    return Take();
+    return Take(Bench().ibwait(SimUd(ud), mask));
 }
 
 EXPORT int ibask(int ud, int option, int* value) {
-    if (ud < FirstDevice) {
-        if (option != 0x1 || !value) return Set(gpib::ERR, gpib::EARG, 0);
-        *value = 0; // the board's own primary address
+    if (ud < FirstDevice) { // the program asks a board for its own primary address only
+        *value = 0;
         return Set(gpib::CMPL, 0, 0);
     }
-    Bench().ibask(SimUd(ud), option, value);
-    return Take();
+    return Take(Bench().ibask(SimUd(ud), option, value));
 }
 
 EXPORT int ibtmo(int ud, int v) {
-    Bench().ibtmo(SimUd(ud), v);
-    return Take();
+    return Take(Bench().ibtmo(SimUd(ud), v));
 }
 
 EXPORT int ibrsp(int ud, char* spr) {
-    Bench().ibrsp(SimUd(ud), spr);
-    return Take();
+    return Take(Bench().ibrsp(SimUd(ud), spr));
 }
 
 EXPORT int ibclr(int ud) {
-    Bench().ibclr(SimUd(ud));
-    return Take();
+    return Take(Bench().ibclr(SimUd(ud)));
 }
 
 EXPORT int ibsre(int /*board: the stand-in has only board 0*/, int v) {
-    Bench().ibsre(0, v);
-    return Take();
+    return Take(Bench().ibsre(0, v));
 }
 
 EXPORT int ibrdf(int ud, const char* path) {
@@ -154,8 +134,7 @@ EXPORT int ibrdf(int ud, const char* path) {
 }
 
 EXPORT int ibwrtf(int ud, const char* path) {
-    Bench().ibwrtf(SimUd(ud), path);
-    return Take();
+    return Take(Bench().ibwrtf(SimUd(ud), path));
 }
 
 EXPORT void SendIFC(int board) {
