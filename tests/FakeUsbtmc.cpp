@@ -1,4 +1,5 @@
 #include "FakeUsbtmc.h"
+#include "FakeLan.h"
 #include <cerrno>
 #include <chrono>
 #include <linux/usb/tmc.h>
@@ -8,8 +9,6 @@
 #include <unistd.h>
 
 using namespace gpib;
-
-FakeUsbtmc::FakeUsbtmc(Driver& bench) : bench_(bench) {}
 
 FakeUsbtmc::~FakeUsbtmc() {
     stopping_ = true;
@@ -35,18 +34,16 @@ QString FakeUsbtmc::plugIn(int pad) {
     return (nodes_[pad] = std::move(n))->path;
 }
 
+// The instrument's end closes: the back-end's reads see the end, its writes fail, and the
+// node cannot be opened again.
 void FakeUsbtmc::unplug(int pad) {
-    Node& n = *nodes_.at(pad);
-    // The instrument's end closes: the back-end's reads see the end, its writes fail, and
-    // the node cannot be opened again.
-    ::shutdown(n.fake, SHUT_RDWR);
-    n.path += ".gone";
-    n.gone = true;
+    ::shutdown(nodes_.at(pad)->fake, SHUT_RDWR);
+    nodes_.at(pad)->gone = true;
 }
 
 int FakeUsbtmc::open(const QString& path) {
     for (auto& [pad, n] : nodes_) {
-        if (n->path != path) continue;
+        if (n->path != path || n->gone) continue;
         const int fd = ::dup(n->host);
         opened_[fd] = n.get();
         return fd;
@@ -61,8 +58,14 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         errno = ENODEV; // as the kernel answers once the instrument is unplugged
         return -1;
     }
-    settle(n);
+    // A write returns once the kernel has sent it; the instrument has it then. Here the
+    // node's thread may not have taken it yet: a control request waits until it has.
+    for (int waiting = 1, ms = 0; (waiting || n.handling) && ms < 2000; ++ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ::ioctl(n.fake, FIONREAD, &waiting);
+    }
     const auto byte = static_cast<unsigned char*>(arg);
+    std::lock_guard lock(benchMutex_);
     switch (request) {
     case USBTMC_IOCTL_SET_TIMEOUT: {
         const auto ms = *static_cast<__u32*>(arg);
@@ -70,7 +73,6 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         // The kernel's own wait for an answer, as the socket's.
         timeval limit{time_t(ms / 1000), suseconds_t(ms % 1000) * 1000};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         return 0;
     }
     case USBTMC_IOCTL_MSG_IN_ATTR: {
@@ -81,39 +83,18 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         return 0;
     }
     case USBTMC488_IOCTL_READ_STB: {
-        std::lock_guard lock(benchMutex_);
         char spr = 0;
-        if (bench_.ibrsp(n.ud, &spr) & ERR) {
-            errno = ETIMEDOUT;
-            return -1;
-        }
+        bench_.ibrsp(n.ud, &spr);
         *byte = static_cast<unsigned char>(spr);
         return 0;
     }
-    case USBTMC_IOCTL_CLEAR: {
+    case USBTMC_IOCTL_CLEAR:
         requests << "CLEAR";
-        std::lock_guard lock(benchMutex_);
         bench_.ibclr(n.ud);
-        char drop[4096];
-        while (::recv(fd, drop, sizeof drop, MSG_DONTWAIT) > 0) {
-        }
         return 0;
-    }
     default:
         errno = ENOTTY;
         return -1;
-    }
-}
-
-// A write returns once the kernel has sent it; the instrument has it then. Here the node's
-// thread may not have taken it yet: a control request waits until it has.
-void FakeUsbtmc::settle(Node& n) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    for (;;) {
-        int waiting = 0;
-        ::ioctl(n.fake, FIONREAD, &waiting);
-        if ((waiting == 0 && !n.handling) || std::chrono::steady_clock::now() > limit) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
@@ -129,10 +110,7 @@ void FakeUsbtmc::serve(Node& n) {
         {
             std::lock_guard lock(benchMutex_);
             bench_.ibwrt(n.ud, buffer, got);
-            for (int sta = 0; !(sta & (ERR | END));) {
-                sta = bench_.ibrd(n.ud, buffer, sizeof buffer);
-                if (!(sta & ERR)) answer.append(buffer, bench_.ibcntl());
-            }
+            answer = BenchAnswer(bench_, n.ud);
         }
         // A blocking stream socket takes it whole.
         if (::write(n.fake, answer.constData(), size_t(answer.size())) < answer.size()) return;

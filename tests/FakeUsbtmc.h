@@ -5,8 +5,6 @@
 // instrument and sends its answer back, as the instrument would on the next read.
 #include "bus/GpibDriver.h"
 #include "bus/Usbtmc.h"
-#include <QByteArray>
-#include <QString>
 #include <QStringList>
 #include <atomic>
 #include <map>
@@ -16,10 +14,8 @@
 
 class FakeUsbtmc : public gpib::UsbtmcKernel {
 public:
-    explicit FakeUsbtmc(gpib::Driver& bench);
+    explicit FakeUsbtmc(gpib::Driver& bench) : bench_(bench) {}
     ~FakeUsbtmc() override;
-    FakeUsbtmc(const FakeUsbtmc&) = delete;
-    FakeUsbtmc& operator=(const FakeUsbtmc&) = delete;
 
     // A node for the bench's instrument at the address; its path.
     QString plugIn(int pad);
@@ -42,7 +38,6 @@ private:
         std::thread thread;
     };
     void serve(Node& n);
-    void settle(Node& n);
 
     gpib::Driver& bench_;
     // The nodes' threads and the ioctls use the bench; the rest runs on the back-end's thread.
