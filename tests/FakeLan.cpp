@@ -8,12 +8,13 @@
 using namespace gpib;
 using namespace gpib::vxi11;
 
-QByteArray BenchAnswer(Driver& bench, int ud) {
-    QByteArray answer;
-    char buffer[65536];
-    for (int sta = 0; !(sta & (ERR | END));) {
-        sta = bench.ibrd(ud, buffer, sizeof buffer);
-        answer.append(buffer, bench.ibcntl());
+QByteArray WholeAnswer(Driver& driver, int ud, long piece, QList<int>* reads) {
+    QByteArray answer, buffer(piece, '\0');
+    // A bound, so that a back-end that never ends an answer fails rather than hangs.
+    for (int sta = 0, i = 0; !(sta & (ERR | END)) && i < 1000; ++i) {
+        sta = driver.ibrd(ud, buffer.data(), piece);
+        if (reads) *reads << sta;
+        answer += buffer.left(driver.ibcntl());
     }
     return answer;
 }
@@ -79,7 +80,7 @@ void FakeLan::receive(Connection& c) {
         // A raw instrument has no io timeout of the caller's: the bench waits its 10 s.
         const int ud = descriptor(c.pad, quint32(10000 * timeScale_));
         bench_.ibwrt(ud, line.constData(), long(line.size()));
-        if (line.trimmed().endsWith('?')) reply += BenchAnswer(bench_, ud);
+        if (line.trimmed().endsWith('?')) reply += WholeAnswer(bench_, ud);
     }
     while (c.pad == 0 && c.in.size() >= 4) {
         const qsizetype size = qsizetype(XdrReader(c.in).u32() & 0x7FFFFFFF);

@@ -12,8 +12,10 @@
 #include <thread>
 #include <vector>
 
-// The bench's whole answer to what the descriptor's instrument was last sent.
-QByteArray BenchAnswer(gpib::Driver& bench, int ud);
+// The whole answer of the descriptor's instrument, read piece bytes at a time; the status of
+// each read is added to reads.
+QByteArray WholeAnswer(gpib::Driver& driver, int ud, long piece = 65536,
+                       QList<int>* reads = nullptr);
 
 class FakeLan {
 public:

@@ -26,10 +26,8 @@ QString FakeUsbtmc::plugIn(int pad) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return {};
     n->host = ends[0];
     n->fake = ends[1];
-    {
-        std::lock_guard lock(benchMutex_);
-        n->ud = bench_.ibdev(0, pad, 0, 13, 1, 0); // the instrument takes its time to answer
-    }
+    // No message passes yet: the bench is free. The instrument takes its time to answer.
+    n->ud = bench_.ibdev(0, pad, 0, 13, 1, 0);
     n->thread = std::thread([this, raw = n.get()] { serve(*raw); });
     return (nodes_[pad] = std::move(n))->path;
 }
@@ -110,7 +108,7 @@ void FakeUsbtmc::serve(Node& n) {
         {
             std::lock_guard lock(benchMutex_);
             bench_.ibwrt(n.ud, buffer, got);
-            answer = BenchAnswer(bench_, n.ud);
+            answer = WholeAnswer(bench_, n.ud);
         }
         // A blocking stream socket takes it whole.
         if (::write(n.fake, answer.constData(), size_t(answer.size())) < answer.size()) return;
