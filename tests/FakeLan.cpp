@@ -1,9 +1,8 @@
 #include "FakeLan.h"
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <future>
 
 using namespace gpib;
 using namespace gpib::vxi11;
@@ -21,72 +20,48 @@ QByteArray WholeAnswer(Driver& driver, int ud, long piece, QList<int>* reads) {
 
 FakeLan::FakeLan(Driver& bench, double timeScale, const QList<int>& rawAddresses)
     : bench_(bench), timeScale_(timeScale) {
-    // A listening socket on a free loopback port each; fd -1 when there is none, which poll
-    // skips.
-    for (int pad : QList<int>{0} + rawAddresses) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-            ::listen(fd, 8) == 0 && ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            ports_[pad] = ntohs(a.sin_port);
-        connections_.push_back({fd, pad, true, {}});
-    }
-    thread_ = std::thread([this] { serve(); });
+    std::promise<void> listening;
+    thread_ = std::thread([&] {
+        QEventLoop loop;
+        // Their connections are their children: all close as the thread ends.
+        std::vector<std::unique_ptr<QTcpServer>> servers;
+        for (int pad : QList<int>{0} + rawAddresses) {
+            QTcpServer* server = servers.emplace_back(std::make_unique<QTcpServer>()).get();
+            server->listen(QHostAddress::LocalHost);
+            ports_[pad] = server->serverPort();
+            QObject::connect(server, &QTcpServer::newConnection, [this, server, pad] {
+                while (QTcpSocket* c = server->nextPendingConnection())
+                    QObject::connect(c, &QTcpSocket::readyRead, [this, c, pad] {
+                        if (!mute) receive(*c, pad);
+                    });
+            });
+        }
+        loop_ = &loop;
+        listening.set_value();
+        loop.exec();
+    });
+    listening.get_future().wait();
 }
 
 FakeLan::~FakeLan() {
-    stopping_ = true;
+    QMetaObject::invokeMethod(loop_, &QEventLoop::quit, Qt::QueuedConnection);
     thread_.join();
-    for (const Connection& c : connections_)
-        if (c.fd >= 0) ::close(c.fd);
 }
 
-void FakeLan::serve() {
-    while (!stopping_) {
-        std::vector<pollfd> fds;
-        for (const Connection& c : connections_)
-            fds.push_back({c.fd, POLLIN, 0});
-        if (::poll(fds.data(), nfds_t(fds.size()), 20) <= 0) continue;
-        for (size_t i = 0; i < fds.size(); ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            const int pad = connections_[i].pad;
-            if (connections_[i].listening) {
-                if (const int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC); fd >= 0)
-                    connections_.push_back({fd, pad, false, {}});
-                continue;
-            }
-            char buf[65536];
-            const ssize_t n = ::recv(fds[i].fd, buf, sizeof buf, 0);
-            if (n <= 0) {
-                ::close(fds[i].fd);
-                connections_[i].fd = -1;
-                continue;
-            }
-            connections_[i].in.append(buf, n);
-            if (!mute) receive(connections_[i]);
-        }
-        std::erase_if(connections_, [](const Connection& c) { return c.fd < 0; });
-    }
-}
-
-void FakeLan::receive(Connection& c) {
-    QByteArray reply;
-    for (qsizetype lf; c.pad > 0 && (lf = c.in.indexOf('\n')) >= 0;) {
-        const QByteArray line = c.in.left(lf + 1);
-        c.in.remove(0, lf + 1);
+void FakeLan::receive(QTcpSocket& c, int pad) {
+    while (pad > 0 && c.canReadLine()) {
+        const QByteArray line = c.readLine();
         // A raw instrument has no io timeout of the caller's: the bench waits its 10 s.
-        const int ud = descriptor(c.pad, quint32(10000 * timeScale_));
+        const int ud = descriptor(pad, quint32(10000 * timeScale_));
         bench_.ibwrt(ud, line.constData(), long(line.size()));
-        if (line.trimmed().endsWith('?')) reply += WholeAnswer(bench_, ud);
+        if (line.trimmed().endsWith('?')) c.write(WholeAnswer(bench_, ud));
     }
-    while (c.pad == 0 && c.in.size() >= 4) {
-        const qsizetype size = qsizetype(XdrReader(c.in).u32() & 0x7FFFFFFF);
-        if (c.in.size() < 4 + size) break;
-        const QByteArray call = c.in.mid(4, size); // every call of ours is one fragment
-        c.in.remove(0, 4 + size);
+    while (pad == 0 && c.bytesAvailable() >= 4) {
+        const QByteArray mark = c.peek(4);
+        const qsizetype size = qsizetype(XdrReader(mark).u32() & 0x7FFFFFFF);
+        if (c.bytesAvailable() < 4 + size) return;
+        c.skip(4);
+        const QByteArray call = c.read(size); // every call of ours is one fragment
         // xid, CALL, RPC version, program, version, procedure, then our client's empty
         // credentials and verifier.
         XdrReader r(call);
@@ -94,12 +69,10 @@ void FakeLan::receive(Connection& c) {
         for (quint32& w : word)
             w = r.u32();
         // Accepted, no verifier, success; the portmapper names this port for every program.
-        reply += RecordMarked(
-            XdrWriter().u32(word[0]).u32(1).u32(0).u32(0).u32(0).u32(0).bytes() +
-            (word[3] == PortmapProgram ? XdrWriter().u32(ports_.at(0)).bytes() : core(word[5], r)));
+        c.write(RecordMarked(XdrWriter().u32(word[0]).u32(1).u32(0).u32(0).u32(0).u32(0).bytes() +
+                             (word[3] == PortmapProgram ? XdrWriter().u32(ports_.at(0)).bytes()
+                                                        : core(word[5], r))));
     }
-    // A blocking socket takes it whole, or the client is gone.
-    ::send(c.fd, reply.constData(), size_t(reply.size()), MSG_NOSIGNAL);
 }
 
 int FakeLan::descriptor(int pad, quint32 ioMs) {

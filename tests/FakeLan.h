@@ -10,7 +10,9 @@
 #include <atomic>
 #include <map>
 #include <thread>
-#include <vector>
+
+class QEventLoop;
+class QTcpSocket;
 
 // The whole answer of the descriptor's instrument, read piece bytes at a time; the status of
 // each read is added to reads.
@@ -33,15 +35,8 @@ public:
     std::atomic<bool> mute{false};
 
 private:
-    // A listening socket or a connection it took, for the raw address or (0) the RPC channel.
-    struct Connection {
-        int fd;
-        int pad;
-        bool listening;
-        QByteArray in;
-    };
-    void serve();
-    void receive(Connection& c);
+    // What came on a connection to the raw address, or (0) to the RPC channel.
+    void receive(QTcpSocket& c, int pad);
     QByteArray core(quint32 procedure, gpib::vxi11::XdrReader& r);
     // The bench's descriptor for the address, its timeout the longest that a caller waiting
     // ioMs sees end.
@@ -49,9 +44,8 @@ private:
 
     gpib::Driver& bench_;
     double timeScale_;
-    std::map<int, quint16> ports_; // by address; 0: the RPC channel
-    std::vector<Connection> connections_;
+    std::map<int, quint16> ports_;   // by address; 0: the RPC channel
     std::map<int, int> descriptors_; // address -> bench descriptor
-    std::atomic<bool> stopping_{false};
+    QEventLoop* loop_ = nullptr;
     std::thread thread_;
 };
