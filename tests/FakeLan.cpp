@@ -7,12 +7,11 @@
 using namespace gpib;
 using namespace gpib::vxi11;
 
-QByteArray WholeAnswer(Driver& driver, int ud, long piece, QList<int>* reads) {
+QByteArray WholeAnswer(Driver& driver, int ud, long piece) {
     QByteArray answer, buffer(piece, '\0');
     // A bound, so that a back-end that never ends an answer fails rather than hangs.
     for (int sta = 0, i = 0; !(sta & (ERR | END)) && i < 1000; ++i) {
         sta = driver.ibrd(ud, buffer.data(), piece);
-        if (reads) *reads << sta;
         answer += buffer.left(driver.ibcntl());
     }
     return answer;

@@ -14,10 +14,9 @@
 class QEventLoop;
 class QTcpSocket;
 
-// The whole answer of the descriptor's instrument, read piece bytes at a time; the status of
-// each read is added to reads.
-QByteArray WholeAnswer(gpib::Driver& driver, int ud, long piece = 65536,
-                       QList<int>* reads = nullptr);
+// The whole answer of the descriptor's instrument, read piece bytes at a time: the reads go
+// on until one fails or ends the answer.
+QByteArray WholeAnswer(gpib::Driver& driver, int ud, long piece = 65536);
 
 class FakeLan {
 public:
