@@ -28,7 +28,26 @@ QString FakeUsbtmc::plugIn(int pad) {
     n->fake = ends[1];
     // No message passes yet: the bench is free. The instrument takes its time to answer.
     n->ud = bench_.ibdev(0, pad, 0, 13, 1, 0);
-    n->thread = std::thread([this, raw = n.get()] { serve(*raw); });
+    n->thread = std::thread([this, &node = *n] {
+        char buffer[65536];
+        while (!stopping_) {
+            pollfd p{node.fake, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            node.handling = true;
+            const ssize_t got = ::read(node.fake, buffer, sizeof buffer);
+            if (got <= 0) return; // unplugged
+            QByteArray answer;
+            {
+                std::lock_guard lock(benchMutex_);
+                bench_.ibwrt(node.ud, buffer, got);
+                answer = WholeAnswer(bench_, node.ud);
+            }
+            // A blocking stream socket takes it whole.
+            if (::write(node.fake, answer.constData(), size_t(answer.size())) < answer.size())
+                return;
+            node.handling = false;
+        }
+    });
     return (nodes_[pad] = std::move(n))->path;
 }
 
@@ -73,13 +92,6 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         return 0;
     }
-    case USBTMC_IOCTL_MSG_IN_ATTR: {
-        // The message ended when nothing of it is left to read.
-        int left = 0;
-        ::ioctl(fd, FIONREAD, &left);
-        *byte = left == 0 ? 1 : 0;
-        return 0;
-    }
     case USBTMC488_IOCTL_READ_STB: {
         char spr = 0;
         bench_.ibrsp(n.ud, &spr);
@@ -90,28 +102,8 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         requests << "CLEAR";
         bench_.ibclr(n.ud);
         return 0;
-    default:
+    default: // as an older kernel, which cannot tell where a message ends
         errno = ENOTTY;
         return -1;
-    }
-}
-
-void FakeUsbtmc::serve(Node& n) {
-    char buffer[65536];
-    while (!stopping_) {
-        pollfd p{n.fake, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        n.handling = true;
-        const ssize_t got = ::read(n.fake, buffer, sizeof buffer);
-        if (got <= 0) return; // unplugged
-        QByteArray answer;
-        {
-            std::lock_guard lock(benchMutex_);
-            bench_.ibwrt(n.ud, buffer, got);
-            answer = WholeAnswer(bench_, n.ud);
-        }
-        // A blocking stream socket takes it whole.
-        if (::write(n.fake, answer.constData(), size_t(answer.size())) < answer.size()) return;
-        n.handling = false;
     }
 }

@@ -3,7 +3,6 @@
 // is one end of a socket pair, so the back-end's read, write and close are the real file
 // calls; the ioctls come here. A thread per node passes each message to the bench's
 // instrument and sends its answer back, as the instrument would on the next read.
-#include "bus/GpibDriver.h"
 #include "bus/Usbtmc.h"
 #include <QStringList>
 #include <atomic>
@@ -37,7 +36,6 @@ private:
         std::atomic<bool> handling{false}; // a message is being passed on
         std::thread thread;
     };
-    void serve(Node& n);
 
     gpib::Driver& bench_;
     // The nodes' threads and the ioctls use the bench; the rest runs on the back-end's thread.

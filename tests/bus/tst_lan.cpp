@@ -5,9 +5,9 @@
 #include "bus/BusChoice.h"
 #include "bus/LanBus.h"
 #include "platform/ScriptedPlatform.h"
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 
 using namespace gpib;
 
@@ -36,8 +36,9 @@ private slots:
         row("vxi11://dmm.lab", "V dmm.lab 111 inst0");
         row("vxi11://h:999/hislip0", "V h 999 hislip0");
         row("raw://scope", "R scope 5025 ");
-        for (const char* bad : {"vxi11:gw:0", "vxi11:gw/", "vxi11:gw/gpib0,3", "usbtmc:1", "raw://",
-                                "raw://h:70000", "raw://h/x", "vxi11://h/", "raw://h:x"})
+        for (const char* bad :
+             {"vxi11:gw:0", "vxi11:gw/", "vxi11:gw/gpib0,3", "usbtmc:1", "raw://", "raw://h:0",
+              "raw://h:70000", "raw://h/x", "vxi11://h/", "raw://h:x"})
             row(bad, "");
     }
     void parse() {
@@ -64,17 +65,13 @@ private slots:
                  QByteArray("80 00 00 38 11 22 33 44 00 00 00 00 00 00 00 02 00 06 07 af 00 00 00 "
                             "01 00 00 00 0a 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
                             "00 07 00 00 00 07 67 70 69 62 30 2c 35 00"));
-        const QByteArray ok = XdrWriter().u32(9).u32(1).u32(0).u32(0).u32(0).u32(0).u32(42).bytes();
-        QCOMPARE(ReplyResults(ok, 9), 24);
-        QCOMPARE(ReplyResults(ok, 8), -1); // another call's
     }
 
     // Through each kind: raw instruments listed in the store (none is an error that says what
     // was looked for), a link refused (a gateway's), queries and an answer of 1 MB whole, serial
-    // poll and device clear through their own
-    // calls (a raw instrument has no serial poll); then a host that takes the connection and
-    // never answers: a failed call within its limits, never a hang; and a host gone: every call
-    // fails.
+    // poll and device clear through their own calls (a raw instrument has no serial poll); then a
+    // host that takes the connection and never answers: a failed call within its limits, never a
+    // hang; and a host gone: every call fails.
     void walk_data() {
         QTest::addColumn<QByteArray>("kind");
         QTest::newRow("VXI-11 gateway") << QByteArray("vxi11");
@@ -115,7 +112,6 @@ private slots:
         QCOMPARE(WholeAnswer(*driver, ud, 7), QByteArray("SIMLAB,M401A,0,1.0\n"));
         driver->ibwrt(ud, "BIG?", 4);
         QCOMPARE(WholeAnswer(*driver, ud, 3 << 20), QByteArray(1 << 20, 'x') + '\n');
-        QCOMPARE(driver->ibsta(), END | CMPL);
         char stb = 0;
         driver->ibwrt(ud, "BOGUS", 5);
         const int polled = driver->ibrsp(ud, &stb);
@@ -123,20 +119,19 @@ private slots:
         QCOMPARE(polled, kind == "raw" ? ERR : CMPL);
         QCOMPARE(driver->ibclr(ud), CMPL);
         const QString text = JournalText(journal);
-        if (kind == "vxi11")
-            QVERIFY2(text.contains("3 P ") && text.contains("3 C") && !text.contains("*STB?"),
-                     qPrintable(text));
+        QVERIFY2(kind == "raw" ||
+                     (text.contains("3 P ") && text.contains("3 C") && !text.contains("*STB?")),
+                 qPrintable(text));
 
         fake->mute = true;
         driver->ibtmo(ud, 11); // 1 s: the store's raw instruments wait unscaled
-        QElapsedTimer clock;
-        clock.start();
+        const auto started = std::chrono::steady_clock::now();
         char buffer[64];
         const int sta = driver->ibwrt(ud, "*IDN?", 5) & ERR
                             ? driver->ibsta()
                             : driver->ibrd(ud, buffer, sizeof buffer);
         QCOMPARE(sta & (ERR | TIMO), ERR | TIMO);
-        QVERIFY(clock.elapsed() < 12000);
+        QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(12));
         if (kind == "vxi11") {
             const BusChoice c =
                 ParseBusChoice(QString("vxi11:127.0.0.1:%1").arg(fake->portmapperPort()));

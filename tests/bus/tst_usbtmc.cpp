@@ -69,7 +69,6 @@ private slots:
         QCOMPARE(usb.ibsta(), END | CMPL); // the last read ends it, and none before
         usb.ibwrt(ud, "BINARY?\n", 8);
         QCOMPARE(WholeAnswer(usb, ud), QByteArray("A\0\r\xFFZ\n", 6));
-        QVERIFY(fake.requests.contains("SET_TIMEOUT 100")); // 3 s scaled, at the kernel's least
         char buffer[64];
         usb.ibwrt(ud, "MUTE?\n", 6);
         QCOMPARE(usb.ibrd(ud, buffer, sizeof buffer), ERR | TIMO);
@@ -82,12 +81,11 @@ private slots:
         QCOMPARE(usb.ibrsp(ud, &spr), CMPL);
         QVERIFY(spr != 0);
         QCOMPARE(usb.ibclr(ud), CMPL);
-        QVERIFY(fake.requests.contains("CLEAR"));
+        // Each node's 3 s, scaled, at the kernel's least.
+        QCOMPARE(fake.requests, QStringList({"SET_TIMEOUT 100", "SET_TIMEOUT 100", "CLEAR"}));
 
         usb.ibpad(ud, 3);
         fake.unplug(3);
-        QCOMPARE(usb.ibrd(ud, buffer, sizeof buffer), ERR);
-        QCOMPARE(usb.iberr(), ENOL);
         QCOMPARE(usb.ibwrt(ud, "*IDN?\n", 6), ERR);
         QCOMPARE(usb.iberr(), ENOL);
         usb.ibpad(ud, 7);
