@@ -71,7 +71,6 @@ private slots:
         char buffer[64];
         usb.ibwrt(ud, "MUTE?\n", 6);
         QCOMPARE(usb.ibrd(ud, buffer, sizeof buffer), ERR | TIMO);
-        QCOMPARE(usb.iberr(), EABO);
 
         // The older meter reports a command error in its serial poll byte.
         usb.ibpad(ud, 7);
@@ -85,13 +84,14 @@ private slots:
 
         usb.ibpad(ud, 3);
         fake.unplug(3);
-        QCOMPARE(usb.ibrd(ud, buffer, sizeof buffer), ERR);
-        QCOMPARE(usb.iberr(), ENOL);
-        QCOMPARE(usb.ibwrt(ud, "*IDN?\n", 6), ERR);
+        QCOMPARE(usb.ibrd(ud, buffer, sizeof buffer), ERR); // the node answers ENODEV
         QCOMPARE(usb.iberr(), ENOL);
         usb.ibpad(ud, 7);
         usb.ibwrt(ud, "ID?\n", 4);
         QCOMPARE(WholeAnswer(usb, ud), QByteArray("OLD\n"));
+        fake.unplug(7);
+        QCOMPARE(usb.ibwrt(ud, "ID?\n", 4), ERR); // the pipe is broken
+        QCOMPARE(usb.iberr(), ENOL);
     }
 
     void realInstrument() {
