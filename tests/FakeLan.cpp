@@ -1,150 +1,96 @@
 #include "FakeLan.h"
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <future>
 
 using namespace gpib;
 using namespace gpib::vxi11;
 
-namespace {
-
-void SendAll(int fd, const QByteArray& bytes) {
-    for (qsizetype at = 0; at < bytes.size();) {
-        const ssize_t n =
-            ::send(fd, bytes.constData() + at, size_t(bytes.size() - at), MSG_NOSIGNAL);
-        if (n <= 0) return;
-        at += n;
+QByteArray WholeAnswer(Driver& driver, int ud, long piece) {
+    QByteArray answer, buffer(piece, '\0');
+    // A bound, so that a back-end that never ends an answer fails rather than hangs.
+    for (int sta = 0, i = 0; !(sta & (ERR | END)) && i < 1000; ++i) {
+        sta = driver.ibrd(ud, buffer.data(), piece);
+        answer += buffer.left(driver.ibcntl());
     }
-}
-
-// A gateway reports a timeout as such, and anything else the bus did as an I/O error.
-std::int32_t BenchError(int sta) {
-    return (sta & TIMO) ? IoTimeout : IoError;
-}
-
-} // namespace
-
-// A listening socket on a free loopback port; fd -1 when there is none, which poll skips.
-FakeLan::Listener FakeLan::Listen() {
-    Listener l;
-    l.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (l.fd >= 0 && ::bind(l.fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::listen(l.fd, 8) == 0 && ::getsockname(l.fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        l.port = ntohs(a.sin_port);
-    return l;
+    return answer;
 }
 
 FakeLan::FakeLan(Driver& bench, double timeScale, const QList<int>& rawAddresses)
     : bench_(bench), timeScale_(timeScale) {
-    for (int kind : QList<int>{Portmapper, Core} + rawAddresses)
-        listeners_[kind] = Listen();
-    thread_ = std::thread([this] { serve(); });
+    std::promise<void> listening;
+    thread_ = std::thread([&] {
+        QEventLoop loop;
+        // Their connections are their children: all close as the thread ends.
+        std::vector<std::unique_ptr<QTcpServer>> servers;
+        for (int pad : QList<int>{0} + rawAddresses) {
+            QTcpServer* server = servers.emplace_back(std::make_unique<QTcpServer>()).get();
+            server->listen(QHostAddress::LocalHost);
+            ports_[pad] = server->serverPort();
+            QObject::connect(server, &QTcpServer::newConnection, [this, server, pad] {
+                while (QTcpSocket* c = server->nextPendingConnection())
+                    QObject::connect(c, &QTcpSocket::readyRead, [this, c, pad] {
+                        if (!mute) receive(*c, pad);
+                    });
+            });
+        }
+        loop_ = &loop;
+        listening.set_value();
+        loop.exec();
+    });
+    listening.get_future().wait();
 }
 
 FakeLan::~FakeLan() {
-    stopping_ = true;
+    QMetaObject::invokeMethod(loop_, &QEventLoop::quit, Qt::QueuedConnection);
     thread_.join();
-    for (const Connection& c : connections_)
-        ::close(c.fd);
-    for (const auto& [kind, l] : listeners_)
-        if (l.fd >= 0) ::close(l.fd);
 }
 
-void FakeLan::serve() {
-    while (!stopping_) {
-        std::vector<pollfd> fds;
-        std::vector<int> kinds;
-        for (const auto& [kind, l] : listeners_) {
-            fds.push_back({l.fd, POLLIN, 0});
-            kinds.push_back(kind);
-        }
-        for (const Connection& c : connections_)
-            fds.push_back({c.fd, POLLIN, 0});
-        if (::poll(fds.data(), nfds_t(fds.size()), 20) <= 0) continue;
-        const size_t open = connections_.size();
-        for (size_t i = 0; i < kinds.size(); ++i)
-            if (fds[i].revents & POLLIN)
-                if (const int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC); fd >= 0)
-                    connections_.push_back({fd, kinds[i], {}});
-        for (size_t i = 0; i < open; ++i) {
-            Connection& c = connections_[i];
-            if (!(fds[kinds.size() + i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buf[65536];
-            const ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
-            if (n <= 0) {
-                ::close(c.fd);
-                c.fd = -1;
-                continue;
-            }
-            c.in.append(buf, n);
-            if (!mute) receive(c);
-        }
-        std::erase_if(connections_, [](const Connection& c) { return c.fd < 0; });
+void FakeLan::receive(QTcpSocket& c, int pad) {
+    while (pad > 0 && c.canReadLine()) {
+        const QByteArray line = c.readLine();
+        // A raw instrument has no io timeout of the caller's: the bench waits its 10 s.
+        const int ud = descriptor(pad, quint32(10000 * timeScale_));
+        bench_.ibwrt(ud, line.constData(), long(line.size()));
+        if (line.trimmed().endsWith('?')) c.write(WholeAnswer(bench_, ud));
+    }
+    while (pad == 0 && c.bytesAvailable() >= 4) {
+        const QByteArray mark = c.peek(4);
+        const qsizetype size = qsizetype(XdrReader(mark).u32() & 0x7FFFFFFF);
+        if (c.bytesAvailable() < 4 + size) return;
+        c.skip(4);
+        const QByteArray call = c.read(size); // every call of ours is one fragment
+        // xid, CALL, RPC version, program, version, procedure, then our client's empty
+        // credentials and verifier.
+        XdrReader r(call);
+        quint32 word[10];
+        for (quint32& w : word)
+            w = r.u32();
+        // Accepted, no verifier, success; the portmapper names this port for every program.
+        c.write(RecordMarked(XdrWriter().u32(word[0]).u32(1).u32(0).u32(0).u32(0).u32(0).bytes() +
+                             (word[3] == PortmapProgram ? XdrWriter().u32(ports_.at(0)).bytes()
+                                                        : core(word[5], r))));
     }
 }
 
-void FakeLan::receive(Connection& c) {
-    if (c.kind > Core) {
-        for (qsizetype lf; (lf = c.in.indexOf('\n')) >= 0;) {
-            const QByteArray line = c.in.left(lf + 1);
-            c.in.remove(0, lf + 1);
-            SendAll(c.fd, rawQuery(c.kind, line));
-        }
-        return;
-    }
-    while (c.in.size() >= 4) {
-        const qsizetype size = qsizetype(XdrReader(c.in).u32() & 0x7FFFFFFF);
-        if (c.in.size() < 4 + size) return;
-        const QByteArray call = c.in.mid(4, size); // every call of ours is one fragment
-        c.in.remove(0, 4 + size);
-        SendAll(c.fd, RecordMarked(rpc(call)));
-    }
-}
-
-QByteArray FakeLan::rpc(const QByteArray& call) {
-    // xid, CALL, RPC version, program, version, procedure, then our client's empty
-    // credentials and verifier.
-    XdrReader r(call);
-    quint32 word[10];
-    for (quint32& w : word)
-        w = r.u32();
-    QByteArray results;
-    if (word[3] == PortmapProgram)
-        results = XdrWriter().u32(r.u32() == CoreProgram ? listeners_.at(Core).port : 0).bytes();
-    else
-        results = core(word[5], r);
-    // Accepted, no verifier, success.
-    return XdrWriter().u32(word[0]).u32(1).u32(0).u32(0).u32(0).u32(0).bytes() + results;
-}
-
-// The longest of the bench's timeouts that a caller waiting ioMs sees end.
-int FakeLan::timeoutCode(quint32 ioMs) const {
-    int code = 1;
-    for (int c = 1; c <= 17; ++c)
-        if (TimeoutSeconds(c) * timeScale_ * 1000 <= ioMs) code = c;
-    return code;
-}
-
-int FakeLan::descriptor(int pad, int code) {
+int FakeLan::descriptor(int pad, quint32 ioMs) {
     auto [it, made] = descriptors_.try_emplace(pad, 0);
     if (made) it->second = bench_.ibdev(0, pad, 0, 13, 1, 0);
-    if (code > 0) bench_.ibtmo(it->second, code);
+    int code = 1;
+    while (code < 17 && TimeoutSeconds(code + 1) * timeScale_ * 1000 <= ioMs)
+        ++code;
+    bench_.ibtmo(it->second, code);
     return it->second;
 }
 
-// A link's id is the address it reaches: links live as long as the host.
+// A link's id is the address it reaches: links live as long as the host. A gateway reports a
+// timeout as such, and anything else the bus did as an I/O error.
 QByteArray FakeLan::core(quint32 procedure, XdrReader& r) {
     XdrWriter out;
     if (procedure == CreateLink) {
-        r.u32(); // client id
-        r.u32(); // lock
-        r.u32(); // lock timeout
+        for (int i = 0; i < 3; ++i)
+            r.u32(); // client id, lock, lock timeout
         const QByteArray device = r.opaque(256);
         const int pad = device.startsWith("gpib0,") ? device.mid(6).toInt() : 0;
         if (refuseLinks || pad < 1 || pad > 30)
@@ -152,50 +98,26 @@ QByteArray FakeLan::core(quint32 procedure, XdrReader& r) {
         return out.u32(NoError).u32(quint32(pad)).u32(0).u32(4096).bytes();
     }
     const int pad = int(r.u32());
-    switch (procedure) {
-    case DeviceWrite: {
-        const int ud = descriptor(pad, timeoutCode(r.u32()));
+    int sta = 0;
+    if (procedure == DeviceWrite) {
+        const int ud = descriptor(pad, r.u32());
         r.u32(); // lock timeout
         r.u32(); // flags: no message of the tests needs more than one call
         const QByteArray data = r.opaque(1 << 20);
-        const int sta = bench_.ibwrt(ud, data.constData(), long(data.size()));
-        if (sta & ERR) return out.u32(BenchError(sta)).u32(0).bytes();
-        return out.u32(NoError).u32(quint32(data.size())).bytes();
-    }
-    case DeviceRead: {
-        const quint32 size = std::min<quint32>(r.u32(), 1 << 24);
-        QByteArray data(qsizetype(size), '\0');
-        const int sta = bench_.ibrd(descriptor(pad, timeoutCode(r.u32())), data.data(), long(size));
-        if (sta & ERR) return out.u32(BenchError(sta)).u32(0).u32(0).bytes();
+        sta = bench_.ibwrt(ud, data.constData(), long(data.size()));
+        out.u32(quint32(bench_.ibcntl()));
+    } else if (procedure == DeviceRead) {
+        QByteArray data(qsizetype(std::min<quint32>(r.u32(), 1 << 24)), '\0');
+        sta = bench_.ibrd(descriptor(pad, r.u32()), data.data(), long(data.size()));
         data.truncate(bench_.ibcntl());
-        return out.u32(NoError)
-            .u32((sta & END) ? ReasonEnd : ReasonRequestCount)
-            .opaque(data)
-            .bytes();
-    }
-    case DeviceReadStb: {
+        out.u32((sta & END) ? ReasonEnd : ReasonRequestCount).opaque(data);
+    } else if (procedure == DeviceReadStb || procedure == DeviceClear) {
+        // The bench waits its 10 s, as for a raw instrument.
+        const int ud = descriptor(pad, quint32(10000 * timeScale_));
         char stb = 0;
-        const int sta = bench_.ibrsp(descriptor(pad), &stb);
-        if (sta & ERR) return out.u32(BenchError(sta)).u32(0).bytes();
-        return out.u32(NoError).u32(quint8(stb)).bytes();
-    }
-    case DeviceClear:
-        return out.u32((bench_.ibclr(descriptor(pad)) & ERR) ? IoError : NoError).bytes();
-    default: // destroy_link
-        return out.u32(NoError).bytes();
-    }
-}
-
-// A raw instrument has no io timeout of the caller's: the bench waits its 10 s.
-QByteArray FakeLan::rawQuery(int pad, const QByteArray& line) {
-    const int ud = descriptor(pad, 13);
-    bench_.ibwrt(ud, line.constData(), long(line.size()));
-    if (!line.trimmed().endsWith('?')) return {};
-    QByteArray answer;
-    char buf[65536];
-    for (;;) {
-        const int sta = bench_.ibrd(ud, buf, sizeof buf);
-        answer.append(buf, bench_.ibcntl());
-        if ((sta & (ERR | END)) || bench_.ibcntl() == 0) return answer;
-    }
+        sta = procedure == DeviceClear ? bench_.ibclr(ud) : bench_.ibrsp(ud, &stb);
+        if (procedure == DeviceReadStb) out.u32(quint8(stb));
+    } // destroy_link: nothing to free
+    const qint32 error = (sta & TIMO) ? IoTimeout : (sta & ERR) ? IoError : NoError;
+    return XdrWriter().u32(quint32(error)).bytes() + out.bytes();
 }

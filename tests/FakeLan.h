@@ -1,8 +1,8 @@
 #pragma once
 // LAN instruments in front of a simulated bench, on 127.0.0.1 only: a VXI-11 host (its
-// portmapper and core channel; device "gpib0,N" is the bench's address N) and raw sockets
-// (one port per address, a line that ends in "?" is a query). It serves on its own thread;
-// destroyed, it closes every connection as a host that went away does.
+// portmapper and core channel share one port; device "gpib0,N" is the bench's address N) and
+// raw sockets (one port per address, a line that ends in "?" is a query). It serves on its own
+// thread; destroyed, it closes every connection as a host that went away does.
 #include "bus/GpibDriver.h"
 #include "bus/Vxi11.h"
 #include <QByteArray>
@@ -10,7 +10,13 @@
 #include <atomic>
 #include <map>
 #include <thread>
-#include <vector>
+
+class QEventLoop;
+class QTcpSocket;
+
+// The whole answer of the descriptor's instrument, read piece bytes at a time: the reads go
+// on until one fails or ends the answer.
+QByteArray WholeAnswer(gpib::Driver& driver, int ud, long piece = 65536);
 
 class FakeLan {
 public:
@@ -18,11 +24,9 @@ public:
     // timeout into the bench's timeout code.
     FakeLan(gpib::Driver& bench, double timeScale, const QList<int>& rawAddresses = {});
     ~FakeLan();
-    FakeLan(const FakeLan&) = delete;
-    FakeLan& operator=(const FakeLan&) = delete;
 
-    quint16 portmapperPort() const { return listeners_.at(Portmapper).port; }
-    quint16 rawPort(int pad) const { return listeners_.count(pad) ? listeners_.at(pad).port : 0; }
+    quint16 portmapperPort() const { return ports_.at(0); }
+    quint16 rawPort(int pad) const { return ports_.count(pad) ? ports_.at(pad) : 0; }
 
     // create_link answers "device not accessible".
     std::atomic<bool> refuseLinks{false};
@@ -30,32 +34,17 @@ public:
     std::atomic<bool> mute{false};
 
 private:
-    // What a socket serves: the portmapper, the core channel, or the raw address (1 to 30).
-    enum Kind { Portmapper = -1, Core = 0 };
-    struct Listener {
-        int fd = -1;
-        quint16 port = 0;
-    };
-    struct Connection {
-        int fd;
-        int kind;
-        QByteArray in;
-    };
-    static Listener Listen();
-    void serve();
-    void receive(Connection& c);
-    QByteArray rpc(const QByteArray& call);
+    // What came on a connection to the raw address, or (0) to the RPC channel.
+    void receive(QTcpSocket& c, int pad);
     QByteArray core(quint32 procedure, gpib::vxi11::XdrReader& r);
-    QByteArray rawQuery(int pad, const QByteArray& line);
-    // The bench's descriptor for the address; a code above 0 sets its timeout.
-    int descriptor(int pad, int code = 0);
-    int timeoutCode(quint32 ioMs) const;
+    // The bench's descriptor for the address, its timeout the longest that a caller waiting
+    // ioMs sees end.
+    int descriptor(int pad, quint32 ioMs);
 
     gpib::Driver& bench_;
     double timeScale_;
-    std::map<int, Listener> listeners_; // by kind
-    std::vector<Connection> connections_;
+    std::map<int, quint16> ports_;   // by address; 0: the RPC channel
     std::map<int, int> descriptors_; // address -> bench descriptor
-    std::atomic<bool> stopping_{false};
+    QEventLoop* loop_ = nullptr;
     std::thread thread_;
 };

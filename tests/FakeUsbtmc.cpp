@@ -1,4 +1,5 @@
 #include "FakeUsbtmc.h"
+#include "FakeLan.h"
 #include <cerrno>
 #include <chrono>
 #include <linux/usb/tmc.h>
@@ -8,8 +9,6 @@
 #include <unistd.h>
 
 using namespace gpib;
-
-FakeUsbtmc::FakeUsbtmc(Driver& bench) : bench_(bench) {}
 
 FakeUsbtmc::~FakeUsbtmc() {
     stopping_ = true;
@@ -27,26 +26,41 @@ QString FakeUsbtmc::plugIn(int pad) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return {};
     n->host = ends[0];
     n->fake = ends[1];
-    {
-        std::lock_guard lock(benchMutex_);
-        n->ud = bench_.ibdev(0, pad, 0, 13, 1, 0); // the instrument takes its time to answer
-    }
-    n->thread = std::thread([this, raw = n.get()] { serve(*raw); });
+    // No message passes yet: the bench is free. The instrument takes its time to answer.
+    n->ud = bench_.ibdev(0, pad, 0, 13, 1, 0);
+    n->thread = std::thread([this, &node = *n] {
+        char buffer[65536];
+        while (!stopping_) {
+            pollfd p{node.fake, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            node.handling = true;
+            const ssize_t got = ::read(node.fake, buffer, sizeof buffer);
+            if (got <= 0) return; // unplugged
+            QByteArray answer;
+            {
+                std::lock_guard lock(benchMutex_);
+                bench_.ibwrt(node.ud, buffer, got);
+                answer = WholeAnswer(bench_, node.ud);
+            }
+            // A blocking stream socket takes it whole.
+            if (::write(node.fake, answer.constData(), size_t(answer.size())) < answer.size())
+                return;
+            node.handling = false;
+        }
+    });
     return (nodes_[pad] = std::move(n))->path;
 }
 
+// The instrument's end closes: the back-end's reads see the end, its writes fail, and the
+// node cannot be opened again.
 void FakeUsbtmc::unplug(int pad) {
-    Node& n = *nodes_.at(pad);
-    // The instrument's end closes: the back-end's reads see the end, its writes fail, and
-    // the node cannot be opened again.
-    ::shutdown(n.fake, SHUT_RDWR);
-    n.path += ".gone";
-    n.gone = true;
+    ::shutdown(nodes_.at(pad)->fake, SHUT_RDWR);
+    nodes_.at(pad)->gone = true;
 }
 
 int FakeUsbtmc::open(const QString& path) {
     for (auto& [pad, n] : nodes_) {
-        if (n->path != path) continue;
+        if (n->path != path || n->gone) continue;
         const int fd = ::dup(n->host);
         opened_[fd] = n.get();
         return fd;
@@ -61,8 +75,14 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         errno = ENODEV; // as the kernel answers once the instrument is unplugged
         return -1;
     }
-    settle(n);
+    // A write returns once the kernel has sent it; the instrument has it then. Here the
+    // node's thread may not have taken it yet: a control request waits until it has.
+    for (int waiting = 1, ms = 0; (waiting || n.handling) && ms < 2000; ++ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ::ioctl(n.fake, FIONREAD, &waiting);
+    }
     const auto byte = static_cast<unsigned char*>(arg);
+    std::lock_guard lock(benchMutex_);
     switch (request) {
     case USBTMC_IOCTL_SET_TIMEOUT: {
         const auto ms = *static_cast<__u32*>(arg);
@@ -70,72 +90,20 @@ int FakeUsbtmc::control(int fd, unsigned long request, void* arg) {
         // The kernel's own wait for an answer, as the socket's.
         timeval limit{time_t(ms / 1000), suseconds_t(ms % 1000) * 1000};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-        return 0;
-    }
-    case USBTMC_IOCTL_MSG_IN_ATTR: {
-        // The message ended when nothing of it is left to read.
-        int left = 0;
-        ::ioctl(fd, FIONREAD, &left);
-        *byte = left == 0 ? 1 : 0;
         return 0;
     }
     case USBTMC488_IOCTL_READ_STB: {
-        std::lock_guard lock(benchMutex_);
         char spr = 0;
-        if (bench_.ibrsp(n.ud, &spr) & ERR) {
-            errno = ETIMEDOUT;
-            return -1;
-        }
+        bench_.ibrsp(n.ud, &spr);
         *byte = static_cast<unsigned char>(spr);
         return 0;
     }
-    case USBTMC_IOCTL_CLEAR: {
+    case USBTMC_IOCTL_CLEAR:
         requests << "CLEAR";
-        std::lock_guard lock(benchMutex_);
         bench_.ibclr(n.ud);
-        char drop[4096];
-        while (::recv(fd, drop, sizeof drop, MSG_DONTWAIT) > 0) {
-        }
         return 0;
-    }
-    default:
+    default: // as an older kernel, which cannot tell where a message ends
         errno = ENOTTY;
         return -1;
-    }
-}
-
-// A write returns once the kernel has sent it; the instrument has it then. Here the node's
-// thread may not have taken it yet: a control request waits until it has.
-void FakeUsbtmc::settle(Node& n) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    for (;;) {
-        int waiting = 0;
-        ::ioctl(n.fake, FIONREAD, &waiting);
-        if ((waiting == 0 && !n.handling) || std::chrono::steady_clock::now() > limit) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
-void FakeUsbtmc::serve(Node& n) {
-    char buffer[65536];
-    while (!stopping_) {
-        pollfd p{n.fake, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        n.handling = true;
-        const ssize_t got = ::read(n.fake, buffer, sizeof buffer);
-        if (got <= 0) return; // unplugged
-        QByteArray answer;
-        {
-            std::lock_guard lock(benchMutex_);
-            bench_.ibwrt(n.ud, buffer, got);
-            for (int sta = 0; !(sta & (ERR | END));) {
-                sta = bench_.ibrd(n.ud, buffer, sizeof buffer);
-                if (!(sta & ERR)) answer.append(buffer, bench_.ibcntl());
-            }
-        }
-        // A blocking stream socket takes it whole.
-        if (::write(n.fake, answer.constData(), size_t(answer.size())) < answer.size()) return;
-        n.handling = false;
     }
 }

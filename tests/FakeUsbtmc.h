@@ -3,10 +3,7 @@
 // is one end of a socket pair, so the back-end's read, write and close are the real file
 // calls; the ioctls come here. A thread per node passes each message to the bench's
 // instrument and sends its answer back, as the instrument would on the next read.
-#include "bus/GpibDriver.h"
 #include "bus/Usbtmc.h"
-#include <QByteArray>
-#include <QString>
 #include <QStringList>
 #include <atomic>
 #include <map>
@@ -16,10 +13,8 @@
 
 class FakeUsbtmc : public gpib::UsbtmcKernel {
 public:
-    explicit FakeUsbtmc(gpib::Driver& bench);
+    explicit FakeUsbtmc(gpib::Driver& bench) : bench_(bench) {}
     ~FakeUsbtmc() override;
-    FakeUsbtmc(const FakeUsbtmc&) = delete;
-    FakeUsbtmc& operator=(const FakeUsbtmc&) = delete;
 
     // A node for the bench's instrument at the address; its path.
     QString plugIn(int pad);
@@ -41,8 +36,6 @@ private:
         std::atomic<bool> handling{false}; // a message is being passed on
         std::thread thread;
     };
-    void serve(Node& n);
-    void settle(Node& n);
 
     gpib::Driver& bench_;
     // The nodes' threads and the ioctls use the bench; the rest runs on the back-end's thread.
