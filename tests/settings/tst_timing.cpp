@@ -37,12 +37,8 @@ private slots:
         auto row = [](const char* tag, const char* want) { QTest::newRow(tag) << QString(want); };
         row("0=40 2=:1 Apply",
             "40|3||  Every 40 seconds during 1 minute 20 seconds   |TM|40|80|Time mismatch");
-        // Pasted text skips the key filter: ":5" is a positive check value but a zero interval.
-        row("0=:5 2=1 Apply", ":5||1|  Timing  |AM|0|600");
         // The boxes filter their keys; count and total empty each other.
         row("Min 0=5 2+1 1+1:2,3.4x", "5|1234||  Timing  |AMF|30|600");
-        // ":" alone becomes "0:"; a zero interval keeps Apply off.
-        row("0=0 2+:<1,3.0:", "0||01:30|  Timing  |M|30|600");
         // Enter applies, but not while neither a count nor a total is entered.
         row("1=5 1+! dbl1 2+!", "30|||  Timing  |M|30|120");
         // Any edit unapplies and stops Start; applied again, the connected window may start.
