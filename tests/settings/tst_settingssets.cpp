@@ -73,16 +73,16 @@ class TestSettingsSets : public QObject {
     Q_OBJECT
 
 private slots:
-    // The first start, with an empty store. A named set survives a restart: new captions
-    // after the save, the start-up captions after the restart, and a recall that brings every
-    // entry back, applied.
+    // The first start, with an empty store, and every question of the named sets. A named set
+    // survives a restart: new captions after the save, the start-up captions after the restart,
+    // and a recall that brings every entry back, applied.
     void saveRestartRecall() {
         QTemporaryDir dir;
         QMap<QString, QString> store;
         QString saved;
         {
             FormFixture f(BenchJson(Instruments));
-            QVERIFY(f.start());
+            QVERIFY(f.start(true));
             QCOMPARE(Entries(f), Fresh);
             QVERIFY(!f.p.settings.changed() && f.sys.settings.isEmpty() &&
                     f.form->windowTitle() == Title);
@@ -90,15 +90,52 @@ private slots:
             saved = Entries(f);
             f.sys.answerInput("Warm-up & soak");
             f.ui()->Menu_Save1->trigger();
-            QCOMPARE(f.sys.inputDefaults, QStringList{"Test #1"});
             QCOMPARE(f.ui()->Menu_Recall1->text(), "Recall: Warm-up && soak");
             QCOMPARE(f.ui()->Menu_Save1->text(), "Save Setting1 (Warm-up && soak)");
-            f.sys.answerInput("Other");
-            f.ui()->Menu_Save3->trigger();
-            QCOMPARE(f.ui()->Menu_Save3->text(), "Save Setting3: (Other)"); // a colon after 2..5
+
+            // Cancel saves nothing; a saved set is replaced only after Yes.
+            f.sys.answerInput("");
+            f.ui()->Menu_Save2->trigger();
+            f.sys.answerInput("Bench A");
+            f.ui()->Menu_Save2->trigger();
+            f.sys.answerBox(Answer::No, "Save Settings");
+            f.ui()->Menu_Save2->trigger();
+            QCOMPARE(f.sys.boxes.last().text, "Settings 2 has already been saved under the name "
+                                              "Bench A.\nDo you want to replace it ?");
+            f.sys.answerBox(Answer::Yes, "Save Settings");
+            f.sys.answerInput("Bench B");
+            f.ui()->Menu_Save2->trigger();
+            QCOMPARE(f.sys.inputDefaults,
+                     QStringList({"Test #1", "Test #2", "Test #2", "Bench A"}));
+
+            // "Not Saved", which a recall would take for an empty set, is refused and asked again.
+            f.sys.answerInput("Not Saved");
+            f.sys.answerBox(Answer::Ok, "Save Settings");
+            f.sys.answerInput("Soak");
+            f.ui()->Menu_Save4->trigger();
+            QCOMPARE(f.sys.boxes.last().text, "The name Not Saved marks a setting that has not "
+                                              "been saved.\nPlease enter another name.");
+
+            // A store that cannot be written is reported, naming what failed; nothing counts
+            // as saved: the settings stay changed, Exit stays open, the set is not there.
+            f.sys.settingsWriteFailure = "/cfg/Sequor/Sequor.ini could not be written.";
+            f.sys.answerInput("Bench E");
+            f.sys.answerBox(Answer::Ok, "Save Settings Error");
+            f.ui()->Menu_Save5->trigger();
+            QCOMPARE(f.sys.boxes.last().text, "Settings 5 could not be saved.\n/cfg/Sequor/"
+                                              "Sequor.ini could not be written.");
+            QCOMPARE(f.sys.boxes.last().icon, Icon::Critical);
+            f.sys.answerBox(Answer::Yes, "Exit");
+            f.sys.answerBox(Answer::Ok, "Save Settings Error");
+            f.ui()->Menu_Exit->trigger();
+            QVERIFY(f.sys.boxes.last().text.startsWith("The Startup settings could not be saved."));
+            QVERIFY(f.p.settings.changed() && f.form->isVisible());
+            f.sys.answerBox(Answer::Ok, "Recall Settings Error");
+            f.ui()->Menu_Recall5->trigger();
+            QCOMPARE(f.sys.boxes.last().text, "Setting 5 has not been saved.\nRecall Cancelled.");
+            QCOMPARE(f.sys.pendingAnswers(), 0);
             store = f.sys.settings;
         }
-        QCOMPARE(store.value("Sequor/Settings1/SetName"), "Warm-up & soak");
         QCOMPARE(store.value("Sequor/Settings1/Exclude2"), QString::fromLatin1("E\xb5"));
         QVERIFY(!store.contains("Sequor/Settings/Query")); // the start-up set is not touched
 
@@ -109,9 +146,10 @@ private slots:
         f.sys.settings = store;
         QVERIFY(f.start());
         QCOMPARE(Entries(f), Fresh);
-        QCOMPARE(Menus(f), "Recall: Warm-up && soak|Not Saved|Recall: Other|Not Saved|Not Saved|"
-                           "Save Setting 1: (Warm-up && soak)|Save Setting2: (EMPTY)|"
-                           "Save Setting 3: (Other)|Save Setting4: (EMPTY)|Save Setting5: (EMPTY)");
+        QCOMPARE(Menus(f),
+                 "Recall: Warm-up && soak|Recall: Bench B|Not Saved|Recall: Soak|Not Saved|"
+                 "Save Setting 1: (Warm-up && soak)|Save Setting 2: (Bench B)|"
+                 "Save Setting3: (EMPTY)|Save Setting 4: (Soak)|Save Setting5: (EMPTY)");
         f.sys.answerBox(Answer::Yes, "Recall Saved Setting 1");
         f.ui()->Menu_Recall1->trigger();
         QCOMPARE(f.sys.boxes.last().text,
@@ -141,66 +179,6 @@ private slots:
         QVERIFY(!f.p.settings.changed() && f.form->windowTitle() == Title);
         f.ui()->Menu_SaveStartUp->trigger();
         QCOMPARE(f.sys.settings["Sequor/Settings/ConditionStatusWord"], "3000A0A0AC1");
-    }
-
-    // Every question of the named sets, with the store checked after each answer.
-    void namedSetQuestions() {
-        FormFixture f(BenchJson(Instruments));
-        QVERIFY(f.start(true));
-        auto name = [&](int n) {
-            return f.sys.settings.value(QString("Sequor/Settings%1/SetName").arg(n), "-");
-        };
-        f.ui()->Text_MeasQuery->setText("READ?");
-
-        f.sys.answerInput(""); // Cancel
-        f.ui()->Menu_Save2->trigger();
-        QCOMPARE(name(2), "-");
-        f.sys.answerInput("Bench A");
-        f.ui()->Menu_Save2->trigger();
-        QCOMPARE(name(2), "Bench A");
-
-        f.sys.answerBox(Answer::No, "Save Settings");
-        f.ui()->Menu_Save2->trigger();
-        QCOMPARE(f.sys.boxes.last().text, "Settings 2 has already been saved under the name "
-                                          "Bench A.\nDo you want to replace it ?");
-        f.sys.answerBox(Answer::Yes, "Save Settings");
-        f.sys.answerInput("Bench B");
-        f.ui()->Menu_Save2->trigger();
-        QCOMPARE(name(2), "Bench B");
-        QCOMPARE(f.sys.inputDefaults, QStringList({"Test #2", "Test #2", "Bench A"}));
-        QCOMPARE(f.sys.inputs.last(), "Save Settings 2");
-
-        // "Not Saved", which a recall would take for an empty set, is refused and asked again.
-        f.sys.answerInput("Not Saved");
-        f.sys.answerBox(Answer::Ok, "Save Settings");
-        f.sys.answerInput("Soak");
-        f.ui()->Menu_Save4->trigger();
-        QCOMPARE(f.sys.boxes.last().text, "The name Not Saved marks a setting that has not been "
-                                          "saved.\nPlease enter another name.");
-        QCOMPARE(f.sys.inputDefaults.last(), "Test #4");
-        QCOMPARE(name(4), "Soak");
-        f.sys.answerBox(Answer::Ok, "Recall Settings Error");
-        f.ui()->Menu_Recall5->trigger();
-        QCOMPARE(f.sys.boxes.last().text, "Setting 5 has not been saved.\nRecall Cancelled.");
-        QCOMPARE(f.sys.boxes.last().icon, Icon::Warning);
-
-        // A store that cannot be written is reported, naming what failed; nothing counts as
-        // saved: the settings stay changed, the menus keep their captions, Exit stays open.
-        const QString menus = Menus(f);
-        f.sys.settingsWriteFailure = "/cfg/Sequor/Sequor.ini could not be written.";
-        f.sys.answerInput("Bench E");
-        f.sys.answerBox(Answer::Ok, "Save Settings Error");
-        f.ui()->Menu_Save5->trigger();
-        QCOMPARE(f.sys.boxes.last().text,
-                 "Settings 5 could not be saved.\n/cfg/Sequor/Sequor.ini could not be written.");
-        QCOMPARE(f.sys.boxes.last().icon, Icon::Critical);
-        f.sys.answerBox(Answer::Yes, "Exit");
-        f.sys.answerBox(Answer::Ok, "Save Settings Error");
-        f.ui()->Menu_Exit->trigger();
-        QVERIFY(f.sys.boxes.last().text.startsWith("The Startup settings could not be saved."));
-        QVERIFY(f.p.settings.changed() && f.form->isVisible());
-        QCOMPARE(Menus(f), menus);
-        QCOMPARE(f.sys.pendingAnswers(), 0);
     }
 };
 
