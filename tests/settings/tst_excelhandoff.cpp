@@ -26,34 +26,24 @@ class TestExcelHandoff : public QObject {
     Q_OBJECT
 
 private slots:
-    // Per row: the program, then the workbook (1 the log alone, 2 the plotbook) and how the
-    // log was written ("s" a sep= line, then its decimal separator).
-    void commands_data() {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QStringList>("starts"); // program and arguments joined by '|'
-        const QString book = "/m y/\"Plotbook\".xlsm", csv = "/logs/run 1.csv";
-        QTest::newRow("excel 2") << "C:\\Apps\\EXCEL.EXE"
-                                 << "2s." << QStringList{"C:\\Apps\\EXCEL.EXE|" + book + "|" + csv};
-        QTest::newRow("localc 1 comma")
-            << "/usr/bin/localc"
-            << "1," << QStringList{"/usr/bin/localc|" + CommaOption + "|" + csv};
-        QTest::newRow("libreoffice7.4 2")
-            << "/opt/lo/libreoffice7.4"
-            << "2s."
-            << QStringList{"/opt/lo/libreoffice7.4|" + book,
-                           "/opt/lo/libreoffice7.4|" + DotOption + "|" + csv};
-        QTest::newRow("not office") << "/usr/bin/office-tool"
-                                    << "1s." << QStringList{"/usr/bin/office-tool|" + csv};
-    }
+    // What each kind of program is started with: the workbook (1 the log alone, 2 the
+    // plotbook) and how the log was written (a sep= line, its decimal separator).
     void commands() {
-        QFETCH(QString, program);
-        QFETCH(QString, how);
-        QStringList got;
-        for (const Launch& l : OpenCommands(how[0].digitValue(), program, "/m y/\"Plotbook\".xlsm",
-                                            "/logs/run 1.csv", how.contains('s'), how.right(1)))
-            got << QStringList(l.program + "|" + l.arguments.join('|'));
-        QTEST(got, "starts");
+        const QString book = "/m y/\"Plotbook\".xlsm", csv = "/logs/run 1.csv";
+        const auto starts = [&](int workbook, const QString& program, bool sep, const char* point) {
+            QStringList out;
+            for (const Launch& l : OpenCommands(workbook, program, book, csv, sep, point))
+                out << l.program + "|" + l.arguments.join('|');
+            return out.join('\n');
+        };
+        QCOMPARE(starts(2, "C:\\Apps\\EXCEL.EXE", true, "."),
+                 "C:\\Apps\\EXCEL.EXE|" + book + "|" + csv);
+        QCOMPARE(starts(1, "/usr/bin/localc", false, ","),
+                 "/usr/bin/localc|" + CommaOption + "|" + csv);
+        QCOMPARE(starts(1, "/usr/bin/office-tool", true, "."), "/usr/bin/office-tool|" + csv);
+        QCOMPARE(starts(2, "/opt/lo/libreoffice7.4", true, "."), "/opt/lo/libreoffice7.4|" + book +
+                                                                     "\n/opt/lo/libreoffice7.4|" +
+                                                                     DotOption + "|" + csv);
     }
 
     // The log tells how it was written; a log that cannot be read leaves it to the caller.

@@ -40,9 +40,7 @@ private slots:
         f.ui()->Menu_ExcelPath->trigger();
         QCOMPARE(f.sys.boxes.last().text,
                  "This is not a valid path to Excel.exe.\n\nIt will not be saved.");
-        const FileDialogRequest& asked = f.sys.fileDialogs.last();
-        QCOMPARE(QStringList({asked.title, asked.folder, QString::number(asked.flags)}),
-                 QStringList({"Define the path to Excel Main Program", dir.path(), "12"}));
+        QCOMPARE(f.sys.fileDialogs.last().folder, dir.path());
         f.sys.answerFileDialog(office);
         f.ui()->Menu_ExcelPath->trigger();
         QCOMPARE(f.sys.settings.value("Sequor/Settings/ExcelPath"), office);
@@ -58,7 +56,6 @@ private slots:
         f.ui()->Menu_PlotbookPath->trigger();
         QVERIFY(f.sys.boxes.last().text.startsWith("The path to Plotbook could not be saved."));
         f.sys.settingsWriteFailure.clear();
-        QCOMPARE(f.sys.fileDialogs.last().title, "Define path to Plotbook Macro File");
         QCOMPARE(open(), "11");
 
         // Set paths are shown first; No keeps them without a dialog.
