@@ -118,12 +118,8 @@ private slots:
         QVERIFY(!d.form.Check_CondSelect[1]->isChecked());
         QTest::keyClicks(d.form.Text_Target[1], "2");
         QVERIFY(d.ui.Button_OK->isEnabled());
-        QString labels;
-        for (int option : {0, 1, 4}) {
-            QTest::mouseClick(d.form.Option_Cond[option], Qt::LeftButton);
-            labels += d.ui.Label1->text() + ' ';
-        }
-        QCOMPARE(labels, "minus plus plus ");
+        QTest::mouseClick(d.form.Option_Cond[1], Qt::LeftButton);
+        QTest::mouseClick(d.form.Option_Cond[4], Qt::LeftButton);
         QTest::mouseClick(d.ui.Button_OK, Qt::LeftButton);
         QVERIFY(!d.form.isVisible());
         QCOMPARE(d.stored.ConditionStatusWord + '|' + d.stored.ConditionTargetValue[1] + '|' +

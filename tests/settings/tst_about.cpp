@@ -27,9 +27,6 @@ private slots:
         // PATH afterwards).
         QTemporaryDir bin;
         qputenv("PATH", bin.path().toLocal8Bit());
-        sp.answerBox(platform::Answer::Ok, "Sequor");
-        frmAbout::StartSysInfo();
-        QCOMPARE(sp.boxes.value(0).text, "System Information Is Unavailable At This Time");
         QVERIFY(QFile::link(QCoreApplication::applicationFilePath(), bin.filePath("hardinfo")));
         box.findChild<QPushButton*>("cmdSysInfo")->click();
         QCOMPARE(sp.started.size() == 1 ? sp.started[0].program : "", bin.filePath("hardinfo"));
@@ -37,7 +34,6 @@ private slots:
 
     // The splash closes after its second, or at once on a click (600 ms in) on its label.
     void intro() {
-        QCOMPARE(IntroText("Sequor", {}, "July 2009"), "Sequor / July 2009");
         for (const bool click : {false, true}) {
             // A case whose splash never showed fails on its time alone.
             QTimer::singleShot(600, [click] {

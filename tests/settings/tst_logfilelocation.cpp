@@ -1,6 +1,5 @@
 // The Log File frame: the name checks, the key filter, the folder and file dialogs.
 #include "FormFixture.h"
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,7 +20,6 @@ private slots:
             << "Run-2_x.CSV.bak a:b\\c/d*?\"<>|;e" << -1 << "Run-2_x.CSVbakabcde";
         QTest::newRow("emptied: restored") << "" << -1 << "Test.csv";
         QTest::newRow("File menu checks first") << "menu:data" << int(Answer::Yes) << "data.csv";
-        QTest::newRow("file dialog") << "file dialog" << int(Answer::Yes) << "other/run.csv";
     }
     void change() {
         QFETCH(QString, input);
@@ -40,25 +38,19 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
         if (answer >= 0) f.sys.answerBox(Answer(answer), "Check File Name");
         const bool menu = input.startsWith("menu:");
-        if (input == "file dialog") {
-            f.sys.answerFileDialog(dir.filePath("other/run"));
-            ui->Button_File->click();
-            QCOMPARE(f.sys.fileDialogs[0].folder, dir.path());
-        } else {
-            ui->Text_FileName->setFocus(Qt::TabFocusReason);
-            QTest::mouseDClick(ui->Text_FileName, Qt::LeftButton); // empties it
-            // Backspace must pass the filter.
-            QTest::keyClicks(ui->Text_FileName, input.mid(menu ? 5 : 0) + "x");
-            QTest::keyClick(ui->Text_FileName, Qt::Key_Backspace);
-            if (menu) f.p.Menu_File_Click();
-            // Typing alone asks nothing; leaving the box or the File menu does.
-            QCOMPARE(f.sys.pendingAnswers(), menu || answer < 0 ? 0 : 1);
-            ui->Text_MeasQuery->setFocus(Qt::TabFocusReason);
-        }
+        ui->Text_FileName->setFocus(Qt::TabFocusReason);
+        QTest::mouseDClick(ui->Text_FileName, Qt::LeftButton); // empties it
+        // Backspace must pass the filter.
+        QTest::keyClicks(ui->Text_FileName, input.mid(menu ? 5 : 0) + "x");
+        QTest::keyClick(ui->Text_FileName, Qt::Key_Backspace);
+        if (menu) f.p.Menu_File_Click();
+        // Typing alone asks nothing; leaving the box or the File menu does.
+        QCOMPARE(f.sys.pendingAnswers(), menu || answer < 0 ? 0 : 1);
+        ui->Text_MeasQuery->setFocus(Qt::TabFocusReason);
         // With the focus elsewhere the menu checks nothing: an unexpected box fails the test.
         f.p.Menu_File_Click();
         QCOMPARE(f.sys.pendingAnswers(), 0);
-        csv = QDir(dir.path()).filePath(csv);
+        csv = dir.filePath(csv);
         QCOMPARE(ui->Text_Path->text() + "/" + ui->Text_FileName->text(), csv);
         QCOMPARE(f.p.logFile.CsvFile, csv);
         QCOMPARE(f.p.settings.changed(), csv != dir.filePath("Test.csv"));

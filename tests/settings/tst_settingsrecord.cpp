@@ -9,12 +9,6 @@
 using namespace settings;
 
 namespace {
-Field FieldOf(const QString& key) {
-    for (const FieldDef& def : Fields())
-        if (key == QLatin1String(def.key)) return def.field;
-    qFatal("no field %s", qPrintable(key));
-}
-
 // A record as "key=value" for the fields whose value differs from the recall default.
 QStringList Differences(const Record& record) {
     QStringList out;
@@ -29,49 +23,26 @@ class TestSettingsRecord : public QObject {
     Q_OBJECT
 
 private slots:
-    // One row per stored value; "<missing>" is a key the store does not hold.
-    void recall_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("recalled");
-        auto row = [](const char* name, const char* k, QString s, QString r) {
-            QTest::newRow(name) << k << s << r;
-        };
-        const QString missing; // null: no such key
-        const QString huge(100000, 'x');
-        row("name missing", "LogFileName", missing, "Test.csv");
-        row("name with backslash", "LogFileName", "logs\\run.csv", "Test.csv");
-        row("name with slash", "LogFileName", "../../etc/run.csv", "Test.csv");
-        row("name too long", "LogFileName", huge, "Test.csv");
-        row("unit text", "IntervalTime", "Min", "0");
-        row("id 2", "ID", "2", "2");
-        row("id out of range", "ID", "7", "0");
-        row("id rounds half to even", "ID", "1.5", "2");
-        row("status word old form", "ConditionStatusWord", "3A0C", "3000A0A0AC1");
-        row("exclusion bytes", "Exclude1", QString::fromLatin1("VDC\xb5"),
-            QString::fromLatin1("VDC\xb5"));
-        row("exclusion beyond bytes", "Exclude2", QString::fromUtf8("Ω"), "");
-    }
+    // What a recall makes of stored values; a null text is a key the store does not hold.
     void recall() {
-        QFETCH(QString, key);
-        QFETCH(QString, stored);
-        QFETCH(QString, recalled);
-        QCOMPARE(RecalledValue(FieldOf(key), stored), recalled);
-    }
-
-    // An empty store gives the recall defaults; Recall Default differs only in the file name.
-    void defaults() {
-        const Record fresh = ReadRecord([](const QString&) { return QString(); });
-        QCOMPARE(Differences(fresh), QStringList());
+        QCOMPARE(RecalledValue(Field::LogFileName, QString()), "Test.csv");
+        // A name that would leave the folder, or one too long, is not taken.
+        for (const QString& name :
+             {QString("logs\\run.csv"), QString("../../etc/run.csv"), QString(100000, 'x')})
+            QCOMPARE(RecalledValue(Field::LogFileName, name), "Test.csv");
+        QCOMPARE(RecalledValue(Field::IntervalTime, "Min"), "0");
+        // An ID in range, out of range, and rounded half to even.
+        QCOMPARE(RecalledValue(Field::ID, "2") + RecalledValue(Field::ID, "7") +
+                     RecalledValue(Field::ID, "1.5"),
+                 "202");
+        QCOMPARE(RecalledValue(Field::ConditionStatusWord, "3A0C"), "3000A0A0AC1"); // old form
+        // Exclusions are bytes: what is beyond a byte is not taken.
+        QCOMPARE(RecalledValue(Field::Exclude1, QString::fromLatin1("VDC\xb5")),
+                 QString::fromLatin1("VDC\xb5"));
+        QCOMPARE(RecalledValue(Field::Exclude2, QString::fromUtf8("Ω")), "");
+        // An empty store gives the recall defaults; Recall Default differs only in the file name.
+        QCOMPARE(Differences(ReadRecord([](const QString&) { return QString(); })), QStringList());
         QCOMPARE(Differences(BuiltInDefaults()), QStringList({"LogFileName=test.csv"}));
-        // A save writes every key once, in the store's order, the set's name last.
-        QStringList keys;
-        WriteRecord([&](const QString& k, const QString&) { keys << k; }, fresh, "Warm-up");
-        QCOMPARE(keys.join(','),
-                 "LogFilePath,LogFileName,Interval,Sequence,IntervalTime,PCTime,TimeFromStart,"
-                 "SequenceNumber,ManualGPIBAddress,ID,Device,Query,Exclude1,Exclude2,DecNotation,"
-                 "ConditionStatusWord,ConditionTargetValue0,ConditionTargetValue1,"
-                 "ConditionGPIBCommand,SetName");
     }
 
     // A store file cut short, holding empty values and bytes that are no UTF-8, gives what it
