@@ -2,7 +2,6 @@
 // real program started with the arguments as they were built.
 #include "platform/ui/QtPlatform.h"
 #include "settings/ExcelHandoff.h"
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,25 +45,20 @@ private slots:
                                                                      DotOption + "|" + csv);
     }
 
-    // The log tells how it was written; a log that cannot be read leaves it to the caller.
-    void logFormat() {
-        QTemporaryDir dir;
-        const QString dot = dir.filePath("dot.csv"), comma = dir.filePath("comma.csv");
-        QVERIFY(WriteFile(dot, "sep=;\r\nMeasured\r\n 1.5\r\n"));
-        QVERIFY(WriteFile(comma, "Measured\r\n 1,5\r\n"));
+    // What the hand-off reads from disk. The log tells how it was written; a log that cannot be
+    // read leaves it to the caller. The path dialog starts where the first spreadsheet program
+    // on PATH lives; outside Windows that is any executable file, never a folder or a document.
+    void filesOnDisk() {
+        QTemporaryDir a, b;
+        const QString dot = a.filePath("dot.csv"), comma = a.filePath("comma.csv");
+        QVERIFY(WriteFile(dot, "sep=;\r\nMeasured\r\n 1.5\r\n") &&
+                WriteFile(comma, "Measured\r\n 1,5\r\n"));
         auto text = [](const LogFormat& f) {
             return f.decimalSeparator + (f.hasSepLine ? "s" : "");
         };
         QCOMPARE(text(LogFormatOf(dot, ",")) + text(LogFormatOf(comma, ".")) +
-                     text(LogFormatOf(dir.filePath("gone.csv"), ".")) +
-                     text(LogFormatOf(dir.filePath("gone.csv"), ",")),
-                 ".s,.s,");
-    }
-
-    // Outside Windows the spreadsheet program is any executable file, never a folder or a
-    // document; the path dialog starts where the first spreadsheet program on PATH lives.
-    void programChecks() {
-        QTemporaryDir a, b;
+                     text(LogFormatOf(a.filePath("gone.csv"), ",")),
+                 ".s,,");
         QVERIFY(WriteFile(a.filePath("gnumeric"), "#!/bin/sh\n", true));
         QVERIFY(WriteFile(b.filePath("soffice"), "#!/bin/sh\n", true));
         QVERIFY(WriteFile(b.filePath("libreoffice"), "not executable"));
