@@ -25,10 +25,6 @@ private slots:
             << QStringList{"-platform", "offscreen", "-reverse"} << Action::Window << "||0";
         QTest::newRow("missing value")
             << QStringList{"--run"} << Action::Usage << "option '--run' requires an argument";
-        QTest::newRow("value on a switch") << QStringList{"--help=1"} << Action::Usage
-                                           << "option '--help' doesn't allow an argument";
-        QTest::newRow("unknown short")
-            << QStringList{"-x"} << Action::Usage << "invalid option -- 'x'";
         QTest::newRow("empty value")
             << QStringList{"--bus="} << Action::Usage << "option '--bus' needs a value";
         QTest::newRow("after --") << QStringList{"--", "--help"} << Action::Usage

@@ -32,19 +32,15 @@ private slots:
         QCOMPARE(sp.started.size() == 1 ? sp.started[0].program : "", bin.filePath("hardinfo"));
     }
 
-    // The splash closes after its second, or at once on a click (600 ms in) on its label.
-    void intro() {
-        for (const bool click : {false, true}) {
-            // A case whose splash never showed fails on its time alone.
-            QTimer::singleShot(600, [click] {
-                if (QWidget* w = click ? QApplication::activeModalWidget() : nullptr)
-                    QTest::mouseClick(w->findChild<QLabel*>(), Qt::LeftButton);
-            });
-            const qint64 start = QDeadlineTimer::current().deadline();
-            Intro(click ? 5 : 1, "Sequor", {}, "July 2009");
-            const qint64 ms = QDeadlineTimer::current().deadline() - start;
-            QVERIFY2(click ? ms > 500 && ms < 2000 : ms > 950 && ms < 2500, QByteArray::number(ms));
-        }
+    // A click on the splash (600 ms in) closes it at once, long before its five seconds.
+    void introClosesOnClick() {
+        QTimer::singleShot(600, [] {
+            if (QWidget* w = QApplication::activeModalWidget())
+                QTest::mouseClick(w->findChild<QLabel*>(), Qt::LeftButton);
+        });
+        const QDeadlineTimer deadline(2000);
+        Intro(5, "Sequor", {}, "July 2009");
+        QVERIFY(!deadline.hasExpired() && deadline.remainingTime() < 1400);
     }
 };
 

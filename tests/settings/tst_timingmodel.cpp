@@ -35,9 +35,6 @@ private slots:
                       : "refused " + QString::number(t.intervalSeconds);
         QTEST(got, "result");
     }
-    void canApply() {
-        QVERIFY(CanApplyTiming({"5", "2", "", false}) && !CanApplyTiming({"5", "", "0:00", false}));
-    }
 
     // The key each box takes: digits and Backspace everywhere; ':' (typed as ':', ',' or '.')
     // once, in the total and in a minutes interval. box (0 interval, 1 count, 2 total), "m" for
