@@ -132,8 +132,7 @@ private slots:
                 QTest::keyClick(focus, Qt::Key_Escape);
             }
             QVERIFY2(!d.form.isVisible(), control);
-            QCOMPARE(d.stored.ConditionStatusWord, "7050A0A0AC1");
-            QCOMPARE(d.stored.ConditionTargetValue[0], "10");
+            QVERIFY(d.stored == CondCommand({"7050A0A0AC1", {"10", "10"}, "OUT OFF"}));
             QVERIFY(!d.settings.changed());
         }
     }

