@@ -1,11 +1,8 @@
-// The about box and the splash window.
+// The about box.
 #include "platform/ScriptedPlatform.h"
-#include "settings/ui/IntroForm.h"
 #include "settings/ui/frmAbout.h"
-#include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 class TestAbout : public QObject {
     Q_OBJECT
@@ -29,17 +26,6 @@ private slots:
         QVERIFY(QFile::link(QCoreApplication::applicationFilePath(), bin.filePath("hardinfo")));
         box.findChild<QPushButton*>("cmdSysInfo")->click();
         QCOMPARE(sp.started.size() == 1 ? sp.started[0].program : "", bin.filePath("hardinfo"));
-    }
-
-    // A click on the splash (600 ms in) closes it at once, long before its five seconds.
-    void introClosesOnClick() {
-        QTimer::singleShot(600, [] {
-            if (QWidget* w = QApplication::activeModalWidget())
-                QTest::mouseClick(w->findChild<QLabel*>(), Qt::LeftButton);
-        });
-        const QDeadlineTimer deadline(2000);
-        Intro(5, "Sequor", {}, "July 2009");
-        QVERIFY(!deadline.hasExpired() && deadline.remainingTime() < 1400);
     }
 };
 
