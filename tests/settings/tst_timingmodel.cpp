@@ -43,7 +43,6 @@ private slots:
         QTest::addColumn<QString>("keys");
         QTest::newRow("seconds") << "0||1a:,.\b-|1\b";
         QTest::newRow("minutes") << "0m||,.:|:::";
-        QTest::newRow("count") << "1m||7:.x|7";
         QTest::newRow("total") << "2||1.3|1:3";
         QTest::newRow("total, has ':'") << "2|0:1|:,2|2";
     }
