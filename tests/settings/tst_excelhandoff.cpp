@@ -68,13 +68,10 @@ private slots:
     // splits or unquotes them, and the start does not wait.
     void standInReceivesArguments() {
         QTemporaryDir dir;
-        const QString record = dir.filePath("args.txt");
-        const QString program = dir.filePath("libreoffice");
-        QVERIFY(WriteFile(program,
-                          "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
-                              record.toUtf8() + ".part\"\nmv \"" + record.toUtf8() + ".part\" \"" +
-                              record.toUtf8() + "\"\n",
-                          true));
+        const QString program = dir.filePath("libreoffice"), record = program + ".args";
+        QVERIFY(WriteFile(
+            program,
+            "#!/bin/sh\nprintf '%s\\n' \"$@\" >\"$0.part\" && mv \"$0.part\" \"$0.args\"\n", true));
         const QString csv = dir.filePath("it's a \"run\" $HOME;.csv");
         QVERIFY(WriteFile(csv, "sep=;\r\nMeasured\r\n"));
         const Launch start = OpenCommands(1, program, {}, csv, true, ".").value(0);

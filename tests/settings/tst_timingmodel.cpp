@@ -66,7 +66,6 @@ private slots:
         };
         QCOMPARE(plan(150) + ' ' + plan(60.5f) + ' ' + plan(3.5f) + ' ' + plan(2.5f),
                  "2+30000 1+0 0+4000 0+2000");
-        QCOMPARE(plan(std::numeric_limits<float>::quiet_NaN()), "0+0");
     }
 };
 
