@@ -21,6 +21,18 @@ private slots:
         QFile ini(config.filePath("Sequor/Sequor.ini"));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QCOMPARE(ini.readAll(), QByteArray("[Settings]\nAddress=7\n\n[Settings1]\nAddress=12\n"));
+        // A file cut short, holding an empty value and bytes that are no UTF-8, gives what it
+        // can; an empty value is no missing one.
+        ini.close();
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Settings]\nDevice=\xff\xfe\nLogFileName=ru\xe9n.csv\nInterval=\nID=2");
+        ini.close();
+        const auto get = [](const char* key) {
+            return QtPlatform().readSetting("Sequor", "Settings", key, "-");
+        };
+        QCOMPARE(QStringList(
+                     {get("Device"), get("LogFileName"), get("Interval"), get("ID"), get("Query")}),
+                 QStringList({"\ufffd\ufffd", "ru\ufffdn.csv", "", "2", "-"}));
         // Values come back as written, read by a separate object: nothing of them lives in the
         // writer. A missing key gives the default.
         const QStringList values =

@@ -1,9 +1,6 @@
-// The settings record: what a recall makes of stored values, what a save writes, the captions
-// of the named sets, and the real store with damaged files.
-#include "platform/ui/QtPlatform.h"
+// The settings record: what a recall makes of stored values, the defaults, and the set a command
+// line names.
 #include "settings/SettingsRecord.h"
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace settings;
@@ -43,24 +40,6 @@ private slots:
         // An empty store gives the recall defaults; Recall Default differs only in the file name.
         QCOMPARE(Differences(ReadRecord([](const QString&) { return QString(); })), QStringList());
         QCOMPARE(Differences(BuiltInDefaults()), QStringList({"LogFileName=test.csv"}));
-    }
-
-    // A store file cut short, holding empty values and bytes that are no UTF-8, gives what it
-    // can and defaults for the rest; an empty value is kept empty, not taken as missing.
-    void damagedStoreFile() {
-        QTemporaryDir config;
-        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        QDir(config.path()).mkpath("Sequor");
-        QFile ini(config.filePath("Sequor/Sequor.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Settings]\nDevice=\xff\xfe\x80\nLogFileName=ru\xe9n.csv\nInterval=\nID=2");
-        ini.close();
-        platform::QtPlatform p;
-        const Record record = ReadRecord([&](const QString& key) {
-            return p.readSetting(AppName, SectionName(0), key, QString());
-        });
-        QCOMPARE(Differences(record), QStringList({"LogFileName=ru\ufffdn.csv", "Interval=", "ID=2",
-                                                   "Device=\ufffd\ufffd\ufffd"}));
     }
 
     // The set a command line names; sets 2 and 4 are saved, as "2" and "Warm up".
