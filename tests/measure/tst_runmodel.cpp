@@ -1,6 +1,5 @@
-// What a run and the connection decide outside the window: one answer's processing, the
-// progress bar's scale and labels, and the identification rules.
-#include "measure/Connection.h"
+// What a run decides outside the window: one answer's processing, the progress bar's scale and
+// labels, and when Start may be clicked.
 #include "measure/Run.h"
 #include <QTest>
 #include <climits>
@@ -66,23 +65,6 @@ private slots:
         QVERIFY(StartEnabled(true, true, true, false));
         QVERIFY(!StartEnabled(true, true, true, true));
         QVERIFY(!StartEnabled(false, true, true, false));
-    }
-
-    void identification_data() {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("part of the answer, any case")
-            << QByteArray("SIMLAB,M401A,0") << "m401" << true;
-        QTest::newRow("empty answer") << QByteArray() << "" << false;
-        QTest::newRow("empty text matches any answer") << QByteArray("X") << "" << true;
-        QTest::newRow("not contained") << QByteArray("HP3478A") << "M401" << false;
-        QTest::newRow("no locale folding") << QByteArray("\xe9") << "\u00c9" << false;
-    }
-    void identification() {
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, typed);
-        QTEST(IdentificationMatches(answer, typed), "matches");
     }
 };
 
