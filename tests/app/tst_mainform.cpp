@@ -139,21 +139,16 @@ private slots:
         QCOMPARE(positions(), before);
     }
 
-    // "?" anywhere after the program name shows only the about box. The program keeps running
-    // when a write goes over the system's file-size limit: the write fails instead.
+    // A "?" in the program's own name is no argument: the driver is asked for, and fails with
+    // a box. The program keeps running when a write goes over the system's file-size limit:
+    // the write fails instead.
     void questionMark() {
         std::signal(SIGXFSZ, SIG_DFL);
         ScriptedPlatform sys;
         qputenv("SEQUOR_BUS", "sim:/nonexistent/bench.json");
-        QObject scope; // ends the timer with the test
-        QTimer::singleShot(100, &scope, [] {
-            if (QWidget* about = QApplication::activeModalWidget()) about->close();
-        });
-        QCOMPARE(RunSequor({"sequor", "-x", "a?b"}), 0); // the about box, not the missing bench
-        QVERIFY(std::signal(SIGXFSZ, SIG_DFL) == SIG_IGN);
-        // The program's own name is no argument: the driver is asked for, and fails with a box.
         sys.answerBox(Answer::Ok, "Initialization Error");
         QCOMPARE(RunSequor({"/opt/what?/sequor"}), 1);
+        QVERIFY(std::signal(SIGXFSZ, SIG_DFL) == SIG_IGN);
     }
 };
 

@@ -59,8 +59,6 @@ private slots:
                 Inst(5, R"(, "*IDN?": "a,50µV%1-m")"),
             "50µv%1|MEAS?|  Connected to 50µv%1 at address 5  |5|A,50µV%1-M|TSC|Test|"
             "[I/O Error]");
-        // A recalled device text enables Connect while "None" is chosen.
-        row("mode2 id=X connect", Inst(7), "X|MEAS?|  Not Connected  |0|-|K|-");
         // A failed search leaves the descriptor on the instrument connected before.
         row("mode1 id=M401A connect id=NOWHERE connect", two,
             "NOWHERE|MEAS?|  Not Connected  |3||K|DeviceID|"
