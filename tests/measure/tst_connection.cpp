@@ -66,8 +66,6 @@ private slots:
         // A write error answered with OK goes on searching; Start needs applied timing.
         row("id=88 clear connect", err,
             "88|MEAS?|  Connected to 88 at address 5  |5|FLUKE 8840A|TC|Test" + errBox);
-        row("id=88 connect (Cancel)", err,
-            "88|MEAS?|  Not Connected  |0||KM|-" + errBox + "|ended");
         // Without a query, Test and Start stay off and the query box gets the focus.
         row("q=___ mode2 addr=7 connect", Inst(2) + ", " + Inst(7),
             "|   |  Connected to address 7  |7|-|C|MeasQuery");

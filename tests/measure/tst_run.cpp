@@ -104,7 +104,7 @@ private slots:
         f.p.settings.setMeasurement({c.exclude, {}, false, c.sep});
         f.p.controller.stop(); // as a stopped run leaves it: the next run starts afresh
         QFile old(log);
-        if (c.existing) QVERIFY(old.open(QIODevice::WriteOnly) && old.write(Crlf("old|log|l")));
+        if (c.existing) QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old\r\nlog\r\n"));
         old.close();
         for (const auto& [title, answer] : c.boxes)
             f.sys.answerBox(answer, title);
@@ -138,7 +138,6 @@ private slots:
         QCOMPARE(f.sys.pendingAnswers(), 0);
         QCOMPARE(f.sys.ended, c.end == Ended);
         QCOMPARE(armed, c.armed);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Test.csv"});
         // The PC time is the wall clock: a time of day between start and end.
         QByteArray raw = ReadAll(log), normal = raw;
         for (QTime t = before.addSecs(-1); t <= after.addSecs(1); t = t.addSecs(1))
