@@ -102,7 +102,6 @@ private slots:
         for (int i = 0; i < 3; ++i)
             f.p.Check_Log[i]->setChecked(c.columns.contains("PTS"[i]));
         f.p.settings.setMeasurement({c.exclude, {}, false, c.sep});
-        f.p.controller.stop(); // as a stopped run leaves it: the next run starts afresh
         QFile old(log);
         if (c.existing) QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old\r\nlog\r\n"));
         old.close();

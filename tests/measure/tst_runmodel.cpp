@@ -17,7 +17,6 @@ private slots:
                       QString result) {
             QTest::newRow(name) << excluded << decimal << sep << result;
         };
-        row("as read", "+1.050E+01VDC", false, ".", "+1.050E+01VDC|+1.050E+01VDC|10.5|1");
         row("decimal", "1.2345E-03", true, ",", " ,0012345|,0012345|0.0012345|1");
         row("decimal, no number", "+1.0E+00", true, ",", "+1,0E+00|+1,0E+00|1|0");
         row("NUL kept", QByteArray("7\0x", 3), false, ".",

@@ -64,19 +64,14 @@ class TestTestForm : public QObject {
 private slots:
 
     // Exclusions made for another instrument: asked once after the first answer, Yes clears
-    // them. The user builds the first exclusion from a selection, meets both Info boxes (no
-    // selection, a blank query),
-    // converts, types an exclusion no bus answer can carry (refused on OK, not turned into a
-    // "?" wildcard), mends it, and hands it all back with OK.
+    // them. The user builds the first exclusion from a selection, converts, finds Enter in an
+    // empty query box does nothing, types an exclusion no bus answer can carry (refused on OK,
+    // not turned into a "?" wildcard), mends it, and hands it all back with OK.
     void buildAndAccept() {
         Bench3 b({}, "E+00", "K2000", "MEAS?");
         b.sys.answerBox(Answer::Yes, "Measurement Query and Exclusions mismatch");
         b.open();
         QCOMPARE(b.state(), "+1.2345VDC|||raw|OK|Text_Exclude_0");
-
-        b.sys.answerBox(Answer::Ok, "Info");
-        b.form->Button_Add_Click(0); // nothing selected
-        QCOMPARE(QApplication::focusWidget(), b.ui()->Text_Response);
 
         // Selected with the mouse, then the focus moves to the button before the click.
         b.ui()->Text_Response->setSelection(7, 3);
@@ -90,7 +85,6 @@ private slots:
 
         b.ui()->Text_MeasQuery->clear();
         QVERIFY(!b.ui()->Button_Refresh->isEnabled() && !b.ui()->Button_OK->isEnabled());
-        QCOMPARE(b.ui()->Text_Response->text(), "");
         // Enter does nothing then, as the disabled Refresh: no empty query, no read to fail.
         const int boxes = int(b.sys.boxes.size());
         QTest::keyClick(b.ui()->Text_MeasQuery, Qt::Key_Return);
@@ -136,7 +130,6 @@ private slots:
         QCOMPARE(b.state(), "+1.2345VDC|E+00||raw|OK|Text_Exclude_1");
         QTest::mouseClick(b.ui()->Button_Clear_0, Qt::LeftButton);
         QCOMPARE(b.state(), "+1.2345E+00VDC|||raw|OK|Text_Exclude_0");
-        QVERIFY(!b.ui()->Button_Clear_0->isEnabled());
         b.ui()->Text_MeasQuery->setText("WORD?");
         b.ui()->Check_SciToDec->setChecked(true);
 
