@@ -51,6 +51,7 @@ struct MainFormProbe {
     void Combo_Addr_Click() { form.connectionPart->Combo_Addr_Click(); }
     void Menu_File_Click() { form.logFilePart->Menu_File_Click(); }
     void Menu_Exit_Click() { form.Menu_Exit_Click(); }
+    void Option_ID_Click(int index) { form.connectionPart->Option_ID_Click(index); }
     void CondOnIndicator(bool on) { form.condPart->CondOnIndicator(on); }
     void StartTimer(float seconds) { controller.wait(seconds); }
 

@@ -1,5 +1,6 @@
 // Runs without a window: the real program on a bench file, its log checked byte for byte, its
 // exit codes and its stop sigterms.
+#include "LogBytes.h"
 #include "common/CommandLine.h"
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,15 +23,6 @@ const QByteArray Bench = R"({ "instruments": [
 
 using Set = QMap<QString, QString>;
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-}
-
-// The lines joined by '|', as a log holds them: every line ends in CR LF.
-QByteArray Crlf(QByteArray lines) {
-    return lines.replace('|', "\r\n") + "\r\n";
-}
 } // namespace
 
 class TestHeadless : public QObject {
@@ -121,10 +113,10 @@ private slots:
             return seen.contains(text);
         };
         const bool slowQuery = set["Query"] == "SLOW?";
-        if (sigterms && slowQuery)
-            QTRY_VERIFY2_WITH_TIMEOUT(saw(QProcess::StandardError, "Log: "), seen, 10000);
-        else if (sigterms)
-            QTRY_VERIFY2_WITH_TIMEOUT(saw(QProcess::StandardOutput, "\n"), seen, 10000);
+        if (sigterms)
+            QTRY_VERIFY2_WITH_TIMEOUT(slowQuery ? saw(QProcess::StandardError, "Log: ")
+                                                : saw(QProcess::StandardOutput, "\n"),
+                                      seen, 10000);
         QElapsedTimer clock;
         clock.start();
         for (int n = 0; n < sigterms; ++n) {

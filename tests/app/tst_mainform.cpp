@@ -47,9 +47,9 @@ private slots:
     // A user's walk through the window's keys, boxes and menus. However showing and activating
     // arrive, even while the splash is up, the first activation and its splash run once. Tab
     // and Shift+Tab leave and re-enter one box of each filter, the box's lost-focus handling
-    // runs (a name without ".csv" is questioned), and Escape changes nothing. AltGr's character
-    // meets the box's filter; Alt+L opens Too&ls, not C&lear; a second About click brings the
-    // open about box forward; the address mode hides the ID answer row and moves nothing else.
+    // runs (a name without ".csv" is questioned), and Escape changes nothing. Alt+L opens
+    // Too&ls, not C&lear; a second About click brings the open about box forward; the address
+    // mode hides the ID answer row and moves nothing else.
     void tabLeavesEveryBox() {
         FormFixture f(BenchJson(Instruments));
         f.form->Form_Load();
@@ -86,12 +86,6 @@ private slots:
             QCOMPARE(edit->text(), name ? "run.csv" : "1");
             QCOMPARE(f.sys.pendingAnswers(), 0);
         }
-        QLineEdit* edit = f.ui()->Text_FileName;
-        edit->setCursorPosition(0);
-        QKeyEvent altGr(QEvent::KeyPress, Qt::Key_Backslash, Qt::GroupSwitchModifier, "\\");
-        QApplication::sendEvent(edit, &altGr);
-        QCOMPARE(edit->text(), QString("run.csv"));
-
         f.p.Text_Time[0]->setFocus();
         QMenu* opened = nullptr;
         QTimer::singleShot(0, [&] {
@@ -103,16 +97,10 @@ private slots:
         QCOMPARE(opened->objectName(), QString("Menu_Tools"));
         QVERIFY(QApplication::focusWidget() != f.ui()->Button_Clear);
 
-        const auto aboutBoxes = [&] {
-            QList<QWidget*> open;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (qobject_cast<frmAbout*>(w) && w->isVisible()) open << w;
-            return open;
-        };
         for (int click = 0; click < 2; ++click)
             f.ui()->Menu_AboutSequor->trigger();
-        QCOMPARE(aboutBoxes().size(), 1);
-        aboutBoxes()[0]->close();
+        QCOMPARE(f.form->findChildren<frmAbout*>().size(), 1);
+        f.form->findChild<frmAbout*>()->close();
 
         const auto positions = [&] {
             return QList<QPoint>{f.ui()->Text_MeasQuery->mapTo(f.form.get(), QPoint()),

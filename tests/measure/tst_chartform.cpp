@@ -1,8 +1,6 @@
-// The chart window of a run on the simulated bench: what it draws, zoom and Follow, export; and
-// a file that is not a log.
+// The chart window of a run on the simulated bench: what it draws, zoom and Follow.
 #include "FormFixture.h"
 #include "measure/ui/ChartForm.h"
-#include "platform/ScriptedPlatform.h"
 
 #include <QApplication>
 #include <QFile>
@@ -13,7 +11,6 @@
 #include <QtCharts/QValueAxis>
 
 using namespace Qt::Literals::StringLiterals;
-using platform::Answer;
 using Segments = QList<QList<QPointF>>;
 
 namespace {
@@ -89,17 +86,6 @@ private slots:
         chart->ui.Button_Reset->click();
         QVERIFY(chart->ui.Check_Follow->isChecked() && x->min() == 0 && x->max() >= 1);
 
-        // Exports at the window's size (SVG goes the same way), named after the log.
-        f.sys.answerFileDialog(dir.filePath(u"c.png"_s));
-        chart->ui.Button_ExportPng->click();
-        QCOMPARE(QImage(dir.filePath(u"c.png"_s)).size(), chart->ui.Chart_Plot->size());
-        QCOMPARE(f.sys.fileDialogs.first().proposedName, u"Test.png"_s);
-
-        // A file that is not a log opens nothing.
-        Write(dir.filePath(u"notes.csv"_s), "Sequence;Measured\r\nx;3\r\n"_ba,
-              QIODevice::WriteOnly);
-        f.sys.answerBox(Answer::Ok, u"Open Log File in Chart"_s);
-        QVERIFY(!ChartForm::ShowFile(f.form.get(), dir.filePath(u"notes.csv"_s)));
         chart->close();
     }
 };

@@ -1,3 +1,4 @@
+#include "LogBytes.h"
 #include "measure/LogFile.h"
 
 #include <QFile>
@@ -5,11 +6,6 @@
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
-
-static QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 class TestLogFile : public QObject {
     Q_OBJECT

@@ -70,8 +70,6 @@ private slots:
         row("empty", {}, {}, u"Line 1: the file ends before the header"_s);
         row("few fields", "sep=;\r\nTime;Sequence;Measured\r\n12:00:00;1;2\r\n12:00:01\r\n"_ba,
             u"43200:2"_s, u"Line 4: \"12:00:01\" has fewer fields"_s);
-        row("bad time", "Time;Measured\r\n25:00:00;1\r\n"_ba, {},
-            u"Line 2: \"25:00:00\" is not a Time value"_s);
         row("after the end", invalid + "3;4\r\n", u"1:2"_s,
             u"Line 5: text after the end of the run"_s);
         row("an invalid measurement", invalid, u"1:2"_s, {});

@@ -1,6 +1,7 @@
 // Whole runs of the main window against a simulated bench, with the log file checked byte for
 // byte.
 #include "FormFixture.h"
+#include "LogBytes.h"
 #include "measure/LogFile.h"
 
 #include <QApplication>
@@ -15,16 +16,6 @@ using platform::Answer;
 
 namespace {
 const QString Stopped = "Stop'd by User", Ended = "ended";
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The lines joined by '|', as the log holds them: every line ends in CR LF.
-QByteArray Crlf(QByteArray lines) {
-    return lines.replace('|', "\r\n") + "\r\n";
-}
 
 // True while this process holds a descriptor on the file.
 bool HeldOpen(const QString& path) {

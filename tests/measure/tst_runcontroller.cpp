@@ -1,6 +1,7 @@
 // Whole runs of the run controller on the simulated bench, without a window: what it emits is
 // what the log holds, byte for byte, and stop(), a refused write, a met condition and a bad
 // answer end it.
+#include "LogBytes.h"
 #include "TestBench.h"
 #include "measure/LogFile.h"
 #include "measure/RunController.h"
@@ -27,10 +28,6 @@ struct Continue : bus::ErrorPolicy {
     bus::Next decide(const bus::Error&) override { return bus::Next::Continue; }
 };
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 class TestRunController : public QObject {
@@ -77,13 +74,13 @@ private slots:
         conditions->at = endAt;
         run.setConditions(std::move(conditions));
         QTemporaryDir dir;
-        RunSettings s;
-        s.query = "MEAS?";
-        s.columns = {false, false, true};
-        s.sequenceCount = 3;
-        s.intervalSeconds = stop == "wait" ? 60 : 0;
-        s.logPath = dir.filePath("Test.csv");
-        s.logName = "Test.csv";
+        RunSettings s{.query = "MEAS?",
+                      .columns = {false, false, true},
+                      .sequenceCount = 3,
+                      .intervalSeconds = stop == "wait" ? 60.0f : 0.0f,
+                      .logPath = dir.filePath("Test.csv"),
+                      .logName = "Test.csv",
+                      .measurement = {}};
         s.measurement.DecNotation = decimal;
 
         QByteArray written = "sep=;\r\n" + HeaderLine(s.columns) + "\r\n", shown;
