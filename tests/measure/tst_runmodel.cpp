@@ -2,7 +2,6 @@
 // labels, and when Start may be clicked.
 #include "measure/Run.h"
 #include <QTest>
-#include <climits>
 
 class TestRunModel : public QObject {
     Q_OBJECT
@@ -42,7 +41,6 @@ private slots:
         QTest::newRow("small") << 21.0 << 1.0 << "1|20|21|1";
         QTest::newRow("above int range")
             << 4294967296.0 << 2147483648.0 << "2147483648|2147483648|2147483647|1073741823";
-        QTest::newRow("1e20") << 1e20 << 1.0 << "1|100000000000000000000|2147483647|0";
         QTest::newRow("pasted fraction, a row past it") << 2.5 << 3.0 << "3|0|2|2";
     }
     void progress() {
