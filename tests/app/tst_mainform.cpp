@@ -1,4 +1,4 @@
-// Start-up, first activation, the indicator and closing of the main window.
+// Start-up, first activation, the keys and menus, and closing of the main window.
 #include "Focus.h"
 #include "FormFixture.h"
 #include "app/Program.h"
