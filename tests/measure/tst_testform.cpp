@@ -74,6 +74,7 @@ private slots:
         QCOMPARE(b.state(), "+1.2345VDC|||raw|OK|Text_Exclude_0");
 
         // Selected with the mouse, then the focus moves to the button before the click.
+        b.ui()->Text_Response->setFocus();
         b.ui()->Text_Response->setSelection(7, 3);
         b.ui()->Button_Add_0->setFocus(Qt::MouseFocusReason);
         QVERIFY(!b.ui()->Text_Response->hasSelectedText());
