@@ -1,16 +1,10 @@
 #include "FormFixture.h"
 #include <QElapsedTimer>
 
-namespace {
-std::unique_ptr<MainForm> FreshForm(bus::Session& session) {
-    auto form = std::make_unique<MainForm>(session);
-    form->SetSplashSeconds(0);
-    return form;
-}
-} // namespace
-
 FormFixture::FormFixture(const QByteArray& benchJson, bool worker)
-    : bench(benchJson, worker), form(FreshForm(bench.session())), p(*form) {}
+    : bench(benchJson, worker), form(std::make_unique<MainForm>(bench.session())), p(*form) {
+    form->SetSplashSeconds(0);
+}
 
 bool FormFixture::start(bool show) {
     try {

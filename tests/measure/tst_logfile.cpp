@@ -1,70 +1,48 @@
+#include "LogBytes.h"
 #include "measure/LogFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
-
-static QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 class TestLogFile : public QObject {
     Q_OBJECT
 private slots:
-    void proposeFreeName() {
+    // The free name proposed for an existing log, and the path of a name in its folder.
+    void names() {
         QStringList got;
-        for (const QString& name : u"Test_05.csv Test_19.csv Test_98.csv Test_9.csv Test_0.csv "
-                                   "Test_20.csv Test_99.csv Test_00.csv Test_123.csv Test_a1.csv "
-                                   "Data Run.CSV Run.txt a.csv_2.csv"_s.split(' '))
+        for (const QString& name : u"Test_05.csv Test_98.csv Test_9.csv Test_99.csv Test_00.csv "
+                                   "Test_123.csv Test_a1.csv Data Run.CSV a.csv_2.csv"_s.split(' '))
             got << ProposeFreeName(name);
-        QCOMPARE(got.join(' '), u"Test_06.csv Test_20.csv Test_99.csv Test_10.csv Test_1.csv "
-                                "Test_20_1.csv Test_99_1.csv Test_00_1.csv Test_123_1.csv "
-                                "Test_a1_1.csv Data_1.csv Run.CSV_1.csv Run.txt_1.csv a_3.csv"_s);
-    }
+        QCOMPARE(got.join(' '), u"Test_06.csv Test_99.csv Test_10.csv Test_99_1.csv Test_00_1.csv "
+                                "Test_123_1.csv Test_a1_1.csv Data_1.csv Run.CSV_1.csv a_3.csv"_s);
 
-    void headerLine() {
-        // Every allowed choice of columns; bits: PC time 4, time from start 2, sequence 1.
-        QByteArrayList got;
-        for (int m = 1; m < 8; ++m)
-            got << HeaderLine({bool(m & 4), bool(m & 2), bool(m & 1)});
-        QCOMPARE(got.join('|'), "Sequence;Measured|Time From Start;Measured|"
-                                "Time From Start;Sequence;Measured|Time;Measured|"
-                                "Time;Sequence;Measured|Time;Time From Start;Measured|"
-                                "Time;Time From Start;Sequence;Measured");
-    }
-
-    void rowPrefix() {
-        const QTime t(13, 5, 9);
-        const QByteArray pc = PcTimeText(t).toLocal8Bit();
-        QVERIFY(pc.contains("05") && pc.contains("09"));
-        QCOMPARE(RowPrefix({true, true, true}, t, 3725.0f, 12), pc + ";1:02:05;12;");
-        QCOMPARE(RowPrefix({false, true, false}, t, 0.0f, 1), "0:00:00;"_ba);
-        QCOMPARE(RowPrefix({false, false, true}, t, 30.0f, 2), "2;"_ba);
-        // A run may pass 2^31 sequences; the count goes on, it does not wrap.
-        QCOMPARE(RowPrefix({false, false, true}, t, 0.0f, 2147483648), "2147483648;"_ba);
-    }
-
-    void consoleLine() {
-        const QTime t(13, 5, 9);
-        const QByteArray pc = PcTimeText(t).toLocal8Bit();
-        // The sequence number leads once, whether or not the log has its column.
-        QCOMPARE(ConsoleLine(12, {true, true, true}, t, 3725.0f, " 1,5"),
-                 "12\t" + pc + "\t1:02:05\t 1,5");
-        QCOMPARE(ConsoleLine(3, {false, false, true}, t, 0.0f, "a;b"), "3\ta;b"_ba);
-    }
-
-    void logFilePath() {
         QCOMPARE(LogFilePath(u"/data/logs"_s, u"a.csv"_s), u"/data/logs/a.csv"_s);
-        QCOMPARE(LogFilePath(u"/"_s, u"a.csv"_s), u"/a.csv"_s);
         QCOMPARE(LogFilePath(u"/d"_s, u"..a.csv"_s), u"/d/..a.csv"_s);
         // Names that would leave the folder, or name none.
         for (const QString& bad :
              {u".."_s, u"."_s, QString(), u"../x.csv"_s, u"..\\x.csv"_s, u"a\0b"_s})
             QVERIFY2(LogFilePath(u"/d"_s, bad).isEmpty(), qPrintable(bad));
+    }
+
+    // The header and the row's first fields for a choice of columns.
+    void rowText() {
+        QByteArrayList headers;
+        for (const std::array<bool, 3>& columns :
+             {std::array{false, false, true}, {false, true, false}, {true, true, true}})
+            headers << HeaderLine(columns);
+        QCOMPARE(headers.join('|'), "Sequence;Measured|Time From Start;Measured|"
+                                    "Time;Time From Start;Sequence;Measured");
+        const QTime t(13, 5, 9);
+        const QByteArray pc = PcTimeText(t).toLocal8Bit();
+        QCOMPARE(RowPrefix({true, true, true}, t, 3725.0f, 12), pc + ";1:02:05;12;");
+        // A run may pass 2^31 sequences; the count goes on, it does not wrap.
+        QCOMPARE(RowPrefix({false, false, true}, t, 0.0f, 2147483648), "2147483648;"_ba);
+        // On the console the sequence number leads once, whether or not the log has its column.
+        QCOMPARE(ConsoleLine(12, {true, true, true}, t, 3725.0f, " 1,5"),
+                 "12\t" + pc + "\t1:02:05\t 1,5");
     }
 
     void logWriter() {
@@ -82,22 +60,12 @@ private slots:
         }
         writer.close();
         QVERIFY(!writer.writeLine("late"));
-        QCOMPARE(ReadAll(path), expected);
 
         // The "File Error" box text each failure to open leads to.
         const auto box = [&](const QString& p) { return OpenFailureText(writer.open(p), "a"); };
         QCOMPARE(box(dir.filePath(u"missing/a.csv"_s)), u"Invalid File Name: a."_s);
-        // A plain file where a folder should be: this test program itself.
-        QCOMPARE(box(QCoreApplication::applicationFilePath() + "/a.csv"),
-                 u"Invalid File Name: a."_s);
-        QCOMPARE(box(QString()), u"Invalid File Name: a."_s);
         QCOMPARE(box(dir.path()), u"Can't open file a."_s);
         QVERIFY(!writer.isOpen());
-        if (geteuid() == 0) QSKIP("root may write into a read-only folder");
-        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-        const QString failure = box(dir.filePath(u"a.csv"_s));
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(failure, u"Permission denied. File probably already open by other program."_s);
     }
 };
 

@@ -25,27 +25,16 @@ private slots:
         row("x unit", "VDC"_ba, "+1.2345E+00VDC"_ba, "+1.2345E+00"_ba);
         row("x star-comma", "*,"_ba, "NORM,+1.2E-3"_ba, "+1.2E-3"_ba);
         row("x ending in a star keeps the text up to it", "VD*"_ba, "1VDC"_ba, "1"_ba);
-        row("x comma-star", ",*"_ba, "+1.2E-3,OK"_ba, "+1.2E-3"_ba);
-        row("x two before", "??E"_ba, "5.00E+01"_ba, "5.+01"_ba);
-        row("x one after", "E?"_ba, "12E3"_ba, "12"_ba);
-        row("x first occurrence", ","_ba, "1,2,3"_ba, "12,3"_ba);
         row("x A clipped", "??E"_ba, "1E5"_ba, "5"_ba);
         row("x B past end", "V???"_ba, "1.5VD"_ba, "1.5"_ba);
         row("x star in middle", "A*B"_ba, "xA*By AxB"_ba, "xy AxB"_ba);
-        row("x empty pattern", QByteArray(), "abc"_ba, "abc"_ba);
         row("x NUL bytes", QByteArray("\0?", 2), QByteArray("a\0bc", 4), "ac"_ba);
-        const QByteArray sevens(1 << 20, '7'), big = sevens + "VDC";
-        row("x 1 MB answer", "VDC"_ba, big, sevens);
-        row("x 1 MB of ?", QByteArray(1 << 20, '?'), big, big);
         row("x 1 MB of *", QByteArray(1 << 20, '*'), "1V"_ba, "1V"_ba);
         row("d leading plus", QByteArray(), "+1.000E+00"_ba, "!+1.000E+00"_ba);
-        row("d minus half", QByteArray(), "-0.5"_ba, "-.5"_ba);
         row("d small with unit", QByteArray(), "1.2345E-03VDC"_ba, " .0012345"_ba);
         row("d leading point", QByteArray(), ".5"_ba, "!.5"_ba);
         row("d leading letter", QByteArray(), "V1"_ba, "!V1"_ba);
-        row("d empty", QByteArray(), QByteArray(), "!"_ba);
         row("l first point only", ","_ba, " 1.2.3"_ba, " 1,2.3"_ba);
-        row("l first comma only", "."_ba, "1,234,5"_ba, "1.234,5"_ba);
         row("l other separator acts as point", ";"_ba, "1,5"_ba, "1.5"_ba);
     }
     void text() {
@@ -64,27 +53,18 @@ private slots:
     void numbers_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<double>("value");
-        row("v answer", "+1.2345E+00VDC"_ba, 1.2345);
         row("v blanks anywhere", " - 1 . 5 "_ba, -1.5);
-        row("v bare exponent", "1e+"_ba, 1.0);
-        row("v D, blanks in exponent", "1 D+ 3"_ba, 1000.0);
         row("v point first, lower d", "-.5d-2"_ba, -0.005);
         row("v comma stops", "1,5"_ba, 1.0);
         row("v hex", " &h1Fg"_ba, 31.0);
-        row("v octal stops at 8", "&O178"_ba, 15.0);
         row("v leading zeros", "0000.000125"_ba, 0.000125);
         row("v overflow", "-9e99999999999999999999"_ba, -DBL_MAX);
-        row("v huge hex", "&H" + QByteArray(400, 'F'), DBL_MAX);
-        row("v 1 MB of digits", QByteArray(1 << 20, '9'), DBL_MAX);
         row("t negative zero", " 0"_ba, -0.0);
         row("t 15 digits", " 666.666666666667"_ba, 2.0 / 3 * 1000);
         row("t 0.00099", " 9.9E-04"_ba, 0.00099);
         row("t 1E15", " 1E+15"_ba, 1e15);
         row("t rounds up to 1E15", " 1E+15"_ba, 999999999999999.9);
-        row("t largest", " 1.79769313486232E+308"_ba, DBL_MAX);
         row("t nan", " NaN"_ba, std::nan(""));
-        row("t inf", "-Inf"_ba, -HUGE_VAL);
-        row("s third", " .3333333"_ba, 1.0 / 3);
         row("s 8 digits rounded", " 16777220"_ba, 16777216.0);
     }
     void numbers() {
