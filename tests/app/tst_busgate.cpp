@@ -119,31 +119,25 @@ struct Main {
 // Something the user does to the main window.
 using MainAct = std::function<void(Ui::MainForm*)>;
 
-// A dialog that declares its button and combo box.
+// A dialog that declares its combo box and leaves a button free.
 struct Gated {
     Gated() {
-        for (auto* w : std::initializer_list<QWidget*>{go, combo}) {
+        for (auto* w : std::initializer_list<QWidget*>{free, combo}) {
             w->setParent(&dialog);
             w->move(0, 40 * int(dialog.children().size()));
         }
         combo->addItems({"0", "1"});
         combo->setEditable(true);
-        QObject::connect(go, &QPushButton::clicked, [this] { ++clicks; });
-        ctl::RefuseDuringBus(activity, &dialog, {go, combo});
+        ctl::RefuseDuringBus(activity, &dialog, {combo});
     }
     gpib::BusActivity activity;
     QDialog dialog;
-    QPushButton* go = new QPushButton("&Go");
+    QPushButton* free = new QPushButton("Free");
     QComboBox* combo = new QComboBox;
-    int clicks = 0;
-    // What the input did: clicks, the combo's text, and which control has the focus.
+    // What the input did: the combo's text, and which control has the focus.
     QString effect() const {
         const QWidget* focus = QApplication::focusWidget();
-        return QStringLiteral("%1 %2 %3")
-            .arg(clicks)
-            .arg(combo->currentText(), focus == go ? "go"
-                                       : focus     ? "combo"
-                                                   : "-");
+        return combo->currentText() + (focus == free ? " free" : focus ? " combo" : " -");
     }
 };
 
@@ -167,12 +161,10 @@ private slots:
     // acts as usual once the transaction has ended.
     void refusal_data() {
         QTest::addColumn<QString>("effects"); // during the transaction, then after it
-        // A press gives the focus before anyone sees it: focus is no input that starts anything.
-        QTest::newRow("click") << "0 0 go, 1 0 go";
-        QTest::newRow("wheel") << "0 0 combo, 0 1 combo";
-        QTest::newRow("typing into the combo box's line") << "0 0 combo, 0 07 combo";
-        QTest::newRow("Tab") << "0 0 go, 0 0 go";
-        QTest::newRow("Escape") << "0 0 -, 0 0 -"; // closed
+        QTest::newRow("wheel") << "0 combo, 1 combo";
+        QTest::newRow("typing into the combo box's line") << "0 combo, 07 combo";
+        QTest::newRow("Tab") << "0 free, 0 free";
+        QTest::newRow("Escape") << "0 -, 0 -"; // closed
     }
     void refusal() {
         const QString input = QTest::currentDataTag();
@@ -185,7 +177,6 @@ private slots:
             if (busy) transaction.emplace(g.activity);
             QWheelEvent wheel({5, 5}, g.combo->mapToGlobal(QPoint(5, 5)), {}, {0, -120},
                               Qt::NoButton, {}, Qt::NoScrollPhase, false);
-            if (input == "click") Click(g.go);
             if (input == "wheel") QApplication::sendEvent(g.combo, &wheel);
             if (input.startsWith("typing")) QTest::keyClicks(g.combo->lineEdit(), "7");
             if (input == "Tab") QTest::keyClick(g.combo->lineEdit(), Qt::Key_Tab);
@@ -254,7 +245,9 @@ private slots:
 
     // Whatever is clicked or chosen while Connect waits for the last listener's answer, Connect
     // ends addressed to the instrument it reports, as the window shows it, and the run measures
-    // that one.
+    // that one. Exit while it waits for another's (the close box, with settings changed): the
+    // window stays until the answer awaited has come, the search ends there, and the window
+    // closes as usual, asking its question after the bus call.
     void duringConnect_data() {
         QTest::addColumn<MainAct>("act");
         QTest::newRow("Tools > Busmate")
@@ -262,21 +255,36 @@ private slots:
         QTest::newRow("Alt+C: Connect again") << MainAct([](Ui::MainForm* ui) {
             QTest::keyClick(ui->Button_Connect->window(), Qt::Key_C, Qt::AltModifier);
         });
+        QTest::newRow("Exit") << MainAct(
+            [](Ui::MainForm* ui) { ui->Button_Connect->window()->close(); });
     }
     void duringConnect() {
         QFETCH(MainAct, act);
+        const bool exit = QTest::currentDataTag() == QString("Exit");
         Main m;
         QVERIFY(m.start());
+        m.f.p.settings.markChanged();
+        if (exit) m.f.sys.answerBox(Answer::No, "Exit");
         ModalCloser closer;
-        OnJournal during(m.journal(), "12 W ID?", [&] { act(m.f.ui()); });
+        bool shownAfter = false;
+        OnJournal during(m.journal(), exit ? "7 W ID?" : "12 W ID?", [&] {
+            act(m.f.ui());
+            shownAfter = m.f.form->isVisible() && m.f.sys.boxes.isEmpty();
+        });
         Click(m.f.ui()->Button_Connect);
-        QVERIFY(!during.timer.isActive());
-        QCOMPARE(QVariantList({m.f.ui()->Frame1->title(), m.f.ui()->Text_DeviceID->text(),
-                               m.f.p.Option_ID[0]->isChecked(), closer.opened}),
-                 QVariantList({"  Connected to PROBE at address 12  ", "PROBE", true, 0}));
-        Click(m.f.ui()->Button_Start);
-        QCOMPARE(Written(m.journal()),
-                 QStringList({"3 W ID?", "7 W ID?", "12 W ID?", "12 W TEMP?"}));
+        QVERIFY(!during.timer.isActive() && shownAfter);
+        QStringList written = {"3 W ID?", "7 W ID?"};
+        if (exit) {
+            QTRY_VERIFY(!m.f.form->isVisible());
+        } else {
+            QCOMPARE(QVariantList({m.f.ui()->Frame1->title(), m.f.ui()->Text_DeviceID->text(),
+                                   m.f.p.Option_ID[0]->isChecked(), closer.opened}),
+                     QVariantList({"  Connected to PROBE at address 12  ", "PROBE", true, 0}));
+            Click(m.f.ui()->Button_Start);
+            written << "12 W ID?"
+                    << "12 W TEMP?";
+        }
+        QCOMPARE(Written(m.journal()), written);
     }
 
     // The test dialog's Refresh clicked while the dialog's own query pauses before reading the
@@ -295,26 +303,6 @@ private slots:
         Click(m.f.ui()->Button_Test);
         QVERIFY(during.done);
         QCOMPARE(Written(m.journal()), QStringList({"12 W TEMP?"}));
-    }
-
-    // Exit during Connect (the close box, with settings changed): the window stays until the
-    // answer awaited has come, the search ends there, and the window closes as usual, asking its
-    // question after the bus call.
-    void exitDuringConnect() {
-        Main m;
-        QVERIFY(m.start());
-        m.f.p.settings.markChanged();
-        m.f.sys.answerBox(Answer::No, "Exit");
-        bool shownAfterExit = false;
-        OnJournal during(m.journal(), "7 W ID?", [&] {
-            m.f.form->close();
-            shownAfterExit = m.f.form->isVisible() && m.f.sys.boxes.isEmpty();
-        });
-        Click(m.f.ui()->Button_Connect);
-        QVERIFY(shownAfterExit);
-        QTRY_VERIFY(!m.f.form->isVisible());
-        QCOMPARE(Written(m.journal()), QStringList({"3 W ID?", "7 W ID?"}));
-        QCOMPARE(m.f.sys.pendingAnswers(), 0);
     }
 
     // Busmate on the slow bench, with the worker, or without: then a slow answer blocks the

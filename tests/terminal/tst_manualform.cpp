@@ -111,19 +111,6 @@ private slots:
                  QList<int>({1, 4, 0}));
     }
 
-    // The help, a data file's marker with a long name, and the question on leaving with a list
-    // from another file.
-    void texts() {
-        const QString help = HelpText("/home/u/StartUp.gmg");
-        QVERIFY(
-            help.contains("\r\n list can be saved to either the /home/u/StartUp.gmg file,\r\n"));
-        // Every line ends with CR LF: no lone LF or CR anywhere.
-        QCOMPARE(help.count('\n') + help.count('\r'), 2 * help.count("\r\n"));
-        QCOMPARE(DataFileBegin("abcdefghijklmnopqrstuvwxyz1.dat"),
-                 QString("\r\n*** Begin Data File abcdefghijklmnopqrstuvwxyz1... ***\r\n"));
-        QVERIFY(ExitQuestion("/u/StartUp.gmg", "/u/alt.gmg").contains("file (/u/alt.gmg)?\n"));
-    }
-
     // A command error: bit 5 of the status byte under the registers method (1), bit 0 under
     // the serial poll (-1).
     void syntaxBytes() {
@@ -211,7 +198,7 @@ private slots:
     // 1, or empties the box when the help entry is all there is). Each kind of message: what
     // goes on the bus, and each answer on top of the box in full lines of 50 behind one prefix,
     // NUL included; the last message is in the list, selected. A character the bus cannot carry
-    // is refused with a box, nothing sent, recorded or written. The list on real files.
+    // is refused with a box, nothing sent or recorded. Clear leaves the help entry alone.
     void messagesAndLists() {
         const QByteArray longAnswer = QByteArray(60, 'x') + "\\u0000" + QByteArray(59, 'y');
         Terminal t(R"({ "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0",
@@ -259,32 +246,12 @@ private slots:
         t.send("VOLT 5µ");
         QCOMPARE(t.journal(), QStringList({"3 W VOLT 5\\xB5"}));
 
-        // Save an alternate list: proposes "Message".
-        t.sys.answerFileDialog(t.path("alt.gmg"));
-        t.form->SaveAlternateMessageList_Click();
-        QCOMPARE(t.sys.fileDialogs.last().proposedName, QString("Message"));
-        const QByteArray saved = FileBytes(t.path("alt.gmg"));
-        QCOMPARE(saved, MessageListBytes(t.form->Entries()));
         // Clear leaves the help entry alone.
         t.sys.answerBox(Answer::Yes, "Clear Outgoing Messages");
         t.form->ClrMessageList_Click();
         QCOMPARE(t.form->Entries(), QStringList({"<Help>"}));
         box->setEditText("XYZ");
         QCOMPARE(arrow(Qt::Key_Down), QString());
-        // A file that cannot be written: the box, and nothing else changes.
-        t.sys.answerFileDialog(t.path("missing/x.gmg"));
-        t.sys.answerBox(Answer::Ok, "File Write error");
-        t.form->SaveAlternateMessageList_Click();
-        QVERIFY(t.form->ListChanged && t.form->CurrentListFile == t.path("alt.gmg"));
-        // A character the bus cannot carry: nothing is written.
-        box->addItem("😀");
-        t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
-        t.sys.answerBox(Answer::Ok, "Invalid Character");
-        t.form->SaveMessageList_Click();
-        QCOMPARE(t.sys.pendingAnswers(), 0);
-        QVERIFY(
-            t.sys.boxes.last().text.startsWith("The Outgoing Message List holds the character 😀"));
-        QCOMPARE(FileBytes(t.path("alt.gmg")), saved);
     }
 };
 
