@@ -29,7 +29,11 @@ public:
     // The question for its eot byte it always answers: 4.
     QByteArray version;
 
-    bool open(QString*) override { return true; }
+    // An adapter unplugged cannot be opened; one that goes away breaks its stream.
+    bool plugged = true;
+    bool gone = false;
+
+    bool open(QString*) override { return plugged; }
     Sent write(const QByteArray& bytes, int) override {
         if (bytes.startsWith("++read")) {
             for (const Piece& p : answer_)
@@ -51,7 +55,7 @@ public:
         said_.pop_front();
         return bytes;
     }
-    bool broken() const override { return false; }
+    bool broken() const override { return gone; }
 
 private:
     struct Piece {

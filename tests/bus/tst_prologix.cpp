@@ -108,6 +108,54 @@ private slots:
         QTEST(int(verdict), "verdict");
     }
 
+    // Opening in scripted time: a board that resets when its port opens answers ++ver late and
+    // is still taken; one that never answers is given up at the deadline. An adapter that goes
+    // away fails the calls while it cannot be opened, and is opened afresh once it is back.
+    void opening_data() {
+        QTest::addColumn<qint64>("versionAt"); // 0: to each ++ver, -1: never
+        QTest::newRow("at once") << 0LL;
+        QTest::newRow("after a 2 s reset") << 2000LL;
+        QTest::newRow("never") << -1LL;
+    }
+    void opening() {
+        QFETCH(qint64, versionAt);
+        ScriptedClock clock;
+        ScriptedStream* stream = nullptr;
+        bool plugged = true;
+        int opened = 0;
+        Prologix::Options options;
+        options.clock = &clock;
+        Prologix adapter(
+            [&] {
+                auto s = std::make_unique<ScriptedStream>(clock);
+                s->plugged = plugged;
+                if (++opened > 1 || versionAt == 0)
+                    s->version = "Prologix version 6.107";
+                else if (versionAt > 0)
+                    s->say(versionAt, "Prologix version 6.107\r\n");
+                stream = s.get();
+                return s;
+            },
+            "scripted", options);
+        QString error;
+        QCOMPARE(adapter.start(&error), versionAt >= 0);
+        if (versionAt < 0) {
+            QVERIFY2(error.contains("did not answer ++ver within 10 s"), qPrintable(error));
+            QVERIFY(clock.now >= 10000 && clock.now < 11000);
+            return;
+        }
+        QVERIFY(clock.now >= versionAt);
+        const int ud = adapter.ibdev(0, 3, 0, 13, 1, 0);
+        QCOMPARE(adapter.ibwrt(ud, "A", 1), CMPL);
+        stream->gone = true;
+        plugged = false;
+        QCOMPARE(adapter.ibwrt(ud, "A", 1), ERR);
+        QCOMPARE(adapter.iberr(), ENEB);
+        plugged = true;
+        QCOMPARE(adapter.ibwrt(ud, "A", 1), CMPL);
+        QCOMPARE(opened, 3);
+    }
+
     // A session over a fake adapter. Data passes byte for byte, the four special bytes and NUL
     // included. An answer over the read's limit is an error, never a cut answer passed as
     // whole; into a file it goes whole and replaces what the file held. The listener search finds
