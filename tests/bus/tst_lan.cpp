@@ -5,6 +5,7 @@
 #include "bus/BusChoice.h"
 #include "bus/LanBus.h"
 #include "platform/ScriptedPlatform.h"
+#include "terminal/TerminalFixture.h"
 #include <QTemporaryDir>
 #include <QTest>
 #include <chrono>
@@ -144,7 +145,23 @@ private slots:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(driver->ibwrt(ud, "OUT 1", 5) & ERR, ERR);
     }
+    // Busmate's syntax check on a raw-socket instrument, which has no serial poll: the user is
+    // told so and the check turns itself off; the answer still arrives.
+    void busmateOnRawSockets() {
+        qputenv("SEQUOR_TEST_BACKEND", "raw");
+        Terminal t(QByteArray(Instruments).replace("%1", "x"));
+        qunsetenv("SEQUOR_TEST_BACKEND");
+        QVERIFY(t.start());
+        t.ui()->AddressButton_1->click(); // address 7
+        t.selection.SyntaxMethod[t.selection.SelectedButton] = -1;
+        t.sys.answerBox(platform::Answer::Ok, "Syntax Checking");
+        t.send("ID?");
+        QVERIFY(
+            t.sys.boxes.last().text.startsWith("The device at address 7 cannot be serial-polled"));
+        QCOMPARE(t.selection.SyntaxMethod[t.selection.SelectedButton], 0);
+        QVERIFY(t.form->Incoming.endsWith("OLD\r\n"));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestLan)
+QTEST_MAIN(TestLan)
 #include "tst_lan.moc"
