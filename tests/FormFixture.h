@@ -3,7 +3,6 @@
 #include "MainFormProbe.h"
 #include "TestBench.h"
 #include "platform/ScriptedPlatform.h"
-#include <functional>
 #include <memory>
 
 struct FormFixture {
@@ -13,11 +12,6 @@ struct FormFixture {
     // the program ended.
     bool start(bool show = false);
     Ui::MainForm* ui() const { return p.ui; }
-    // A back-to-back run of six MEAS? at address 3 into folder/file, whose bus is lost as
-    // loseBus (called before the start) arranges: OK to the "I/O Error" box, Cancel to the
-    // driver's "GPIB ERROR # 7". The milliseconds until the program ended, -1 if it did not.
-    qint64 RunUntilBusLost(const QString& folder, const QString& file,
-                           const std::function<void()>& loseBus);
 
     platform::ScriptedPlatform sys;
     BenchGuard bench;
