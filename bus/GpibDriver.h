@@ -122,6 +122,15 @@ protected:
         setStatus(CMPL, 0, 0);
         return static_cast<int>(table.size());
     }
+    // ibpad on such a back-end: EDVR for a number it never gave, EARG for an address out of
+    // range.
+    template <class D> int changePad(std::vector<D>& table, int ud, int pad) {
+        D* u = FindDescriptor(table, ud);
+        if (!u) return setStatus(ERR, EDVR, 0);
+        if (!ValidPad(pad)) return setStatus(ERR, EARG, 0);
+        u->pad = pad;
+        return setStatus(CMPL, 0, 0);
+    }
     int setStatus(int sta, int err, long cntl) {
         sta_ = sta;
         err_ = err;

@@ -307,11 +307,7 @@ int LanBus::ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
 }
 
 int LanBus::ibpad(int ud, int pad) {
-    Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (!ValidPad(pad)) return setStatus(ERR, EARG, 0);
-    u->pad = pad;
-    return setStatus(CMPL, 0, 0);
+    return changePad(descriptors_, ud, pad);
 }
 
 int LanBus::ibwrt(int ud, const void* buf, long count) {

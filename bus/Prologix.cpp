@@ -452,12 +452,9 @@ int Prologix::ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
 }
 
 int Prologix::ibpad(int ud, int pad) {
-    Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (!ValidPad(pad)) return setStatus(ERR, EARG, 0);
-    if (u->pad != pad) u->unread.clear();
-    u->pad = pad;
-    return setStatus(CMPL, 0, 0);
+    // What the old address said and was not read is not the new one's answer.
+    if (Descriptor* u = descriptor(ud); u && ValidPad(pad) && u->pad != pad) u->unread.clear();
+    return changePad(descriptors_, ud, pad);
 }
 
 int Prologix::ibwrt(int ud, const void* buf, long count) {

@@ -20,11 +20,7 @@ int SimBus::ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
 }
 
 int SimBus::ibpad(int ud, int pad) {
-    auto* u = d->descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (!ValidPad(pad)) return setStatus(ERR, EARG, 0);
-    u->pad = pad;
-    return setStatus(CMPL, 0, 0);
+    return changePad(d->descriptors, ud, pad);
 }
 
 int SimBus::ibwrt(int ud, const void* buf, long count) {

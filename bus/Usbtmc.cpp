@@ -211,11 +211,7 @@ int Usbtmc::ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
 }
 
 int Usbtmc::ibpad(int ud, int pad) {
-    Descriptor* u = descriptor(ud);
-    if (!u) return setStatus(ERR, EDVR, 0);
-    if (!ValidPad(pad)) return setStatus(ERR, EARG, 0);
-    u->pad = pad;
-    return setStatus(CMPL, 0, 0);
+    return changePad(descriptors_, ud, pad);
 }
 
 int Usbtmc::ibwrt(int ud, const void* buf, long count) {

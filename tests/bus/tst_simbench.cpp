@@ -69,7 +69,7 @@ private slots:
         row("MAV", "w*SRE 16;w*IDN?;q;p;p", "Q|80|16");
         row("*CLS", "w*ESE 32;w*SRE 48;w*IDN?;wX;w*CLS;q;p;r", "-|0|T6");
         row("serial poll", "a5;w*ESE 32;p;p;wID?;wBAD;p;p;r", "97|0|113|16|OLD\r\n");
-        row("device clear", "a5;wID?;wBAD;d5;p;r;d4;a4;wX", "0|T6|E2|E2");
+        row("device clear", "a5;wID?;wBAD;d5;p;r;d4;a4;wX;a31", "0|T6|E2|E2|E4");
         row("answers", "wMEAS?;r;wMEAS?;wOUT ON;r;wmeas?\r\n;r;wMEAS?;w*IDN?;r",
             "+1\n|+2\n|+2\n|SIMLAB,M401A,0,1.0\n");
         // The reply's, then the instrument's delay: a short timeout gives up, a long one waits.
