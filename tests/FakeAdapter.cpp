@@ -1,4 +1,5 @@
 #include "FakeAdapter.h"
+#include "TestBench.h"
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
@@ -126,13 +127,8 @@ void FakeAdapter::vanish() {
 // ++read eoi: the instrument's answer, the eot byte after the byte that carried EOI.
 void FakeAdapter::read() {
     if (readsLeft > 0 && --readsLeft == 0) return vanish();
-    QByteArray answer;
-    char chunk[512];
     int sta = 0;
-    do {
-        sta = bench_.ibrd(ud_, chunk, sizeof chunk);
-        if (!(sta & ERR)) answer.append(chunk, bench_.ibcntl());
-    } while (!(sta & (ERR | END)));
+    QByteArray answer = WholeAnswer(bench_, ud_, 512, &sta);
     if ((sta & END) && eotEnable_) answer += eotChar_;
     reply(answer);
 }

@@ -1,4 +1,5 @@
 #include "FakeLan.h"
+#include "TestBench.h"
 #include <QEventLoop>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -6,16 +7,6 @@
 
 using namespace gpib;
 using namespace gpib::vxi11;
-
-QByteArray WholeAnswer(Driver& driver, int ud, long piece) {
-    QByteArray answer, buffer(piece, '\0');
-    // A bound, so that a back-end that never ends an answer fails rather than hangs.
-    for (int sta = 0, i = 0; !(sta & (ERR | END)) && i < 1000; ++i) {
-        sta = driver.ibrd(ud, buffer.data(), piece);
-        answer += buffer.left(driver.ibcntl());
-    }
-    return answer;
-}
 
 FakeLan::FakeLan(Driver& bench, double timeScale, const QList<int>& rawAddresses)
     : bench_(bench), timeScale_(timeScale) {

@@ -14,10 +14,6 @@
 class QEventLoop;
 class QTcpSocket;
 
-// The whole answer of the descriptor's instrument, read piece bytes at a time: the reads go
-// on until one fails or ends the answer.
-QByteArray WholeAnswer(gpib::Driver& driver, int ud, long piece = 65536);
-
 class FakeLan {
 public:
     // rawAddresses get a raw socket each; timeScale is the bench's, to turn a call's io

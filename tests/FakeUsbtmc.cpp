@@ -1,5 +1,5 @@
 #include "FakeUsbtmc.h"
-#include "FakeLan.h"
+#include "TestBench.h"
 #include <cerrno>
 #include <chrono>
 #include <linux/usb/tmc.h>

@@ -108,6 +108,18 @@ bool BusReportsWriteErrors() {
     return backend != "prologix" && backend != "ar488" && backend != "raw";
 }
 
+QByteArray WholeAnswer(gpib::Driver& driver, int ud, long piece, int* sta) {
+    QByteArray answer, buffer(piece, '\0');
+    int last = 0;
+    // A bound, so that a back-end that never ends an answer fails rather than hangs.
+    for (int i = 0; !(last & (gpib::ERR | gpib::END)) && i < 1000; ++i) {
+        last = driver.ibrd(ud, buffer.data(), piece);
+        if (!(last & gpib::ERR)) answer += buffer.left(driver.ibcntl());
+    }
+    if (sta) *sta = last;
+    return answer;
+}
+
 QString JournalText(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};

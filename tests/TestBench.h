@@ -57,6 +57,10 @@ std::unique_ptr<gpib::Driver> OverAdapter(const FakeAdapter& fake,
 std::unique_ptr<gpib::Driver> OverLan(const FakeLan& fake, bool raw, const QList<int>& rawAddresses,
                                       double timeScale, QString* error);
 
+// The whole answer of the descriptor's instrument, read piece bytes at a time: the reads go
+// on until one fails or ends the answer. sta, when given, gets the last read's status.
+QByteArray WholeAnswer(gpib::Driver& driver, int ud, long piece = 65536, int* sta = nullptr);
+
 // The whole journal file a bench wrote, as text.
 QString JournalText(const QString& path);
 

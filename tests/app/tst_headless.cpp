@@ -1,6 +1,6 @@
 // Runs without a window: the real program on a bench file, its log checked byte for byte, its
 // exit codes and its stop sigterms.
-#include "LogBytes.h"
+#include "FileBytes.h"
 #include "common/CommandLine.h"
 #include <QDir>
 #include <QElapsedTimer>

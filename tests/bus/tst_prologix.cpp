@@ -11,12 +11,8 @@ using namespace gpib;
 // Sends the text, then reads the whole answer chunk by chunk; the status of the last chunk.
 static int Query(Driver& d, int ud, const QByteArray& text, QByteArray* answer) {
     d.ibwrt(ud, text.constData(), text.size());
-    char buffer[512];
     int sta = 0;
-    do {
-        sta = d.ibrd(ud, buffer, sizeof buffer);
-        if (!(sta & ERR)) *answer += QByteArray(buffer, d.ibcntl());
-    } while (!(sta & (ERR | END)));
+    *answer += WholeAnswer(d, ud, 512, &sta);
     return sta;
 }
 

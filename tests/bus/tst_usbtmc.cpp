@@ -2,8 +2,8 @@
 // walk through the I/O path (read, write and the driver's ioctls) against a stand-in for the
 // kernel over the simulated bench. With SEQUOR_TEST_USBTMC naming a node, a real instrument
 // answers too.
-#include "FakeLan.h"
 #include "FakeUsbtmc.h"
+#include "TestBench.h"
 #include "bus/SimBench.h"
 #include "platform/Process.h"
 #include "platform/ScriptedPlatform.h"

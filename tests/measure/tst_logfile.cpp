@@ -1,4 +1,4 @@
-#include "LogBytes.h"
+#include "FileBytes.h"
 #include "measure/LogFile.h"
 
 #include <QFile>

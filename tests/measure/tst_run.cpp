@@ -1,7 +1,7 @@
 // Whole runs of the main window against a simulated bench, with the log file checked byte for
 // byte.
+#include "FileBytes.h"
 #include "FormFixture.h"
-#include "LogBytes.h"
 #include "measure/LogFile.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Whole runs of the run controller on the simulated bench, without a window: what it emits is
 // what the log holds, byte for byte, and stop(), a refused write, a met condition and a bad
 // answer end it.
-#include "LogBytes.h"
+#include "FileBytes.h"
 #include "TestBench.h"
 #include "measure/LogFile.h"
 #include "measure/RunController.h"

@@ -1,5 +1,6 @@
 // Handing a log to the spreadsheet program: the starts, the checks of the chosen paths, and a
 // real program started with the arguments as they were built.
+#include "FileBytes.h"
 #include "platform/ui/QtPlatform.h"
 #include "settings/ExcelHandoff.h"
 #include <QFile>
@@ -11,14 +12,6 @@ using namespace excel;
 namespace {
 const QString DotOption = "--infilter=Text - txt - csv (StarCalc):59,34,12,2,,1033,false,true";
 const QString CommaOption = "--infilter=Text - txt - csv (StarCalc):59,34,12,1,,1031,false,true";
-
-bool WriteFile(const QString& path, const QByteArray& bytes, bool executable = false) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) return false;
-    if (executable) f.setPermissions(f.permissions() | QFile::ExeOwner);
-    return true;
-}
-
 } // namespace
 
 class TestExcelHandoff : public QObject {

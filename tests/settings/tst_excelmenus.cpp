@@ -1,17 +1,16 @@
 // The spreadsheet menus of the main window: setting both paths with their confirmations and
 // refusals, when the Open items are enabled, the "could not be found" checks and what is
 // started.
+#include "FileBytes.h"
 #include "FormFixture.h"
 #include <QtTest>
 
 using namespace platform;
 
 namespace {
+// A small log at the path, or a program when executable.
 bool Touch(const QString& path, bool executable = false) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write("sep=;\r\n") != 7) return false;
-    if (executable) f.setPermissions(f.permissions() | QFile::ExeOwner);
-    return true;
+    return WriteFile(path, "sep=;\r\n", executable);
 }
 } // namespace
 

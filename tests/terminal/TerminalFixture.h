@@ -1,6 +1,7 @@
 #pragma once
 // A Busmate window loaded on a simulated bench in a fresh working folder, with every box
 // scripted.
+#include "FileBytes.h"
 #include "FormFixture.h"
 #include "terminal/ui/ManualForm.h"
 #include "ui_ManualForm.h"
@@ -63,8 +64,3 @@ struct Terminal {
     std::unique_ptr<ManualForm> form;
     int seen = 0;
 };
-
-inline QByteArray FileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}

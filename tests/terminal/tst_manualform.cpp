@@ -211,7 +211,7 @@ private slots:
                                t.ui()->AddressButton_1->isEnabled()}),
                  QVariantList({1, 3, true, false}));
         QCOMPARE(t.form->Entries(), QStringList({"<Help>", "ID?", "*IDN?", "INIT", "FAC", "SET?"}));
-        QCOMPARE(FileBytes(t.path("StartUp.gmg")), Defaults);
+        QCOMPARE(ReadAll(t.path("StartUp.gmg")), Defaults);
         QComboBox* box = t.ui()->SendMessageList;
         const auto arrow = [box](Qt::Key key) {
             box->setFocus();

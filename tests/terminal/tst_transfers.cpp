@@ -114,7 +114,7 @@ private slots:
                  QStringList({"Save Incoming Message to File", "Data", "Data Files (*.dat)|*.dat",
                               t.dir.path()}));
         QCOMPARE(t.journal(), QStringList({"3 W WAVE?", "3 R 1,2,3,4\\n"}));
-        QCOMPARE(FileBytes(t.path("wave.dat")), QByteArray("1,2,3,4\n"));
+        QCOMPARE(ReadAll(t.path("wave.dat")), QByteArray("1,2,3,4\n"));
         QCOMPARE(t.ui()->ReceivedCharacters->text(), QString(" 8 "));
         QVERIFY(t.form->Incoming.isEmpty() && !t.ui()->SendtoFileOnce->isChecked() &&
                 t.ui()->AutoClear->isEnabled() && t.ui()->ClearIncoming->isEnabled());
@@ -127,7 +127,7 @@ private slots:
         t.send("MUTE?");
         QVERIFY(t.sys.boxes.last().text.endsWith("To clear, uncheck \"Send Received Data to File\" "
                                                  "and send a single questionmark (?)."));
-        QCOMPARE(FileBytes(t.path("mute.dat")), QByteArray());
+        QCOMPARE(ReadAll(t.path("mute.dat")), QByteArray());
         QVERIFY(!QFile::exists(t.path("mute.dat.part")));
         QVERIFY(t.ui()->SendToFile->isChecked());
         QCOMPARE(t.timeout(), 12);
