@@ -322,7 +322,7 @@ private slots:
         Terminal t(TerminalBench, {}, 2.0, worker);
         QVERIFY(t.start());
         t.form->show();
-        // Clicks go, and does act as soon as the journal gets the line.
+        // Clicks go, and runs act as soon as the journal gets the line.
         const auto during = [&](QAbstractButton* go, const QString& line,
                                 const std::function<void()>& act) {
             OnJournal on(t.path("journal"), line, act);
